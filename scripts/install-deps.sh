@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillfen builds and tests with; does nothing when all are present.
+set -euo pipefail
+
+packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
+# Extra packages a caller wants on top (the benchmark asks for its comparison programs).
+packages+=("$@")
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,160 @@
+#include "conversion/conversion_run.h"
+
+#include "conversion/baudot_mapping.h"
+#include "localization/string_table.h"
+#include "platform/app_error.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+namespace quillfen {
+namespace {
+
+const QString kClosing = QStringLiteral(") in procedure cmdConstructWavFromString_Click of Form frmMain");
+
+qsizetype characterCount(const QString& text)
+{
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++n)
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    return n;
+}
+
+// wavcat says what went wrong on standard error; one line of it is enough for the report.
+QString wavcatMessage(const QString& stderrPath)
+{
+    QFile f(stderrPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromUtf8(f.read(4096)).trimmed();
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral("; "));
+}
+
+} // namespace
+
+ConversionRun::ConversionRun(DiagnosticSink& diagnostics, QString programDir)
+    : m_diag(diagnostics), m_programDir(programDir.isEmpty() ? quillfen::programDirectory() : std::move(programDir))
+{
+}
+
+void ConversionRun::AddToWavcatCommand(const QString& logged, const QString& argument)
+{
+    if (m_firstFile) {
+        m_firstFile = 0;
+        m_wavcatCommand = QStringLiteral("wavcat ") + logged + QLatin1Char(' ');
+    } else {
+        m_wavcatCommand += logged + QLatin1Char(' ');
+    }
+    m_wavcatArguments.append(argument);
+}
+
+void ConversionRun::writeError(const AppError& error)
+{
+    m_diag.DiagOutput(formatErrorReport(QStringLiteral("(error):"), error, kClosing));
+    if (m_failure.isEmpty())
+        m_failure = error.description;
+}
+
+RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName)
+{
+    if (inputText.isEmpty()) {
+        messages().show(myLoadResString(IDS_ENTER_TEXT_FIRST), MessageButtons::Ok, {});
+        return RunOutcome::EmptyText;
+    }
+
+    m_diag.clearDiagnostics();
+    m_shiftState = ShiftNone;
+    m_firstFile = -1;
+    m_wavcatArguments.clear();
+    m_failure.clear();
+    m_started = false;
+    m_succeeded = false;
+    const auto report = [this](const AppError& e) { writeError(e); };
+
+    // Prompts are named bare, so wavcat must find them in the current directory.
+    reportAndContinue([this] { setCurrentDirectory(m_programDir); }, report);
+
+    const QString upper = upperCasedText(inputText);
+    m_diag.DiagOutput(myLoadResString(IDS_ORIGINAL_STRING) + upper);
+    QString prepared = upper;
+    prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+
+    const qsizetype length = characterCount(prepared);
+    if (length > kMaxCharacters) {
+        writeError(AppError(AppError::Overflow,
+                            QStringLiteral("the text has %1 characters; at most %2 can be converted at once")
+                                .arg(length)
+                                .arg(kMaxCharacters)));
+        m_diag.DiagOutput(QString());
+        return RunOutcome::Failed;
+    }
+
+    AddToWavcatCommand(QStringLiteral("smallsilence.wav"));
+    const MappingResult mapped = mapTextToPrompts(
+        prepared, m_shiftState, [this](const QString& name) { AddToWavcatCommand(name); },
+        [this](const QString& line) { m_diag.DiagOutput(line); });
+    m_shiftState = mapped.shiftState;
+    AddToWavcatCommand(QLatin1Char('"') + outputFileName + QLatin1Char('"'), outputFileName);
+
+    reportAndContinue(
+        [&] {
+            if (FileExists(outputFileName) && isReadOnly(outputFileName))
+                clearReadOnly(outputFileName);
+        },
+        report);
+
+    reportAndContinue([&] { runWavcat(outputFileName); }, report);
+
+    m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + mapped.newText);
+    if (m_succeeded)
+        m_diag.DiagOutput(myLoadResString(IDS_CONVERSION_COMPLETE));
+    m_diag.DiagOutput(QString());
+    if (!m_succeeded)
+        return RunOutcome::Failed;
+    if (m_completedHook)
+        m_completedHook(outputFileName);
+    return RunOutcome::Completed;
+}
+
+void ConversionRun::runWavcat(const QString& outputFileName)
+{
+    const QString wavcat = findProgram(QStringLiteral("wavcat"), m_programDir);
+    if (wavcat.isEmpty())
+        throw AppError::make(AppError::FileNotFound,
+                             QStringLiteral("wavcat is neither in %1 nor on the PATH").arg(m_programDir));
+
+    QTemporaryFile errors(QDir::temp().filePath(QStringLiteral("quillfen-wavcat-XXXXXX.log")));
+    if (!errors.open())
+        throw AppError::make(AppError::PathFileAccessError,
+                             QStringLiteral("cannot create a temporary file in %1").arg(QDir::tempPath()));
+    errors.close();
+
+    const std::int64_t pid = startProcessHidden(wavcat, m_wavcatArguments, m_programDir, errors.fileName());
+    m_started = true;
+    WaitForProcess(pid, INFINITE_WAIT);
+    const auto exit = reapChild(pid);
+
+    if (exit && exit->exited && exit->code == 0 && FileExists(outputFileName)) {
+        m_succeeded = true;
+        return;
+    }
+    QString why = wavcatMessage(errors.fileName());
+    if (why.isEmpty()) {
+        if (!exit)
+            why = QStringLiteral("wavcat's end could not be observed");
+        else if (!exit->exited)
+            why = QStringLiteral("wavcat was ended by signal %1").arg(exit->code);
+        else if (exit->code != 0)
+            why = QStringLiteral("wavcat ended with status %1").arg(exit->code);
+        else
+            why = QStringLiteral("wavcat did not create %1").arg(outputFileName);
+    }
+    throw AppError(AppError::PathFileAccessError, why);
+}
+
+} // namespace quillfen

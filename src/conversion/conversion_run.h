@@ -1,0 +1,65 @@
+#pragma once
+
+#include "conversion/diagnostic_sink.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+namespace quillfen {
+
+struct AppError;
+
+enum class RunOutcome {
+    EmptyText,  // nothing to convert: the user was told, nothing else happened
+    Completed,  // wavcat wrote the output file
+    Failed,     // reported in the diagnostics; an earlier file at the output path is untouched
+};
+
+// One conversion, as the "Create WAV File" button and the command line both run it: text to
+// prompts, the wavcat command, wavcat started and waited for, the outcome in the diagnostics.
+class ConversionRun {
+public:
+    static constexpr qsizetype kMaxCharacters = 32767;
+
+    // `programDir` holds wavcat and the prompt set; empty means the running program's directory.
+    explicit ConversionRun(DiagnosticSink& diagnostics, QString programDir = {});
+
+    // The last step of a completed run, given the output path (the window copies the WAV to the
+    // clipboard here).
+    void setCompletedHook(std::function<void(const QString&)> hook) { m_completedHook = std::move(hook); }
+
+    RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
+
+    // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
+    const QString& WavcatCommand() const { return m_wavcatCommand; }
+    // What wavcat is really given: the same arguments, one list entry each, the output unquoted.
+    const QStringList& wavcatArguments() const { return m_wavcatArguments; }
+    std::int16_t FirstFile() const { return m_firstFile; }
+    std::int16_t ShiftState() const { return m_shiftState; }
+    const QString& programDirectory() const { return m_programDir; }
+    // Why the last run failed, in one line; empty after a completed run.
+    const QString& failure() const { return m_failure; }
+
+private:
+    void AddToWavcatCommand(const QString& name) { AddToWavcatCommand(name, name); }
+    void AddToWavcatCommand(const QString& logged, const QString& argument);
+    void writeError(const AppError& error);
+    void runWavcat(const QString& outputFileName);
+
+    DiagnosticSink& m_diag;
+    QString m_programDir;
+    std::function<void(const QString&)> m_completedHook;
+
+    QString m_wavcatCommand;
+    QStringList m_wavcatArguments;
+    std::int16_t m_firstFile = -1;
+    std::int16_t m_shiftState = 2;
+    QString m_failure;
+    bool m_started = false;
+    bool m_succeeded = false;
+};
+
+} // namespace quillfen

@@ -1,0 +1,30 @@
+#include "localization/string_table.h"
+
+#include "localization/own_string_table.h"
+#include "platform/app_error.h"
+#include "platform/messages.h"
+
+#include <algorithm>
+
+namespace quillfen {
+
+std::optional<QString> ownString(int id)
+{
+    const auto* begin = detail::kOwnStrings;
+    const auto* end = begin + detail::kOwnStringCount;
+    const auto* it = std::find_if(begin, end, [id](const detail::OwnStringEntry& e) { return e.id == id; });
+    if (it == end)
+        return std::nullopt;
+    return QString::fromUtf8(it->utf8, it->size);
+}
+
+QString myLoadResString(int id)
+{
+    if (auto text = ownString(id))
+        return *text;
+    const AppError error(AppError::ResourceNotFound, QStringLiteral("Resource with identifier '%1' not found").arg(id));
+    messages().show(QStringLiteral("error in myLoadResString: ") + error.description, MessageButtons::Ok, {});
+    return {};
+}
+
+} // namespace quillfen

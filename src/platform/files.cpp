@@ -1,0 +1,70 @@
+#include "platform/files.h"
+
+#include "platform/app_error.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillfen {
+
+QString programDirectory()
+{
+    if (QCoreApplication::instance())
+        return QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? QDir::currentPath() : QString::fromStdString(exe.parent_path().string());
+}
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+bool isReadOnly(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+void clearReadOnly(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        throw AppError::make(AppError::FileNotFound, path);
+    if (::chmod(native.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        throw AppError::make(errno == EPERM || errno == EACCES || errno == EROFS ? AppError::PermissionDenied
+                                                                                 : AppError::PathFileAccessError,
+                             path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) +
+                                 QStringLiteral(")"));
+}
+
+void setCurrentDirectory(const QString& directory)
+{
+    if (!QDir::setCurrent(directory))
+        throw AppError::make(AppError::PathNotFound, directory);
+}
+
+QString findProgram(const QString& name, const QString& programDir)
+{
+    const QFileInfo local(QDir(programDir).filePath(name));
+    if (local.isFile() && local.isExecutable())
+        return local.absoluteFilePath();
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace quillfen

@@ -1,0 +1,159 @@
+// Linux stand-ins for the process interfaces: posix_spawn, pidfd + poll, setpriority.
+#include "platform/process.h"
+
+#include "platform/app_error.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace quillfen {
+namespace {
+
+std::optional<int> niceForClass(std::int32_t priorityClass)
+{
+    switch (priorityClass) {
+    case 0x0040: return 19;   // idle
+    case 0x4000: return 10;   // below normal
+    case 0x0020: return 0;    // normal
+    case 0x8000: return -5;   // above normal
+    case 0x0080: return -10;  // high
+    case 0x0100: return -20;  // realtime: the strongest nice value, not a real-time policy
+    default: return std::nullopt;
+    }
+}
+
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+std::int16_t SetPriority(std::int32_t priorityClass)
+{
+    const auto nice = niceForClass(priorityClass);
+    if (!nice)
+        return 0;
+    if (::setpriority(PRIO_PROCESS, 0, *nice) != 0)
+        return 0;
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, 0);
+    return (errno == 0 && now == *nice) ? -1 : 0;
+}
+
+std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
+{
+    if (pid <= 0)
+        return 0;
+    // glibc 2.36's <sys/pidfd.h> is not C++-clean, hence the raw system call.
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+    if (fd < 0)
+        return 0;
+    std::int16_t result = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, wait);
+        if (r >= 0)
+            break;  // ended, or timed out: both count as a successful wait
+        if (errno != EINTR) {
+            result = 0;
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+std::int64_t startProcessHidden(const QString& program, const QStringList& arguments,
+                                const QString& workingDirectory, const QString& stderrPath)
+{
+    if (program.isEmpty())
+        throw AppError::make(AppError::FileNotFound, QStringLiteral("program name is empty"));
+
+    std::vector<QByteArray> storage;
+    storage.reserve(arguments.size() + 1);
+    storage.push_back(QFile::encodeName(program).split('/').last());
+    for (const QString& a : arguments)
+        storage.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
+    for (QByteArray& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const QByteArray errPath = stderrPath.isEmpty() ? QByteArray("/dev/null") : QFile::encodeName(stderrPath);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const QByteArray dir = QFile::encodeName(workingDirectory);
+    if (!workingDirectory.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
+
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = 0;
+    const QByteArray path = QFile::encodeName(program);
+    const int err = ::posix_spawn(&pid, path.constData(), &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (err != 0) {
+        const QString detail = program + QStringLiteral(" (") + errnoText(err) + QStringLiteral(")");
+        switch (err) {
+        case ENOENT: throw AppError::make(AppError::FileNotFound, detail);
+        case EACCES:
+        case EPERM: throw AppError::make(AppError::PermissionDenied, detail);
+        default: throw AppError::make(AppError::InvalidProcedureCall, detail);
+        }
+    }
+    return pid;
+}
+
+std::optional<ProcessExit> reapChild(std::int64_t pid)
+{
+    if (pid <= 0)
+        return std::nullopt;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(static_cast<pid_t>(pid), &status, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r != pid)
+        return std::nullopt;
+    if (WIFEXITED(status))
+        return ProcessExit{true, WEXITSTATUS(status)};
+    return ProcessExit{false, WTERMSIG(status)};
+}
+
+} // namespace quillfen
