@@ -25,6 +25,7 @@ const char* const kUsage =
     "\n"
     "  -o, --output FILE   the WAV file to write (an existing file is replaced only on success)\n"
     "      --decode FILE   print the text that the TTY tones in FILE carry\n"
+    "      --show-command  after the run, print the wavcat command line it used\n"
     "      --help          show this help\n"
     "      --version       show the version\n"
     "      --              take every later argument as text\n";
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     QString decodePath;
     bool decodeWanted = false;
     bool textOnly = false;
+    bool showCommand = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (textOnly) {
@@ -105,6 +107,8 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (a == QLatin1String("--show-command")) {
+            showCommand = true;
         } else if (a == QLatin1String("--version")) {
             std::printf("quillfen-cli %s\n", QUILLFEN_VERSION_STRING);
             return 0;
@@ -146,7 +150,10 @@ int main(int argc, char** argv)
     setMessages(&messages);
     StdoutDiagnostics diagnostics;
     ConversionRun run(diagnostics);
-    switch (run.cmdConstructWavFromString_Click(text, output)) {
+    const RunOutcome outcome = run.cmdConstructWavFromString_Click(text, output);
+    if (showCommand && outcome != RunOutcome::EmptyText)
+        diagnostics.DiagOutput(run.WavcatCommand());
+    switch (outcome) {
     case RunOutcome::Completed: return 0;
     case RunOutcome::EmptyText: return 1;
     case RunOutcome::Failed: break;

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Prints times and ratios; never fails on time. Usage: bench/run.sh [PROGRAM_DIR]
+#  1. a 32,767-character text end to end through quillfen-cli
+#  2. wavcat alone on that run's arguments, against cat of the same bytes
+#  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
+set -uo pipefail
+bin="$(cd "${1:-build/bin}" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+runs=3
+
+# Best wall time of $runs runs of "$@", in seconds; empty when the command failed.
+best() {
+  local b="" t s e
+  for _ in $(seq $runs); do
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>"$work/err" || { echo ""; return; }
+    e=$(date +%s.%N)
+    t=$(awk -v a="$e" -v b="$s" 'BEGIN { print a - b }')
+    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
+  done
+  printf '%.3f' "$b"
+}
+ratio() { if [ -n "$1" ] && [ -n "$2" ]; then awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; else echo "n/a"; fi; }
+
+# A pangram with every figure, repeated to exactly 32,767 characters.
+unit='THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG. CALL (555) 123-4567 OR 890 $12,345.60 #7: "YES!" IS IT 9? '
+text=""
+while [ ${#text} -lt 32767 ]; do text+="$unit"; done
+printf '%s' "${text:0:32767}" > "$work/text.txt"
+echo "text: $(wc -c < "$work/text.txt") characters"
+
+cli() { "$bin/quillfen-cli" -o "$work/out.wav" < "$work/text.txt"; }
+t_cli=$(best cli)
+"$bin/quillfen-cli" --show-command -o "$work/out.wav" < "$work/text.txt" | tail -n 1 > "$work/command.txt"
+echo "quillfen-cli end to end: ${t_cli:-failed} s  ($(stat -c %s "$work/out.wav" 2>/dev/null || echo 0) bytes of WAV)"
+
+# The run's own argument list, the output unquoted.
+read -r -a words < "$work/command.txt"
+inputs=("${words[@]:1:${#words[@]}-2}")
+echo "wavcat arguments: ${#inputs[@]} inputs"
+cd "$bin"
+wc_run() { ./wavcat "${inputs[@]}" "$work/joined.wav"; }
+cat_run() { cat "${inputs[@]}" > "$work/joined.raw"; }
+t_wavcat=$(best wc_run)
+t_cat=$(best cat_run)
+echo "wavcat: ${t_wavcat:-failed} s   cat of the same bytes: ${t_cat:-failed} s   wavcat/cat: $(ratio "$t_wavcat" "$t_cat") (target <= 2)"
+
+if command -v sox >/dev/null; then
+  ulimit -n "$(ulimit -Hn)" 2>/dev/null
+  sox_run() { sox "${inputs[@]}" "$work/sox.wav"; }
+  t_sox=$(best sox_run)
+  echo "sox: ${t_sox:-failed ($(head -c 200 "$work/err"))} s   wavcat/sox: $(ratio "$t_wavcat" "$t_sox")"
+else
+  echo "sox: not installed"
+fi
+
+if command -v minimodem >/dev/null; then
+  mm_run() { minimodem --tx tdd -R 8000 -f "$work/mm.wav" < "$work/text.txt"; }
+  t_mm=$(best mm_run)
+  echo "minimodem --tx tdd at 8000 Hz: ${t_mm:-failed} s   quillfen/minimodem: $(ratio "$t_cli" "$t_mm") (target <= 0.5)"
+else
+  echo "minimodem: not installed"
+fi

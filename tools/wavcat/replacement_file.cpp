@@ -1,0 +1,151 @@
+#include "replacement_file.h"
+
+#include "error.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace wavcat {
+namespace {
+
+// Longer names are cut in the temporary's name so that ".<name>.XXXXXX" stays within NAME_MAX.
+constexpr std::size_t kMaxNameInTemp = 200;
+
+char g_pendingTemp[PATH_MAX];
+volatile std::sig_atomic_t g_havePending = 0;
+
+void removePendingAndReraise(int sig)
+{
+    if (g_havePending)
+        ::unlink(g_pendingTemp);
+    // SA_RESETHAND restored the default action, so this ends the process as the signal intended.
+    ::raise(sig);
+}
+
+void cleanUpOnSignals()
+{
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old = {};
+        ::sigaction(sig, nullptr, &old);
+        if (old.sa_handler == SIG_IGN)
+            continue; // started under nohup or similar: stay that way
+        struct sigaction action = {};
+        action.sa_handler = removePendingAndReraise;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+std::string errnoText(int error)
+{
+    return std::strerror(error);
+}
+
+// A read-only output is one without the owner's write permission (what a caller clears beforehand),
+// even for root, who could write it anyway; rename would otherwise replace it silently.
+void checkTargetWritable(const std::string& target)
+{
+    struct stat st = {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            throw cannotWrite(target, errnoText(EISDIR));
+        if (!(st.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
+            throw cannotWrite(target, errnoText(EACCES));
+    } else if (errno != ENOENT) {
+        throw cannotWrite(target, errnoText(errno));
+    }
+}
+
+// Same idea for the directory: one with no write permission bits at all is read-only for everyone.
+void checkDirectoryWritable(const std::string& target, const std::string& dir)
+{
+    struct stat st = {};
+    if (::stat(dir.c_str(), &st) != 0)
+        throw cannotWrite(target, errnoText(errno));
+    if (!S_ISDIR(st.st_mode))
+        throw cannotWrite(target, errnoText(ENOTDIR));
+    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(dir.c_str(), W_OK | X_OK) != 0)
+        throw cannotWrite(target, errnoText(EACCES));
+}
+
+mode_t defaultFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target))
+{
+    if (m_target.empty())
+        throw cannotWrite(m_target, errnoText(ENOENT));
+    const std::size_t slash = m_target.rfind('/');
+    m_dir = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
+    const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    if (name.empty())
+        throw cannotWrite(m_target, errnoText(EISDIR));
+
+    checkDirectoryWritable(m_target, m_dir);
+    checkTargetWritable(m_target);
+
+    const std::string pattern =
+        (m_dir == "/" ? m_dir : m_dir + "/") + "." + name.substr(0, kMaxNameInTemp) + ".XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        throw cannotWrite(m_target, errnoText(errno));
+    m_temp = buffer.data();
+
+    if (m_temp.size() < sizeof g_pendingTemp) {
+        std::memcpy(g_pendingTemp, m_temp.c_str(), m_temp.size() + 1);
+        g_havePending = 1;
+        cleanUpOnSignals();
+    }
+    // mkstemp makes 0600; the output is an ordinary new file, not a private one.
+    if (::fchmod(m_fd, defaultFileMode()) != 0)
+        throw cannotWrite(m_target, errnoText(errno));
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        g_havePending = 0;
+    }
+}
+
+void ReplacementFile::commit()
+{
+    if (::fsync(m_fd) != 0)
+        throw cannotWrite(m_target, errnoText(errno));
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        throw cannotWrite(m_target, errnoText(errno));
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0)
+        throw cannotWrite(m_target, errnoText(errno));
+    m_temp.clear();
+    g_havePending = 0;
+
+    // Best effort: the rename itself survives a crash only once the directory is on disk too.
+    const int dirFd = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+} // namespace wavcat

@@ -1,0 +1,276 @@
+#include "wav_join.h"
+
+#include "error.h"
+#include "replacement_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sndfile.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <utility>
+
+namespace wavcat {
+namespace {
+
+// Large enough that the write phase costs a few syscalls per MiB, like a plain copy.
+constexpr std::size_t kWriteBufferBytes = std::size_t{1} << 20;
+
+// libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
+std::string sndfileReason(SNDFILE* file)
+{
+    std::string text = sf_strerror(file);
+    for (std::string_view prefix : {"System error : ", "System error: "}) {
+        if (text.starts_with(prefix))
+            text.erase(0, prefix.size());
+    }
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+std::string subtypeName(int format)
+{
+    SF_FORMAT_INFO info{};
+    info.format = format & SF_FORMAT_SUBMASK;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || !info.name)
+        return "format 0x" + std::to_string(info.format);
+    return info.name;
+}
+
+class InputFile
+{
+public:
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    InputFile(InputFile&& other) noexcept
+        : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)),
+          m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info)
+    {
+    }
+    InputFile& operator=(InputFile&&) = delete;
+    ~InputFile()
+    {
+        if (m_file)
+            sf_close(m_file);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    // Opening the descriptor ourselves gives the system's reason for a missing or unreadable file
+    // rather than libsndfile's paraphrase of it.
+    static InputFile open(const std::string& path)
+    {
+        InputFile in(path);
+        in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in.m_fd < 0)
+            throw cannotRead(path, std::strerror(errno));
+        struct stat st = {};
+        if (::fstat(in.m_fd, &st) == 0 && S_ISDIR(st.st_mode))
+            throw cannotRead(path, std::strerror(EISDIR));
+        in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
+        if (!in.m_file)
+            throw cannotRead(path, sndfileReason(nullptr));
+        return in;
+    }
+
+    const std::string& path() const { return m_path; }
+    const SF_INFO& info() const { return m_info; }
+    int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
+
+    template <typename T> std::vector<T> readAll()
+    {
+        const auto channels = static_cast<std::size_t>(m_info.channels);
+        // One frame more than announced, so the usual file is read in one call that also sees its end.
+        sf_count_t chunk = std::clamp<sf_count_t>(m_info.frames, 0, sf_count_t{1} << 20) + 1;
+        std::vector<T> samples;
+        for (;;) {
+            const std::size_t used = samples.size();
+            samples.resize(used + static_cast<std::size_t>(chunk) * channels);
+            const sf_count_t got = readFrames(samples.data() + used, chunk);
+            samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
+            if (got < chunk)
+                break;
+            chunk = sf_count_t{1} << 16;
+        }
+        if (sf_error(m_file) != SF_ERR_NO_ERROR)
+            throw cannotRead(m_path, sndfileReason(m_file));
+        samples.shrink_to_fit();
+        return samples;
+    }
+
+private:
+    explicit InputFile(std::string path) : m_path(std::move(path)) {}
+
+    sf_count_t readFrames(short* p, sf_count_t n) { return sf_readf_short(m_file, p, n); }
+    sf_count_t readFrames(int* p, sf_count_t n) { return sf_readf_int(m_file, p, n); }
+    sf_count_t readFrames(float* p, sf_count_t n) { return sf_readf_float(m_file, p, n); }
+    sf_count_t readFrames(double* p, sf_count_t n) { return sf_readf_double(m_file, p, n); }
+
+    std::string m_path;
+    int m_fd = -1;
+    SNDFILE* m_file = nullptr;
+    SF_INFO m_info{};
+};
+
+std::string channelCount(int channels)
+{
+    return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+}
+
+void checkSameFormat(const std::string& firstPath, const SF_INFO& a, const InputFile& other)
+{
+    const SF_INFO& b = other.info();
+    const std::string prefix = "cannot join '" + other.path() + "': ";
+    const std::string likeFirst = " like '" + firstPath + "'";
+    if (b.samplerate != a.samplerate)
+        throw Error(prefix + "sample rate " + std::to_string(b.samplerate) + " Hz, not " +
+                    std::to_string(a.samplerate) + " Hz" + likeFirst);
+    if (b.channels != a.channels)
+        throw Error(prefix + channelCount(b.channels) + ", not " + channelCount(a.channels) + likeFirst);
+    if (other.subtype() != (a.format & SF_FORMAT_SUBMASK))
+        throw Error(prefix + "sample format '" + subtypeName(b.format) + "', not '" + subtypeName(a.format) +
+                    "'" + likeFirst);
+}
+
+SF_INFO outputFormat(const InputFile& first)
+{
+    SF_INFO info{};
+    info.samplerate = first.info().samplerate;
+    info.channels = first.info().channels;
+    info.format = SF_FORMAT_WAV | first.subtype();
+    if (!sf_format_check(&info))
+        throw Error("cannot join '" + first.path() + "': sample format '" + subtypeName(info.format) +
+                    "' cannot be written to a WAV file");
+    return info;
+}
+
+class OutputWav
+{
+public:
+    OutputWav(ReplacementFile& file, SF_INFO info) : m_path(file.target())
+    {
+        m_file = sf_open_fd(file.fd(), SFM_WRITE, &info, SF_FALSE);
+        if (!m_file)
+            throw cannotWrite(m_path, sndfileReason(nullptr));
+    }
+    OutputWav(const OutputWav&) = delete;
+    OutputWav& operator=(const OutputWav&) = delete;
+    ~OutputWav()
+    {
+        if (m_file)
+            sf_close(m_file);
+    }
+
+    template <typename T> void write(const T* samples, sf_count_t frames)
+    {
+        errno = 0;
+        if (writeFrames(samples, frames) != frames)
+            fail();
+    }
+
+    // The header's sizes are final only here; a failure to write them is a failed output.
+    void close()
+    {
+        sf_command(m_file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+        if (sf_error(m_file) != SF_ERR_NO_ERROR)
+            fail();
+        const int result = sf_close(std::exchange(m_file, nullptr));
+        if (result != SF_ERR_NO_ERROR)
+            throw cannotWrite(m_path, sf_error_number(result));
+    }
+
+private:
+    [[noreturn]] void fail()
+    {
+        throw cannotWrite(m_path, errno != 0 ? std::strerror(errno) : sndfileReason(m_file));
+    }
+
+    sf_count_t writeFrames(const short* p, sf_count_t n) { return sf_writef_short(m_file, p, n); }
+    sf_count_t writeFrames(const int* p, sf_count_t n) { return sf_writef_int(m_file, p, n); }
+    sf_count_t writeFrames(const float* p, sf_count_t n) { return sf_writef_float(m_file, p, n); }
+    sf_count_t writeFrames(const double* p, sf_count_t n) { return sf_writef_double(m_file, p, n); }
+
+    std::string m_path;
+    SNDFILE* m_file = nullptr;
+};
+
+template <typename T>
+void joinAs(const std::vector<std::string>& inputs, const std::string& output, InputFile first)
+{
+    const SF_INFO format = outputFormat(first);
+    const SF_INFO firstInfo = first.info();
+    const auto channels = static_cast<std::size_t>(format.channels);
+
+    // Decoded samples per distinct path, and each argument as an index into them: a text repeats a
+    // few dozen prompts thousands of times.
+    std::vector<std::vector<T>> decoded;
+    std::vector<std::uint32_t> order;
+    order.reserve(inputs.size());
+    std::unordered_map<std::string_view, std::uint32_t> seen;
+    std::optional<InputFile> firstFile(std::move(first));
+    for (const std::string& path : inputs) {
+        const auto [it, added] = seen.try_emplace(path, static_cast<std::uint32_t>(decoded.size()));
+        if (added) {
+            if (firstFile) {
+                decoded.push_back(firstFile->readAll<T>());
+                firstFile.reset();
+            } else {
+                InputFile in = InputFile::open(path);
+                checkSameFormat(inputs.front(), firstInfo, in);
+                decoded.push_back(in.readAll<T>());
+            }
+        }
+        order.push_back(it->second);
+    }
+
+    ReplacementFile file(output);
+    OutputWav wav(file, format);
+    std::vector<T> buffer;
+    buffer.reserve(std::max(kWriteBufferBytes / sizeof(T), channels));
+    const auto flush = [&] {
+        wav.write(buffer.data(), static_cast<sf_count_t>(buffer.size() / channels));
+        buffer.clear();
+    };
+    for (const std::uint32_t index : order) {
+        const std::vector<T>& samples = decoded[index];
+        if (buffer.size() + samples.size() > buffer.capacity()) {
+            flush();
+            if (samples.size() > buffer.capacity()) {
+                wav.write(samples.data(), static_cast<sf_count_t>(samples.size() / channels));
+                continue;
+            }
+        }
+        buffer.insert(buffer.end(), samples.begin(), samples.end());
+    }
+    flush();
+    wav.close();
+    file.commit();
+}
+
+} // namespace
+
+void joinWavs(const std::vector<std::string>& inputs, const std::string& output)
+{
+    InputFile first = InputFile::open(inputs.at(0));
+    // A sample type that carries every value of the first input's format unchanged.
+    switch (first.subtype()) {
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+        return joinAs<int>(inputs, output, std::move(first));
+    case SF_FORMAT_FLOAT:
+        return joinAs<float>(inputs, output, std::move(first));
+    case SF_FORMAT_DOUBLE:
+        return joinAs<double>(inputs, output, std::move(first));
+    default:
+        return joinAs<short>(inputs, output, std::move(first));
+    }
+}
+
+} // namespace wavcat
