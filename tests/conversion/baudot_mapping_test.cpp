@@ -1,14 +1,14 @@
 #include "conversion/baudot_mapping.h"
 
-#include <gtest/gtest.h>
-
 #include <QStringList>
+#include <gtest/gtest.h>
 
 using namespace quillfen;
 
 namespace {
 
-struct Mapped {
+struct Mapped
+{
     QStringList prompts;
     QStringList lines;
     QString newText;
@@ -27,10 +27,12 @@ Mapped map(const QString& prepared, std::int16_t shift = ShiftNone)
 
 QString notSupported(const QString& c)
 {
-    return QStringLiteral("    '") + c + QStringLiteral("'character not supported by Boudot protocol!  Skipped.");
+    return QStringLiteral("    '") + c +
+           QStringLiteral("'character not supported by Boudot protocol!  Skipped.");
 }
 
-struct Case {
+struct Case
+{
     const char16_t* text;
     QStringList prompts;
     const char16_t* newText;
@@ -44,8 +46,14 @@ TEST(BaudotMapping, shiftRulesProduceTheExpectedPromptSequence)
     const Case cases[] = {
         {u"A", {"LTRS.wav", "a.wav"}, u"A", ShiftLetters},
         {u"5", {"FIGS.WAV", "5.wav", "LTRS.WAV"}, u"5", ShiftFigures},
-        {u"5 5", {"FIGS.WAV", "5.wav", "LTRS.wav", "space.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"}, u"5 5", ShiftFigures},
-        {u"HI 5", {"LTRS.wav", "h.wav", "i.wav", "space.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"}, u"HI 5", ShiftFigures},
+        {u"5 5",
+         {"FIGS.WAV", "5.wav", "LTRS.wav", "space.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"},
+         u"5 5",
+         ShiftFigures},
+        {u"HI 5",
+         {"LTRS.wav", "h.wav", "i.wav", "space.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"},
+         u"HI 5",
+         ShiftFigures},
         {u"(555) 123-4567",
          {"FIGS.WAV", "leftparen.wav", "5.wav", "5.wav", "5.wav", "rightparen.wav", "LTRS.wav", "space.wav",
           "FIGS.WAV", "1.wav", "2.wav", "3.wav", "dash.wav", "4.wav", "5.wav", "6.wav", "7.wav", "LTRS.WAV"},
@@ -53,11 +61,16 @@ TEST(BaudotMapping, shiftRulesProduceTheExpectedPromptSequence)
          ShiftFigures},
         {u"A~B", {"LTRS.wav", "a.wav", "BlankChar.wav", "LTRS.wav", "b.wav"}, u"A~B", ShiftLetters},
         {u"~", {"BlankChar.wav", "LTRS.WAV"}, u"~", ShiftNone},
-        {u"5~5", {"FIGS.WAV", "5.wav", "BlankChar.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"}, u"5~5", ShiftFigures},
+        {u"5~5",
+         {"FIGS.WAV", "5.wav", "BlankChar.wav", "FIGS.WAV", "5.wav", "LTRS.WAV"},
+         u"5~5",
+         ShiftFigures},
         {u"   ", {"LTRS.wav", "space.wav", "space.wav", "space.wav"}, u"   ", ShiftLetters},
         {u"\"", {"FIGS.WAV", "quote.wav", "LTRS.WAV"}, u"\"", ShiftFigures},
-        {u"A1B2", {"LTRS.wav", "a.wav", "FIGS.WAV", "1.wav", "LTRS.wav", "b.wav", "FIGS.WAV", "2.wav", "LTRS.WAV"},
-         u"A1B2", ShiftFigures},
+        {u"A1B2",
+         {"LTRS.wav", "a.wav", "FIGS.WAV", "1.wav", "LTRS.wav", "b.wav", "FIGS.WAV", "2.wav", "LTRS.WAV"},
+         u"A1B2",
+         ShiftFigures},
     };
     for (const Case& c : cases) {
         const QString text = QString::fromUtf16(c.text);
@@ -73,10 +86,11 @@ TEST(BaudotMapping, shiftRulesProduceTheExpectedPromptSequence)
 TEST(BaudotMapping, everyFigureHasItsPromptUnderTheFiguresShift)
 {
     const std::pair<char16_t, const char*> figures[] = {
-        {u'"', "quote.wav"},    {u',', "comma.wav"},     {u'?', "question.wav"},       {u':', "colon.wav"},
-        {u'.', "period.wav"},   {u'\'', "singlequote.wav"}, {u'#', "pound.wav"},       {u'$', "dollar.wav"},
-        {u'-', "dash.wav"},     {u'(', "leftparen.wav"}, {u')', "rightparen.wav"},     {u'!', "exclamation.wav"},
-        {u'0', "0.wav"},        {u'9', "9.wav"},
+        {u'"', "quote.wav"},     {u',', "comma.wav"},      {u'?', "question.wav"},
+        {u':', "colon.wav"},     {u'.', "period.wav"},     {u'\'', "singlequote.wav"},
+        {u'#', "pound.wav"},     {u'$', "dollar.wav"},     {u'-', "dash.wav"},
+        {u'(', "leftparen.wav"}, {u')', "rightparen.wav"}, {u'!', "exclamation.wav"},
+        {u'0', "0.wav"},         {u'9', "9.wav"},
     };
     for (auto [c, prompt] : figures) {
         const Mapped m = map(QString(QChar(c)));
@@ -112,11 +126,11 @@ TEST(BaudotMapping, unsupportedCharactersAreReportedSkippedAndStillDecideTheClos
 
 TEST(BaudotMapping, accentedLettersNulAndEmojiAreOneSkippedCharacterEach)
 {
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // outside the BMP: a surrogate pair
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // outside the BMP: a surrogate pair
     const QString text = QString::fromUtf8("\xC3\x89") + QChar(u'\0') + emoji + QStringLiteral("A");
     const Mapped m = map(text);
-    EXPECT_EQ(m.lines, (QStringList{notSupported(QString::fromUtf8("\xC3\x89")), notSupported(QString(QChar(u'\0'))),
-                                    notSupported(emoji)}));
+    EXPECT_EQ(m.lines, (QStringList{notSupported(QString::fromUtf8("\xC3\x89")),
+                                    notSupported(QString(QChar(u'\0'))), notSupported(emoji)}));
     EXPECT_EQ(m.prompts, (QStringList{"LTRS.wav", "a.wav"}));
 
     // An emoji at the end is the last character, not half of one.
@@ -170,7 +184,10 @@ TEST(BaudotMapping, everyRunStartsFromTheShiftItIsGiven)
 TEST(BaudotMapping, upperCasingKeepsOneCharacterPerCharacter)
 {
     EXPECT_EQ(upperCasedText(QStringLiteral("hi 5")), QStringLiteral("HI 5"));
-    EXPECT_EQ(upperCasedText(QString::fromUtf8("stra\xC3\x9F" "e")), QString::fromUtf8("STRA\xC3\x9F" "E"));
+    EXPECT_EQ(upperCasedText(QString::fromUtf8("stra\xC3\x9F"
+                                               "e")),
+              QString::fromUtf8("STRA\xC3\x9F"
+                                "E"));
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
     EXPECT_EQ(upperCasedText(emoji + QStringLiteral("x")), emoji + QStringLiteral("X"));
     EXPECT_EQ(upperCasedText(QStringLiteral("\uFF41")), QStringLiteral("\uFF21"));

@@ -2,13 +2,11 @@
 #include "conversion/conversion_run.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace quillfen;
@@ -32,7 +30,8 @@ case "${FAKE_WAVCAT:-ok}" in
 esac
 )SH";
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -53,7 +52,7 @@ protected:
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QList<QByteArray> parts = f.readAll().split('\0');
-        parts.removeLast();  // after the final NUL
+        parts.removeLast(); // after the final NUL
         QStringList out;
         for (const QByteArray& p : parts)
             out << QString::fromUtf8(p);
@@ -67,8 +66,8 @@ protected:
     QStringList completed;
 };
 
-const QStringList kHi5Prompts{"smallsilence.wav", "LTRS.wav", "h.wav", "i.wav", "space.wav",
-                              "FIGS.WAV",         "5.wav",    "LTRS.WAV"};
+const QStringList kHi5Prompts{"smallsilence.wav", "LTRS.wav", "h.wav", "i.wav",
+                              "space.wav",        "FIGS.WAV", "5.wav", "LTRS.WAV"};
 
 } // namespace
 
@@ -126,7 +125,8 @@ TEST_F(ConversionRunTest, emptyTextOnlyShowsTheMessage)
 TEST_F(ConversionRunTest, lineBreaksBecomeSpacesButShowInTheOriginal)
 {
     EXPECT_EQ(run.cmdConstructWavFromString_Click("\r\n", dir.filePath("x.wav")), RunOutcome::Completed);
-    EXPECT_EQ(recordedArguments(), (QStringList{"smallsilence.wav", "LTRS.wav", "space.wav", dir.filePath("x.wav")}));
+    EXPECT_EQ(recordedArguments(),
+              (QStringList{"smallsilence.wav", "LTRS.wav", "space.wav", dir.filePath("x.wav")}));
     EXPECT_EQ(diag.lines.first(), QStringLiteral("Original String=\r\n"));
 
     // A lone line feed is not a line break of the box: it is skipped.
@@ -160,11 +160,13 @@ TEST_F(ConversionRunTest, readOnlyOutputLosesOnlyItsReadOnlyBit)
     EXPECT_EQ(run.cmdConstructWavFromString_Click("a", ro), RunOutcome::Completed);
     QFile mode(dir.filePath("mode.txt"));
     ASSERT_TRUE(mode.open(QIODevice::ReadOnly));
-    EXPECT_EQ(mode.readAll().trimmed(), QByteArray("644"));  // as wavcat found it
+    EXPECT_EQ(mode.readAll().trimmed(), QByteArray("644")); // as wavcat found it
     EXPECT_FALSE(QFile::exists(dir.filePath("state.txt")));
 
     EXPECT_EQ(run.cmdConstructWavFromString_Click("a", rw), RunOutcome::Completed);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(rw).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
@@ -174,11 +176,12 @@ TEST_F(ConversionRunTest, failedWavcatIsReportedNotCompleted)
     qputenv("FAKE_WAVCAT", "fail");
     const QString out = dir.filePath("x.wav");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
-    EXPECT_EQ(diag.lines,
-              (QStringList{"Original String=HI",
-                           "(error):75 (wavcat: cannot write '" + out +
-                               "': Permission denied) in procedure cmdConstructWavFromString_Click of Form frmMain",
-                           "New Text=HI", ""}));
+    EXPECT_EQ(
+        diag.lines,
+        (QStringList{"Original String=HI",
+                     "(error):75 (wavcat: cannot write '" + out +
+                         "': Permission denied) in procedure cmdConstructWavFromString_Click of Form frmMain",
+                     "New Text=HI", ""}));
     EXPECT_TRUE(completed.isEmpty());
     EXPECT_FALSE(run.failure().isEmpty());
 
