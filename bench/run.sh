@@ -47,10 +47,21 @@ t_cat=$(best cat_run)
 echo "wavcat: ${t_wavcat:-failed} s   cat of the same bytes: ${t_cat:-failed} s   wavcat/cat: $(ratio "$t_wavcat" "$t_cat") (target <= 2)"
 
 if command -v sox >/dev/null; then
+  # sox holds every input open at once; past the open-file limit it joins in batches, then the batches.
   ulimit -n "$(ulimit -Hn)" 2>/dev/null
-  sox_run() { sox "${inputs[@]}" "$work/sox.wav"; }
+  batch=$(( $(ulimit -n) - 64 ))
+  sox_run() {
+    local parts=() i
+    if [ ${#inputs[@]} -le $batch ]; then sox "${inputs[@]}" "$work/sox.wav"; return; fi
+    for (( i = 0; i < ${#inputs[@]}; i += batch )); do
+      sox "${inputs[@]:i:batch}" "$work/sox.$i.wav" || return 1
+      parts+=("$work/sox.$i.wav")
+    done
+    sox "${parts[@]}" "$work/sox.wav"
+  }
   t_sox=$(best sox_run)
-  echo "sox: ${t_sox:-failed ($(head -c 200 "$work/err"))} s   wavcat/sox: $(ratio "$t_wavcat" "$t_sox")"
+  note=""; [ ${#inputs[@]} -gt $batch ] && note=" (in batches of $batch: open-file limit)"
+  echo "sox: ${t_sox:-failed} s$note   wavcat/sox: $(ratio "$t_wavcat" "$t_sox")"
 else
   echo "sox: not installed"
 fi

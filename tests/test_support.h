@@ -8,7 +8,8 @@
 
 namespace quillfen::testing {
 
-class RecordingMessages final : public Messages {
+class RecordingMessages final : public Messages
+{
 public:
     RecordingMessages() { setMessages(this); }
     ~RecordingMessages() override { setMessages(nullptr); }
@@ -23,7 +24,8 @@ public:
     MessageResult answer = MessageResult::Ok;
 };
 
-class LineCollector final : public DiagnosticSink {
+class LineCollector final : public DiagnosticSink
+{
 public:
     void clearDiagnostics() override
     {

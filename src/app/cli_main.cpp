@@ -30,7 +30,8 @@ const char* const kUsage =
     "      --version       show the version\n"
     "      --              take every later argument as text\n";
 
-class StdoutDiagnostics final : public DiagnosticSink {
+class StdoutDiagnostics final : public DiagnosticSink
+{
 public:
     void clearDiagnostics() override {}
     void DiagOutput(const QString& line) override
@@ -42,7 +43,8 @@ public:
     }
 };
 
-class StderrMessages final : public Messages {
+class StderrMessages final : public Messages
+{
 public:
     MessageResult show(const QString& text, MessageButtons, const QString&) override
     {
@@ -112,7 +114,8 @@ int main(int argc, char** argv)
         } else if (a == QLatin1String("--version")) {
             std::printf("quillfen-cli %s\n", QUILLFEN_VERSION_STRING);
             return 0;
-        } else if (a == QLatin1String("-o") || a == QLatin1String("--output") || a == QLatin1String("--decode")) {
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--output") ||
+                   a == QLatin1String("--decode")) {
             if (i + 1 >= args.size())
                 return fail(a + QStringLiteral(" needs a file name; see --help"));
             if (a == QLatin1String("--decode")) {
@@ -154,9 +157,12 @@ int main(int argc, char** argv)
     if (showCommand && outcome != RunOutcome::EmptyText)
         diagnostics.DiagOutput(run.WavcatCommand());
     switch (outcome) {
-    case RunOutcome::Completed: return 0;
-    case RunOutcome::EmptyText: return 1;
-    case RunOutcome::Failed: break;
+    case RunOutcome::Completed:
+        return 0;
+    case RunOutcome::EmptyText:
+        return 1;
+    case RunOutcome::Failed:
+        break;
     }
     return fail(QStringLiteral("no WAV file written: %1").arg(run.failure()), 1);
 }

@@ -12,9 +12,9 @@ constexpr QStringView kFigureSet = u"\"0123456789,?:.'#$-()!";
 char32_t comparisonForm(char32_t c)
 {
     if (c >= 0xFF01 && c <= 0xFF5E)
-        c -= 0xFEE0;  // full-width ASCII
+        c -= 0xFEE0; // full-width ASCII
     else if (c == 0x3000)
-        c = U' ';  // ideographic space
+        c = U' '; // ideographic space
     return QChar::toCaseFolded(c);
 }
 
@@ -70,21 +70,36 @@ QString promptFileFor(char32_t c)
     if (c >= U'0' && c <= U'9')
         return QString(QChar(char16_t(c))) + QStringLiteral(".wav");
     switch (c) {
-    case U' ': return QStringLiteral("space.wav");
-    case U',': return QStringLiteral("comma.wav");
-    case U'?': return QStringLiteral("question.wav");
-    case U':': return QStringLiteral("colon.wav");
-    case U'.': return QStringLiteral("period.wav");
-    case U'\'': return QStringLiteral("singlequote.wav");
-    case U'"': return QStringLiteral("quote.wav");
-    case U'#': return QStringLiteral("pound.wav");
-    case U'$': return QStringLiteral("dollar.wav");
-    case U'-': return QStringLiteral("dash.wav");
-    case U'(': return QStringLiteral("leftparen.wav");
-    case U')': return QStringLiteral("rightparen.wav");
-    case U'!': return QStringLiteral("exclamation.wav");
-    case U'~': return QStringLiteral("BlankChar.wav");
-    default: return {};
+    case U' ':
+        return QStringLiteral("space.wav");
+    case U',':
+        return QStringLiteral("comma.wav");
+    case U'?':
+        return QStringLiteral("question.wav");
+    case U':':
+        return QStringLiteral("colon.wav");
+    case U'.':
+        return QStringLiteral("period.wav");
+    case U'\'':
+        return QStringLiteral("singlequote.wav");
+    case U'"':
+        return QStringLiteral("quote.wav");
+    case U'#':
+        return QStringLiteral("pound.wav");
+    case U'$':
+        return QStringLiteral("dollar.wav");
+    case U'-':
+        return QStringLiteral("dash.wav");
+    case U'(':
+        return QStringLiteral("leftparen.wav");
+    case U')':
+        return QStringLiteral("rightparen.wav");
+    case U'!':
+        return QStringLiteral("exclamation.wav");
+    case U'~':
+        return QStringLiteral("BlankChar.wav");
+    default:
+        return {};
     }
 }
 

@@ -9,16 +9,17 @@ namespace quillfen {
 
 // The Baudot shift in force between characters.
 enum ShiftStateValue : std::int16_t {
-    ShiftLetters = 0,  // the last shift prompt written was LTRS
-    ShiftFigures = 1,  // the last shift prompt written was FIGS
-    ShiftNone = 2,     // no shift in force: the next letter or figure gets its shift prompt
+    ShiftLetters = 0, // the last shift prompt written was LTRS
+    ShiftFigures = 1, // the last shift prompt written was FIGS
+    ShiftNone = 2,    // no shift in force: the next letter or figure gets its shift prompt
 };
 
 using TextSink = std::function<void(const QString&)>;
 
-struct MappingResult {
-    QString newText;          // every character that received a prompt, in order
-    std::int16_t shiftState;  // as left after the last character
+struct MappingResult
+{
+    QString newText;         // every character that received a prompt, in order
+    std::int16_t shiftState; // as left after the last character
 };
 
 // Walks the prepared text (upper-cased, CR LF already spaces) and hands each prompt file name to

@@ -38,7 +38,8 @@ QString wavcatMessage(const QString& stderrPath)
 } // namespace
 
 ConversionRun::ConversionRun(DiagnosticSink& diagnostics, QString programDir)
-    : m_diag(diagnostics), m_programDir(programDir.isEmpty() ? quillfen::programDirectory() : std::move(programDir))
+    : m_diag(diagnostics),
+      m_programDir(programDir.isEmpty() ? quillfen::programDirectory() : std::move(programDir))
 {
 }
 
@@ -60,7 +61,8 @@ void ConversionRun::writeError(const AppError& error)
         m_failure = error.description;
 }
 
-RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName)
+RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputText,
+                                                          const QString& outputFileName)
 {
     if (inputText.isEmpty()) {
         messages().show(myLoadResString(IDS_ENTER_TEXT_FIRST), MessageButtons::Ok, {});

@@ -13,14 +13,15 @@ namespace quillfen {
 struct AppError;
 
 enum class RunOutcome {
-    EmptyText,  // nothing to convert: the user was told, nothing else happened
-    Completed,  // wavcat wrote the output file
-    Failed,     // reported in the diagnostics; an earlier file at the output path is untouched
+    EmptyText, // nothing to convert: the user was told, nothing else happened
+    Completed, // wavcat wrote the output file
+    Failed,    // reported in the diagnostics; an earlier file at the output path is untouched
 };
 
 // One conversion, as the "Create WAV File" button and the command line both run it: text to
 // prompts, the wavcat command, wavcat started and waited for, the outcome in the diagnostics.
-class ConversionRun {
+class ConversionRun
+{
 public:
     static constexpr qsizetype kMaxCharacters = 32767;
 

@@ -5,7 +5,8 @@
 namespace quillfen {
 
 // Where a conversion run reports: the main window's diagnostic box, or standard output.
-class DiagnosticSink {
+class DiagnosticSink
+{
 public:
     virtual ~DiagnosticSink() = default;
     virtual void clearDiagnostics() = 0;

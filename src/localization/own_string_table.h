@@ -3,10 +3,11 @@
 // The program's own texts, compiled in from the string-table source under resources/.
 namespace quillfen::detail {
 
-struct OwnStringEntry {
+struct OwnStringEntry
+{
     int id;
     const char* utf8;
-    int size;  // bytes; texts may hold NUL
+    int size; // bytes; texts may hold NUL
 };
 
 extern const OwnStringEntry kOwnStrings[];

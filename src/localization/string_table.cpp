@@ -22,7 +22,8 @@ QString myLoadResString(int id)
 {
     if (auto text = ownString(id))
         return *text;
-    const AppError error(AppError::ResourceNotFound, QStringLiteral("Resource with identifier '%1' not found").arg(id));
+    const AppError error(AppError::ResourceNotFound,
+                         QStringLiteral("Resource with identifier '%1' not found").arg(id));
     messages().show(QStringLiteral("error in myLoadResString: ") + error.description, MessageButtons::Ok, {});
     return {};
 }

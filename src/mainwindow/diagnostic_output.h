@@ -10,7 +10,8 @@ namespace quillfen {
 
 // The text of the main window's diagnostic box. It lives here so that lines written before the
 // window exists keep their order; the window shows it through the change callback.
-class DiagnosticText final : public DiagnosticSink {
+class DiagnosticText final : public DiagnosticSink
+{
 public:
     // Appends `line` and CR LF. Nothing is trimmed or dropped.
     void DiagOutput(const QString& line) override;

@@ -5,17 +5,28 @@ namespace quillfen {
 QString catalogueDescription(int number)
 {
     switch (number) {
-    case AppError::InvalidProcedureCall: return QStringLiteral("Invalid procedure call or argument");
-    case AppError::Overflow: return QStringLiteral("Overflow");
-    case AppError::TypeMismatch: return QStringLiteral("Type mismatch");
-    case AppError::BadFileName: return QStringLiteral("Bad file name or number");
-    case AppError::FileNotFound: return QStringLiteral("File not found");
-    case AppError::DeviceIoError: return QStringLiteral("Device I/O error");
-    case AppError::PermissionDenied: return QStringLiteral("Permission denied");
-    case AppError::PathFileAccessError: return QStringLiteral("Path/File access error");
-    case AppError::PathNotFound: return QStringLiteral("Path not found");
-    case AppError::ResourceNotFound: return QStringLiteral("Resource not found");
-    default: return QStringLiteral("Application-defined or object-defined error");
+    case AppError::InvalidProcedureCall:
+        return QStringLiteral("Invalid procedure call or argument");
+    case AppError::Overflow:
+        return QStringLiteral("Overflow");
+    case AppError::TypeMismatch:
+        return QStringLiteral("Type mismatch");
+    case AppError::BadFileName:
+        return QStringLiteral("Bad file name or number");
+    case AppError::FileNotFound:
+        return QStringLiteral("File not found");
+    case AppError::DeviceIoError:
+        return QStringLiteral("Device I/O error");
+    case AppError::PermissionDenied:
+        return QStringLiteral("Permission denied");
+    case AppError::PathFileAccessError:
+        return QStringLiteral("Path/File access error");
+    case AppError::PathNotFound:
+        return QStringLiteral("Path not found");
+    case AppError::ResourceNotFound:
+        return QStringLiteral("Resource not found");
+    default:
+        return QStringLiteral("Application-defined or object-defined error");
     }
 }
 

@@ -8,7 +8,8 @@
 namespace quillfen {
 
 // An error as the user sees it: a number from the classic runtime catalogue and a description.
-struct AppError : std::exception {
+struct AppError : std::exception
+{
     enum Number {
         InvalidProcedureCall = 5,
         Overflow = 6,

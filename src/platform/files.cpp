@@ -34,7 +34,9 @@ bool FileExists(const QString& path)
 
 bool isReadOnly(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     return (st.st_mode & S_IWUSR) == 0;
@@ -43,14 +45,16 @@ bool isReadOnly(const QString& path)
 void clearReadOnly(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(native.constData(), &st) != 0)
         throw AppError::make(AppError::FileNotFound, path);
     if (::chmod(native.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
-        throw AppError::make(errno == EPERM || errno == EACCES || errno == EROFS ? AppError::PermissionDenied
-                                                                                 : AppError::PathFileAccessError,
-                             path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) +
-                                 QStringLiteral(")"));
+        throw AppError::make(
+            errno == EPERM || errno == EACCES || errno == EROFS ? AppError::PermissionDenied
+                                                                : AppError::PathFileAccessError,
+            path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")"));
 }
 
 void setCurrentDirectory(const QString& directory)

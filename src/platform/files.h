@@ -12,9 +12,9 @@ bool FileExists(const QString& path);
 
 // Read-only means the owner may not write; clearing adds owner write and leaves other bits alone.
 bool isReadOnly(const QString& path);
-void clearReadOnly(const QString& path);  // throws AppError
+void clearReadOnly(const QString& path); // throws AppError
 
-void setCurrentDirectory(const QString& directory);  // throws AppError
+void setCurrentDirectory(const QString& directory); // throws AppError
 
 // `name` in the program directory when it is an executable there, else the first on PATH;
 // empty when there is none.

@@ -5,7 +5,8 @@
 namespace quillfen {
 namespace {
 
-class StderrMessages final : public Messages {
+class StderrMessages final : public Messages
+{
 public:
     MessageResult show(const QString& text, MessageButtons, const QString& title) override
     {

@@ -9,7 +9,8 @@ enum class MessageResult { Ok, Cancel };
 
 // Message boxes. The window program installs one that shows real boxes; tests install one that
 // records and answers. Without one, messages go to standard error and count as answered OK.
-class Messages {
+class Messages
+{
 public:
     virtual ~Messages() = default;
     // An empty title means the application title, "Quillfen".

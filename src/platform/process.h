@@ -25,9 +25,10 @@ std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs);
 std::int64_t startProcessHidden(const QString& program, const QStringList& arguments,
                                 const QString& workingDirectory, const QString& stderrPath);
 
-struct ProcessExit {
-    bool exited = false;  // false: ended by a signal
-    int code = 0;         // exit code, or the signal number
+struct ProcessExit
+{
+    bool exited = false; // false: ended by a signal
+    int code = 0;        // exit code, or the signal number
 };
 
 // Collects the end of our own child `pid`, waiting for it if needed; nullopt when it is not ours.

@@ -25,13 +25,20 @@ namespace {
 std::optional<int> niceForClass(std::int32_t priorityClass)
 {
     switch (priorityClass) {
-    case 0x0040: return 19;   // idle
-    case 0x4000: return 10;   // below normal
-    case 0x0020: return 0;    // normal
-    case 0x8000: return -5;   // above normal
-    case 0x0080: return -10;  // high
-    case 0x0100: return -20;  // realtime: the strongest nice value, not a real-time policy
-    default: return std::nullopt;
+    case 0x0040:
+        return 19; // idle
+    case 0x4000:
+        return 10; // below normal
+    case 0x0020:
+        return 0; // normal
+    case 0x8000:
+        return -5; // above normal
+    case 0x0080:
+        return -10; // high
+    case 0x0100:
+        return -20; // realtime: the strongest nice value, not a real-time policy
+    default:
+        return std::nullopt;
     }
 }
 
@@ -63,7 +70,8 @@ std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
     if (fd < 0)
         return 0;
     std::int16_t result = -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
         int wait = -1;
         if (timeoutMs >= 0) {
@@ -74,7 +82,7 @@ std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
         pollfd p{fd, POLLIN, 0};
         const int r = ::poll(&p, 1, wait);
         if (r >= 0)
-            break;  // ended, or timed out: both count as a successful wait
+            break; // ended, or timed out: both count as a successful wait
         if (errno != EINTR) {
             result = 0;
             break;
@@ -131,10 +139,13 @@ std::int64_t startProcessHidden(const QString& program, const QStringList& argum
     if (err != 0) {
         const QString detail = program + QStringLiteral(" (") + errnoText(err) + QStringLiteral(")");
         switch (err) {
-        case ENOENT: throw AppError::make(AppError::FileNotFound, detail);
+        case ENOENT:
+            throw AppError::make(AppError::FileNotFound, detail);
         case EACCES:
-        case EPERM: throw AppError::make(AppError::PermissionDenied, detail);
-        default: throw AppError::make(AppError::InvalidProcedureCall, detail);
+        case EPERM:
+            throw AppError::make(AppError::PermissionDenied, detail);
+        default:
+            throw AppError::make(AppError::InvalidProcedureCall, detail);
         }
     }
     return pid;

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -38,7 +38,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ::testing::Test
+{
 protected:
     QTemporaryDir out;
     LineCollector diag;
@@ -57,10 +58,11 @@ TEST_F(EndToEnd, decodedAudioCarriesTheNewText)
         {"(555) 123-4567", "(555) 123-4567"},
         {"The quick brown fox jumps over the lazy dog 0123456789 ,?:.'#$-()!\"",
          "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 ,?:.'#$-()!\""},
-        {"a~b~~5", "AB5"},  // a blank is idle carrier: nothing is printed for it
+        {"a~b~~5", "AB5"}, // a blank is idle carrier: nothing is printed for it
         {"hi* there @ 5% & more", "HI THERE  5  MORE"},
         {"line one\r\nline two\r\n", "LINE ONE LINE TWO "},
-        {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("\x01\x1b") + emoji + QStringLiteral("ok"), "NULOK"},
+        {QStringLiteral("nul") + QChar(u'\0') + QStringLiteral("\x01\x1b") + emoji + QStringLiteral("ok"),
+         "NULOK"},
         {"5", "5"},
         {"   ", "   "},
     };
@@ -114,6 +116,20 @@ TEST_F(EndToEnd, existingReadOnlyOutputIsReplacedAfterItsBitIsCleared)
     EXPECT_EQ(decode(target), QStringLiteral("OK"));
 }
 
+TEST_F(EndToEnd, readOnlyDirectoryIsRefusedEvenForRoot)
+{
+    ASSERT_TRUE(QDir(out.path()).mkdir("locked"));
+    const QString locked = out.filePath("locked");
+    writeFile(locked + "/old.wav", "old");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", locked + "/old.wav"), RunOutcome::Failed);
+    EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", locked + "/new.wav"), RunOutcome::Failed);
+    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (wavcat: ")) << diag.lines.at(1).toStdString();
+    EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{"old.wav"});
+    EXPECT_EQ(contents(locked + "/old.wav"), QByteArray("old"));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST_F(EndToEnd, clipboardHookGetsTheFinishedFile)
 {
     QByteArray seen;
@@ -127,7 +143,8 @@ TEST_F(EndToEnd, clipboardHookGetsTheFinishedFile)
 
 namespace {
 
-struct CliResult {
+struct CliResult
+{
     int exitCode = -1;
     QString out;
     QString err;
@@ -140,8 +157,8 @@ CliResult cli(const QStringList& args, const QByteArray& input = {})
     p.write(input);
     p.closeWriteChannel();
     EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace
@@ -169,7 +186,7 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndDecodesThem)
     p.setWorkingDirectory(dir.path());
     p.start(QDir(kProgramDir).filePath("quillfen-cli"), {"--", "-5", "-o"});
     p.waitForFinished(60000);
-    EXPECT_NE(p.exitCode(), 0);  // "-o" after -- is text, so no output was named
+    EXPECT_NE(p.exitCode(), 0); // "-o" after -- is text, so no output was named
     p.start(QDir(kProgramDir).filePath("quillfen-cli"), {"-o", "rel.wav", "--", "-5"});
     p.waitForFinished(60000);
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -181,7 +198,8 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
     QTemporaryDir dir;
     const QString kept = dir.filePath("kept.wav");
     writeFile(kept, "keep me");
-    const struct {
+    const struct
+    {
         QStringList args;
         QByteArray input;
         int exit;

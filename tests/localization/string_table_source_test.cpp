@@ -6,11 +6,12 @@ using namespace quillfen::strtab;
 
 TEST(StringTableSource, readsIdsTextsEscapesAndLanguage)
 {
-    const Table t = parseSource("\xEF\xBB\xBF// comment\n#pragma code_page(65001)\nLANGUAGE 0x07, 0x01\n"
-                                "STRINGTABLE\nBEGIN\n  0, \" Build \"\n  7 \"say \"\"hi\"\"\"\n"
-                                "  0x10, \"a\\tb\\\\c\\nd\\x41\\\"\"\n  /* block */ 41, \"\xC3\xA9\xF0\x9F\x98\x80\"\n"
-                                "  42, \"\"\nEND\n",
-                                "x.rc");
+    const Table t =
+        parseSource("\xEF\xBB\xBF// comment\n#pragma code_page(65001)\nLANGUAGE 0x07, 0x01\n"
+                    "STRINGTABLE\nBEGIN\n  0, \" Build \"\n  7 \"say \"\"hi\"\"\"\n"
+                    "  0x10, \"a\\tb\\\\c\\nd\\x41\\\"\"\n  /* block */ 41, \"\xC3\xA9\xF0\x9F\x98\x80\"\n"
+                    "  42, \"\"\nEND\n",
+                    "x.rc");
     EXPECT_EQ(t.langId, 0x0407);
     ASSERT_EQ(t.entries.size(), 5u);
     EXPECT_EQ(t.entries[0].id, 0);

@@ -25,8 +25,9 @@ TEST(OwnStringTable, textsAreExactToTheLastBlank)
         {24, "New Text="},
         {27, "Original String="},
         {32, "Quillfen"},
-        {34, "This tool cannot run in a Windows Terminal Server sessions because of it's interaction with WAV "
-             "drivers.  Exiting..."},
+        {34,
+         "This tool cannot run in a Windows Terminal Server sessions because of it's interaction with WAV "
+         "drivers.  Exiting..."},
         {41, "You must first enter some text to convert into TTY/TDD WAV format."},
     };
     for (auto [id, text] : texts)
@@ -38,9 +39,10 @@ TEST(OwnStringTable, homePageTextsNameTheConfiguredHost)
     const QString host = QStringLiteral(QUILLFEN_TEST_HOME_HOST);
     EXPECT_EQ(ownString(12), "An updated version of this tool is available on " + host +
                                  ".  Click OK to open the application home page now");
-    EXPECT_EQ(ownString(36), "Unable to contact application home page to check for version.  You can access the "
-                             "home page and check for updated versions of all Veltrane Orrin tools by going to " +
-                                 host);
+    EXPECT_EQ(ownString(36),
+              "Unable to contact application home page to check for version.  You can access the "
+              "home page and check for updated versions of all Veltrane Orrin tools by going to " +
+                  host);
 }
 
 TEST(MyLoadResString, knownIdsComeFromTheOwnTableWithoutAMessage)
@@ -56,7 +58,8 @@ TEST(MyLoadResString, unknownIdShowsTheErrorAndGivesEmptyText)
     quillfen::testing::RecordingMessages boxes;
     EXPECT_EQ(myLoadResString(42), QString());
     EXPECT_EQ(myLoadResString(-7), QString());
-    EXPECT_EQ(boxes.texts, (QStringList{"error in myLoadResString: Resource with identifier '42' not found",
-                                        "error in myLoadResString: Resource with identifier '-7' not found"}));
+    EXPECT_EQ(boxes.texts,
+              (QStringList{"error in myLoadResString: Resource with identifier '42' not found",
+                           "error in myLoadResString: Resource with identifier '-7' not found"}));
     EXPECT_EQ(boxes.titles, (QStringList{QString(), QString()}));
 }

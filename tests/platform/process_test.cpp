@@ -63,8 +63,8 @@ TEST(WaitForProcess, infiniteWaitReturnsOnceTheProcessHasEndedWithoutReapingIt)
 TEST(StartProcessHidden, argumentsArriveExactlyAndStandardErrorIsKept)
 {
     QTemporaryDir dir;
-    const QStringList args{"plain", "with space", "\"quoted\"", "'single'", "-leading", "--help", "", "$HOME",
-                           "*", "semi;colon", "new\nline", "caf\u00e9"};
+    const QStringList args{"plain", "with space", "\"quoted\"", "'single'",   "-leading",  "--help",
+                           "",      "$HOME",      "*",          "semi;colon", "new\nline", "caf\u00e9"};
     const QString errors = dir.filePath("err.txt");
     // The child finds OUT in the environment it inherits.
     qputenv("OUT", QFile::encodeName(dir.filePath("args.bin")));

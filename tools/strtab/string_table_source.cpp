@@ -8,7 +8,8 @@
 namespace quillfen::strtab {
 namespace {
 
-class Lexer {
+class Lexer
+{
 public:
     Lexer(const std::string& s, const std::string& file) : m_s(s), m_file(file) {}
 
@@ -70,7 +71,8 @@ public:
         skipSpace();
         m_lineStart = false;
         auto start = m_pos;
-        while (m_pos < m_s.size() && (std::isalnum(static_cast<unsigned char>(m_s[m_pos])) || m_s[m_pos] == '_'))
+        while (m_pos < m_s.size() &&
+               (std::isalnum(static_cast<unsigned char>(m_s[m_pos])) || m_s[m_pos] == '_'))
             ++m_pos;
         return m_s.substr(start, m_pos - start);
     }
@@ -120,17 +122,32 @@ public:
                 fail("string is not closed");
             char e = m_s[m_pos++];
             switch (e) {
-            case 'n': bytes += '\n'; break;
-            case 'r': bytes += '\r'; break;
-            case 't': bytes += '\t'; break;
-            case 'a': bytes += '\a'; break;
-            case '0': bytes += '\0'; break;
-            case '\\': bytes += '\\'; break;
-            case '"': bytes += '"'; break;
+            case 'n':
+                bytes += '\n';
+                break;
+            case 'r':
+                bytes += '\r';
+                break;
+            case 't':
+                bytes += '\t';
+                break;
+            case 'a':
+                bytes += '\a';
+                break;
+            case '0':
+                bytes += '\0';
+                break;
+            case '\\':
+                bytes += '\\';
+                break;
+            case '"':
+                bytes += '"';
+                break;
             case 'x': {
                 unsigned value = 0;
                 int digits = 0;
-                while (digits < 4 && m_pos < m_s.size() && std::isxdigit(static_cast<unsigned char>(m_s[m_pos]))) {
+                while (digits < 4 && m_pos < m_s.size() &&
+                       std::isxdigit(static_cast<unsigned char>(m_s[m_pos]))) {
                     value = value * 16 + std::stoul(std::string(1, m_s[m_pos]), nullptr, 16);
                     ++m_pos;
                     ++digits;
@@ -140,7 +157,8 @@ public:
                 appendUtf8(bytes, value);
                 break;
             }
-            default: fail(std::string("unknown escape \\") + e);
+            default:
+                fail(std::string("unknown escape \\") + e);
             }
         }
         return fromUtf8(bytes);
@@ -286,7 +304,8 @@ std::string toUtf8(const std::u16string& text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }

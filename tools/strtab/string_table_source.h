@@ -10,21 +10,26 @@
 
 namespace quillfen::strtab {
 
-struct Entry {
+struct Entry
+{
     std::int32_t id = 0;
     std::u16string text;
-    int line = 0;  // where the id stands, for messages
+    int line = 0; // where the id stands, for messages
 };
 
-struct Table {
-    std::uint16_t langId = 0x0409;  // from a LANGUAGE line; US English when there is none
-    std::vector<Entry> entries;     // in source order; ids are unique
+struct Table
+{
+    std::uint16_t langId = 0x0409; // from a LANGUAGE line; US English when there is none
+    std::vector<Entry> entries;    // in source order; ids are unique
 };
 
-class SourceError : public std::runtime_error {
+class SourceError : public std::runtime_error
+{
 public:
     SourceError(const std::string& file, int line, const std::string& what)
-        : std::runtime_error(file + ":" + std::to_string(line) + ": " + what), m_line(line) {}
+        : std::runtime_error(file + ":" + std::to_string(line) + ": " + what), m_line(line)
+    {
+    }
     int line() const { return m_line; }
 
 private:

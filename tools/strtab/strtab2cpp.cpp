@@ -35,7 +35,8 @@ int main(int argc, char** argv)
     }
     try {
         Table table = parseSourceFile(argv[1]);
-        std::string out = "// Generated from " + std::string(argv[1]) + "; edit that file instead.\n"
+        std::string out = "// Generated from " + std::string(argv[1]) +
+                          "; edit that file instead.\n"
                           "#include \"localization/own_string_table.h\"\n\n"
                           "namespace quillfen::detail {\n\n"
                           "const OwnStringEntry kOwnStrings[] = {\n";
