@@ -1,5 +1,6 @@
 #include "localization/string_table.h"
 
+#include "localization/mod_localize.h"
 #include "localization/own_string_table.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
@@ -7,6 +8,11 @@
 #include <algorithm>
 
 namespace quillfen {
+namespace {
+
+constexpr int kLookupBufferLength = 1200;
+
+} // namespace
 
 std::optional<QString> ownString(int id)
 {
@@ -20,6 +26,10 @@ std::optional<QString> ownString(int id)
 
 QString myLoadResString(int id)
 {
+    QString buffer;
+    if (LoadStringW(LanguageLibrary(), id, buffer, kLookupBufferLength) >= 1)
+        return buffer;
+    // An id the library lacks or holds empty falls back to the program's own text.
     if (auto text = ownString(id))
         return *text;
     const AppError error(AppError::ResourceNotFound,
