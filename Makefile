@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run demo test bench clean
 
 all: build
 
@@ -17,6 +17,10 @@ build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
+	@$(BUILD)/bin/Quillfen
+
+# The conversion and its decoding from the command line, without a window.
+demo: build
 	@bash scripts/demo.sh $(BUILD)/bin
 
 test: build

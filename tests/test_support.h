@@ -4,7 +4,12 @@
 #include "conversion/diagnostic_sink.h"
 #include "platform/messages.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QStringList>
+#include <QThread>
+
+#include <functional>
 
 namespace quillfen::testing {
 
@@ -36,5 +41,18 @@ public:
     QStringList lines;
     int clears = 0;
 };
+
+// Polls `condition` while processing events, for at most `ms`; the caller asserts on the result.
+inline bool waitFor(const std::function<bool()>& condition, int ms = 5000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
 
 } // namespace quillfen::testing

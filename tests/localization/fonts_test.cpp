@@ -18,13 +18,9 @@ using namespace quillfen;
 
 namespace {
 
-QApplication& app()
+void app()
 {
-    static int argc = 1;
-    static char name[] = "fonts_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    ASSERT_NE(qApp, nullptr);
 }
 
 const QString kJapaneseFace = QString::fromUtf16(u"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF");

@@ -1,0 +1,24 @@
+// Quillfen: the window program.
+#include "mainwindow/frm_main.h"
+#include "platform/messages.h"
+#include "platform/qt_dialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    quillfen::QtMessages messages;
+    quillfen::setMessages(&messages);
+    quillfen::QtSaveDialog saveDialog;
+    quillfen::setSaveDialog(&saveDialog);
+
+    quillfen::frmMain window;
+    if (!window.Form_Load())
+        return 0;
+    window.show();
+    const int status = app.exec();
+    quillfen::setMessages(nullptr);
+    quillfen::setSaveDialog(nullptr);
+    return status;
+}

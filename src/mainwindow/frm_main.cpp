@@ -1,0 +1,449 @@
+#include "mainwindow/frm_main.h"
+
+#include "localization/fonts.h"
+#include "localization/mod_localize.h"
+#include "localization/open_forms.h"
+#include "localization/string_table.h"
+#include "mainwindow/diagnostic_output.h"
+#include "platform/app_error.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+#include "platform/save_dialog.h"
+#include "platform/session.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+namespace quillfen {
+namespace {
+
+constexpr float kTwipsPerPixel = 15;
+// The outer size the design gives the 9810 x 4305 client area, for window systems that report no
+// frame of their own.
+constexpr float kDesignFrameWidth = kDesignedWindowWidth - 9810;
+constexpr float kDesignFrameHeight = kDesignedWindowHeight - 4305;
+
+int px(float twips)
+{
+    return int(std::lround(twips / kTwipsPerPixel));
+}
+
+float twips(int pixels)
+{
+    return float(pixels) * kTwipsPerPixel;
+}
+
+void place(QWidget* w, const TwipsRect& r)
+{
+    w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+}
+
+} // namespace
+
+frmMain::frmMain(const QString& programDir, QWidget* parent)
+    : QMainWindow(parent), m_run(mainDiagnostics(), programDir), m_layout(designedMainLayout())
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quillfen"));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/quillfen_16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/quillfen_32.png"), QSize(32, 32));
+    setWindowIcon(icon);
+    buildControls();
+    m_terminate = [this] {
+        hide();
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(0);
+    };
+    m_run.setCompletedHook([this](const QString& path) { myCopyWavToClipboard(path); });
+    mainDiagnostics().setChangedCallback([this](const QString&) {
+        // A run writes thousands of lines while the window cannot repaint: show them once it can.
+        if (m_diagSyncPending)
+            return;
+        m_diagSyncPending = true;
+        QMetaObject::invokeMethod(
+            this, [this] { syncDiagnostics(); }, Qt::QueuedConnection);
+    });
+    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); }, [this] { SetFormFonts(this); }});
+}
+
+frmMain::~frmMain()
+{
+    mainDiagnostics().setChangedCallback({});
+}
+
+void frmMain::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    m_frameDiagnosticOutput = new QGroupBox(QStringLiteral("Diagnostic Output"), client);
+    m_frameDiagnosticOutput->setObjectName(QStringLiteral("frameDiagnosticOutput"));
+    m_txtDiag = new QPlainTextEdit(m_frameDiagnosticOutput);
+    m_txtDiag->setObjectName(QStringLiteral("txtDiag"));
+    m_txtDiag->setReadOnly(true);
+    m_txtDiag->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    m_frameTextInput = new QGroupBox(QStringLiteral("Text to convert into TTY/TDD WAV file"), client);
+    m_frameTextInput->setObjectName(QStringLiteral("frameTextInput"));
+    m_txtInputText = new QPlainTextEdit(m_frameTextInput);
+    m_txtInputText->setObjectName(QStringLiteral("txtInputText"));
+    m_txtInputText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_txtInputText->setTabChangesFocus(true);
+
+    m_cmdConstructWavFromString = new QPushButton(QStringLiteral("&Create WAV File"), client);
+    m_cmdConstructWavFromString->setObjectName(QStringLiteral("cmdConstructWavFromString"));
+
+    m_frameFileName = new QGroupBox(QStringLiteral("Output file name"), client);
+    m_frameFileName->setObjectName(QStringLiteral("frameFileName"));
+    m_txtOutputFileName = new QLineEdit(defaultOutputFileName(), m_frameFileName);
+    m_txtOutputFileName->setObjectName(QStringLiteral("txtOutputFileName"));
+    m_cmdBrowse = new QPushButton(QStringLiteral("&Browse..."), m_frameFileName);
+    m_cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
+
+    m_cmdExit = new QPushButton(QStringLiteral("E&xit"), client);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    for (QWidget* frame : {static_cast<QWidget*>(m_frameDiagnosticOutput),
+                           static_cast<QWidget*>(m_frameTextInput), static_cast<QWidget*>(m_frameFileName)})
+        frame->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(m_cmdBrowse, m_txtInputText);
+    setTabOrder(m_txtInputText, m_cmdConstructWavFromString);
+    setTabOrder(m_cmdConstructWavFromString, m_cmdExit);
+    setTabOrder(m_cmdExit, m_txtOutputFileName);
+    setTabOrder(m_txtOutputFileName, m_txtDiag);
+    m_cmdBrowse->setFocus();
+
+    m_mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
+    m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    m_mainHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    m_mainHelp->setObjectName(QStringLiteral("mainHelp"));
+    m_mnuHelp = m_mainHelp->addAction(QStringLiteral("Help"));
+    m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    m_seperator = m_mainHelp->addSeparator();
+    m_seperator->setObjectName(QStringLiteral("seperator"));
+    m_seperator->setText(QStringLiteral("-"));
+    m_mnuAbout = m_mainHelp->addAction(QStringLiteral("About"));
+    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    m_mnuCheckForUpdatedVersion = m_mainHelp->addAction(QStringLiteral("Check for updated version"));
+    m_mnuCheckForUpdatedVersion->setObjectName(QStringLiteral("mnuCheckForUpdatedVersion"));
+
+    connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
+    connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
+    connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
+    connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
+            [this] { cmdConstructWavFromString_Click(); });
+    connect(m_mnuAbout, &QAction::triggered, this, [this] {
+        if (m_about)
+            m_about();
+    });
+    connect(m_mnuHelp, &QAction::triggered, this, [this] {
+        if (m_help)
+            m_help();
+    });
+    connect(m_mnuCheckForUpdatedVersion, &QAction::triggered, this, [this] {
+        if (m_update)
+            m_update();
+    });
+
+    applyLayout(m_layout);
+    resize(px(9810), px(4305) + menuBar()->sizeHint().height());
+}
+
+void frmMain::setMenuHandlers(std::function<void()> about, std::function<void()> help,
+                              std::function<void()> update)
+{
+    m_about = std::move(about);
+    m_help = std::move(help);
+    m_update = std::move(update);
+}
+
+void frmMain::frmMain_Auto_Init()
+{
+    setWindowTitle(myLoadResString(32));
+    m_frameDiagnosticOutput->setTitle(myLoadResString(18));
+    m_frameTextInput->setTitle(myLoadResString(33));
+    m_cmdConstructWavFromString->setText(myLoadResString(2));
+    m_frameFileName->setTitle(myLoadResString(28));
+    m_txtOutputFileName->setText(defaultOutputFileName());
+    m_cmdBrowse->setText(myLoadResString(1));
+    m_cmdExit->setText(myLoadResString(19));
+    m_mnuFile->setTitle(myLoadResString(22));
+    m_mnuExit->setText(myLoadResString(21));
+    m_mainHelp->setTitle(myLoadResString(23));
+    m_mnuHelp->setText(myLoadResString(23));
+    m_mnuAbout->setText(myLoadResString(11));
+    m_mnuCheckForUpdatedVersion->setText(myLoadResString(14));
+}
+
+void frmMain::reportLoadError(const AppError& error, const char* procedure)
+{
+    messages().show(
+        formatErrorReport(myLoadResString(3), error,
+                          QStringLiteral(") in procedure %1 of Form frmMain").arg(QLatin1String(procedure))),
+        MessageButtons::Ok, {});
+}
+
+bool frmMain::Form_Load()
+{
+    frmMain_Auto_Init();
+    const auto report = [this](const AppError& e) { reportLoadError(e, "Form_Load"); };
+
+    bool another = false;
+    // A test that fails counts as held: the copy ends.
+    if (!reportAndContinue([&] { another = previousInstanceRunning(executableName()); }, report) || another)
+        return false;
+    reportAndContinue([] { SetPriority(BELOW_NORMAL_PRIORITY_CLASS); }, report);
+    bool remote = true;
+    reportAndContinue([&] { remote = GetSystemMetrics(SM_REMOTESESSION) != 0; }, report);
+    if (remote) {
+        messages().show(myLoadResString(34), MessageButtons::Ok, {});
+        ExitApplication();
+        return false;
+    }
+    reportAndContinue([this] { LoadSettings(*this); }, report);
+    reportAndContinue([this] { SaveSettings(*this); }, report);
+    return true;
+}
+
+void frmMain::ExitApplication()
+{
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    try {
+        SaveSettings(*this);
+    } catch (...) {
+        // Nothing may keep the program from ending.
+    }
+    if (m_terminate)
+        m_terminate();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    ExitApplication();
+    event->accept();
+}
+
+void frmMain::DiagOutput(const QString& text)
+{
+    mainDiagnostics().DiagOutput(text);
+}
+
+void frmMain::syncDiagnostics()
+{
+    m_diagSyncPending = false;
+    QString shown = mainDiagnostics().text();
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_txtDiag->setPlainText(shown);
+}
+
+void frmMain::cmdConstructWavFromString_Click()
+{
+    // The text box holds its line breaks as CR LF, as the run expects of a text box.
+    QString text = m_txtInputText->toPlainText();
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_run.cmdConstructWavFromString_Click(text, m_txtOutputFileName->text());
+    QApplication::restoreOverrideCursor();
+    syncDiagnostics();
+    repaint();
+}
+
+void frmMain::myCopyWavToClipboard(const QString& fileName)
+{
+    // Read only: a missing file is an error, never created; the clipboard keeps what it had.
+    QFile file(fileName);
+    QByteArray bytes;
+    const bool read = reportAndContinue(
+        [&] {
+            if (!file.exists())
+                throw AppError::make(AppError::FileNotFound, fileName);
+            if (!file.open(QIODevice::ReadOnly))
+                throw AppError::make(file.error() == QFileDevice::PermissionsError
+                                         ? AppError::PermissionDenied
+                                         : AppError::PathFileAccessError,
+                                     fileName + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+            bytes = file.readAll();
+            if (file.error() != QFileDevice::NoError)
+                throw AppError::make(AppError::DeviceIoError,
+                                     fileName + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+        },
+        [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); });
+    if (!read)
+        return;
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("audio/wav"), bytes);
+    data->setData(QStringLiteral("audio/x-wav"), bytes);
+    QApplication::clipboard()->setMimeData(data);
+}
+
+void frmMain::cmdBrowse_Click()
+{
+    const QString remembered = m_txtOutputFileName->text();
+    try {
+        SaveDialogRequest request;
+        request.title = myLoadResString(31);
+        request.defaultExt = QStringLiteral(".WAV");
+        request.fileName = remembered;
+        m_txtOutputFileName->setText(saveDialog().ShowSave(request));
+    } catch (...) {
+        // Cancel, or anything else: the name stays as it was, without a word.
+        m_txtOutputFileName->setText(remembered);
+    }
+}
+
+// The window system's frame counts only when it has a caption bar; without one (offscreen, or a
+// window manager that draws none) the window is measured with the frame of the design.
+static QMargins reportedFrame(const QWidget* w)
+{
+    const QRect inner = w->geometry();
+    const QRect outer = w->frameGeometry();
+    const QMargins m(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                     outer.bottom() - inner.bottom());
+    return m.top() > m.left() ? m : QMargins();
+}
+
+int frmMain::menuHeight() const
+{
+    return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
+}
+
+float frmMain::frameWidthTwips() const
+{
+    const QMargins m = reportedFrame(this);
+    return m.isNull() ? kDesignFrameWidth : twips(m.left() + m.right());
+}
+
+float frmMain::frameHeightTwips() const
+{
+    const QMargins m = reportedFrame(this);
+    return m.isNull() ? kDesignFrameHeight : twips(m.top() + m.bottom() + menuHeight());
+}
+
+float frmMain::Left() const
+{
+    return twips(frameGeometry().x());
+}
+
+float frmMain::Top() const
+{
+    return twips(frameGeometry().y());
+}
+
+float frmMain::Width() const
+{
+    return twips(width()) + frameWidthTwips();
+}
+
+float frmMain::Height() const
+{
+    return twips(height() - menuHeight()) + frameHeightTwips();
+}
+
+void frmMain::setLeft(float t)
+{
+    move(px(t), frameGeometry().y());
+}
+
+void frmMain::setTop(float t)
+{
+    move(frameGeometry().x(), px(t));
+}
+
+// Sizes round up to whole pixels, so a size set to a minimum never falls below it.
+static int pxAtLeast(float twips)
+{
+    return std::max(1, int(std::ceil(twips / kTwipsPerPixel - 0.001f)));
+}
+
+void frmMain::setWidth(float t)
+{
+    resize(pxAtLeast(t - frameWidthTwips()), height());
+}
+
+void frmMain::setHeight(float t)
+{
+    resize(width(), pxAtLeast(t - frameHeightTwips()) + menuHeight());
+}
+
+void frmMain::Form_Resize()
+{
+    reportAndContinue(
+        [this] {
+            if (isMinimized())
+                return;
+            const QSize screenSize = screen() ? screen()->size() : QSize(1920, 1080);
+            // A size set here is itself a resize; lay out for the size the window really took,
+            // which whole pixels may make a little larger than asked.
+            for (int pass = 0; pass < 2; ++pass) {
+                MainLayout current = m_layout;
+                current.window = {Left(), Top(), Width(), Height()};
+                const MainLayout next =
+                    layoutMainWindow(current, false, twips(screenSize.width()), twips(screenSize.height()));
+                if (next.window.left != current.window.left)
+                    setLeft(next.window.left);
+                if (next.window.top != current.window.top)
+                    setTop(next.window.top);
+                const bool resized =
+                    next.window.width != current.window.width || next.window.height != current.window.height;
+                if (next.window.width != current.window.width)
+                    setWidth(next.window.width);
+                if (next.window.height != current.window.height)
+                    setHeight(next.window.height);
+                applyLayout(next);
+                if (!resized)
+                    break;
+            }
+        },
+        [this](const AppError& e) { reportLoadError(e, "Form_Resize"); });
+}
+
+void frmMain::applyLayout(const MainLayout& l)
+{
+    m_layout = l;
+    place(m_frameFileName, l.frameFileName);
+    place(m_txtOutputFileName, l.txtOutputFileName);
+    place(m_cmdBrowse, l.cmdBrowse);
+    place(m_frameTextInput, l.frameTextInput);
+    place(m_txtInputText, l.txtInputText);
+    place(m_frameDiagnosticOutput, l.frameDiagnosticOutput);
+    place(m_txtDiag, l.txtDiag);
+    place(m_cmdConstructWavFromString, l.cmdConstructWavFromString);
+    place(m_cmdExit, l.cmdExit);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_inResize)
+        return;
+    m_inResize = true;
+    Form_Resize();
+    m_inResize = false;
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Restoring a minimized window applies the rules to the restored size.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
+        Form_Resize();
+}
+
+} // namespace quillfen

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "conversion/conversion_run.h"
+#include "mainwindow/main_layout.h"
+#include "settings/settings_store.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quillfen {
+
+// The start-up window: output file name, the text, the diagnostic box, the two commands and the
+// menus. Geometry is kept in twips (15 to the pixel) like the rest of the program.
+class frmMain final : public QMainWindow, public SettingsWindow
+{
+    Q_OBJECT
+public:
+    // `programDir` holds wavcat and the prompt set; empty means the running program's directory.
+    explicit frmMain(const QString& programDir = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    void frmMain_Auto_Init();
+    // The start-up sequence. False when the program must end at once (another copy runs, or a
+    // remote session was refused); the window is then not to be shown.
+    bool Form_Load();
+    void Form_Resize();
+
+    void DiagOutput(const QString& text);
+    void myCopyWavToClipboard(const QString& fileName);
+    void cmdConstructWavFromString_Click();
+    void cmdBrowse_Click();
+    // The one way out: saves the settings once and ends the program.
+    void ExitApplication();
+
+    // How the program ends; tests replace it to stay alive.
+    void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
+    // Help, About / Help, Help / Help, Check for updated version, for the windows that come later.
+    void setMenuHandlers(std::function<void()> about, std::function<void()> help,
+                         std::function<void()> update);
+
+    // Outer geometry in twips: frame, caption and menu bar included.
+    float Left() const override;
+    float Top() const override;
+    float Width() const override;
+    float Height() const override;
+    void setLeft(float twips) override;
+    void setTop(float twips) override;
+    void setWidth(float twips) override;
+    void setHeight(float twips) override;
+
+    // The controls' geometry as laid out last, in twips.
+    const MainLayout& currentLayout() const { return m_layout; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls();
+    void applyLayout(const MainLayout& layout);
+    void reportLoadError(const struct AppError& error, const char* procedure);
+    void syncDiagnostics();
+    int menuHeight() const;
+    float frameWidthTwips() const;
+    float frameHeightTwips() const;
+
+    QGroupBox* m_frameFileName = nullptr;
+    QLineEdit* m_txtOutputFileName = nullptr;
+    QPushButton* m_cmdBrowse = nullptr;
+    QGroupBox* m_frameTextInput = nullptr;
+    QPlainTextEdit* m_txtInputText = nullptr;
+    QGroupBox* m_frameDiagnosticOutput = nullptr;
+    QPlainTextEdit* m_txtDiag = nullptr;
+    QPushButton* m_cmdConstructWavFromString = nullptr;
+    QPushButton* m_cmdExit = nullptr;
+    QMenu* m_mnuFile = nullptr;
+    QAction* m_mnuExit = nullptr;
+    QMenu* m_mainHelp = nullptr;
+    QAction* m_mnuHelp = nullptr;
+    QAction* m_seperator = nullptr;
+    QAction* m_mnuAbout = nullptr;
+    QAction* m_mnuCheckForUpdatedVersion = nullptr;
+
+    ConversionRun m_run;
+    MainLayout m_layout;
+    std::function<void()> m_terminate;
+    std::function<void()> m_about, m_help, m_update;
+    bool m_exiting = false;
+    bool m_inResize = false;
+    bool m_diagSyncPending = false;
+};
+
+} // namespace quillfen

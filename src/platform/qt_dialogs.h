@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/messages.h"
+#include "platform/save_dialog.h"
+
+namespace quillfen {
+
+// Message boxes as real modal boxes over the active window.
+class QtMessages final : public Messages
+{
+public:
+    MessageResult show(const QString& text, MessageButtons buttons, const QString& title) override;
+};
+
+// The platform's save-file dialog; it never asks about overwriting, as the Browse command wants.
+class QtSaveDialog final : public SaveDialog
+{
+public:
+    QString ShowSave(const SaveDialogRequest& request) override;
+};
+
+} // namespace quillfen

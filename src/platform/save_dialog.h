@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace quillfen {
+
+// What the save-file dialog is asked: the title, the default extension (".WAV") added to a name
+// without one, and the name shown at first.
+struct SaveDialogRequest
+{
+    QString title;
+    QString defaultExt;
+    QString fileName;
+};
+
+// The save-file dialog. The window program installs the real one; tests install one that answers.
+class SaveDialog
+{
+public:
+    virtual ~SaveDialog() = default;
+    // The chosen file name. Cancel is an error (AppError 32755, "Cancel was selected.").
+    virtual QString ShowSave(const SaveDialogRequest& request) = 0;
+};
+
+SaveDialog& saveDialog();
+// The caller keeps ownership; nullptr restores the default, which cancels.
+void setSaveDialog(SaveDialog* dialog);
+
+constexpr int kCancelErrorNumber = 32755;
+
+} // namespace quillfen

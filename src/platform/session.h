@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace quillfen {
+
+// GetSystemMetrics(SM_REMOTESESSION): this platform has no notion of a remote session.
+constexpr int SM_REMOTESESSION = 0x1000;
+int GetSystemMetrics(int index);
+
+// Where a new conversion writes by default: the home directory on this platform.
+QString defaultOutputFileName();
+
+// The previous-instance test: true when another copy of this executable holds the instance lock.
+// The first copy takes the lock for its lifetime; a lock left by a copy that was killed is taken
+// over.
+bool previousInstanceRunning(const QString& executableName);
+// Gives the lock back (tests start several "copies" in one process).
+void releaseInstanceLock();
+
+} // namespace quillfen

@@ -1,0 +1,168 @@
+#include "settings/settings_store.h"
+
+#include "localization/mod_localize.h"
+#include "localization/string_table.h"
+#include "platform/app_error.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace quillfen {
+namespace {
+
+// The group of one store: $XDG_CONFIG_HOME/Veltrane/<executable name>.ini, section "Settings".
+class Store
+{
+public:
+    Store()
+        : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Veltrane"), executableName())
+    {
+        m_settings.beginGroup(QStringLiteral("Settings"));
+    }
+
+    // The stored names that match `key` without regard to case (INI keys are case-sensitive here).
+    QStringList namesFor(const QString& key) const
+    {
+        QStringList names;
+        for (const QString& name : m_settings.childKeys())
+            if (name.compare(key, Qt::CaseInsensitive) == 0)
+                names << name;
+        return names;
+    }
+
+    std::optional<QString> read(const QString& key) const
+    {
+        const QStringList names = namesFor(key);
+        if (m_settings.status() != QSettings::NoError)
+            throw AppError::make(AppError::PathFileAccessError, m_settings.fileName());
+        if (names.isEmpty())
+            return std::nullopt;
+        // Several spellings only come from hand edits; the exact one wins.
+        const QVariant value = m_settings.value(names.contains(key) ? key : names.first());
+        // An unquoted "1234,5" comes back split at the comma; put it together again.
+        if (value.typeId() == QMetaType::QStringList)
+            return value.toStringList().join(QLatin1Char(','));
+        return value.toString();
+    }
+
+    // Writes and syncs at once, so a store that cannot be written fails the step that wrote.
+    void write(const QString& key, const QString& text)
+    {
+        for (const QString& name : namesFor(key))
+            if (name != key)
+                m_settings.remove(name);
+        m_settings.setValue(key, text);
+        m_settings.sync();
+        // A FormatError is not a failed write: the file has just been rewritten in good form.
+        if (m_settings.status() == QSettings::AccessError)
+            throw writeError(m_settings.fileName());
+    }
+
+private:
+    static AppError writeError(const QString& fileName)
+    {
+        const QFileInfo file(fileName);
+        const QFileInfo dir(file.absolutePath());
+        const bool denied = file.isFile() ? !file.isWritable() : dir.isDir() && !dir.isWritable();
+        return AppError::make(denied ? AppError::PermissionDenied : AppError::PathFileAccessError, fileName);
+    }
+
+    QSettings m_settings;
+};
+
+void report(const AppError& error, const char* procedure)
+{
+    messages().show(formatErrorReport(myLoadResString(IDS_ERROR_PREFIX), error,
+                                      QStringLiteral(") in procedure ") + QLatin1String(procedure) +
+                                          QStringLiteral(" of Module Module1")),
+                    MessageButtons::Ok, {});
+}
+
+struct GeometryValue
+{
+    const char* loadKey;
+    const char* saveKey;
+    float (SettingsWindow::*get)() const;
+    void (SettingsWindow::*set)(float);
+};
+
+// "Formtop" is looked up as it has always been spelt; the case-blind match finds "FormTop".
+constexpr GeometryValue kGeometry[] = {
+    {"FormLeft", "FormLeft", &SettingsWindow::Left, &SettingsWindow::setLeft},
+    {"Formtop", "FormTop", &SettingsWindow::Top, &SettingsWindow::setTop},
+    {"FormWidth", "FormWidth", &SettingsWindow::Width, &SettingsWindow::setWidth},
+    {"FormHeight", "FormHeight", &SettingsWindow::Height, &SettingsWindow::setHeight},
+};
+
+} // namespace
+
+QString settingsNumberText(float value, const QLocale& locale)
+{
+    QLocale form(locale);
+    form.setNumberOptions(QLocale::OmitGroupSeparator);
+    return form.toString(double(value), 'g', 7);
+}
+
+float parseSettingsNumber(const QString& text, const QLocale& locale)
+{
+    // Group separators are tried last: we never write them, and "1.234" from a store written under
+    // the C locale must not become 1234 under a German one.
+    QLocale strict(locale);
+    strict.setNumberOptions(QLocale::RejectGroupSeparator);
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    QLocale lenient(locale);
+    lenient.setNumberOptions(QLocale::DefaultNumberOptions);
+
+    bool ok = false;
+    double value = strict.toDouble(text, &ok);
+    if (!ok)
+        value = c.toDouble(text, &ok);
+    if (!ok)
+        value = lenient.toDouble(text, &ok);
+    // QLocale takes "nan" and "inf"; neither is a window position.
+    if (!ok || !std::isfinite(value) || std::fabs(value) > double(std::numeric_limits<float>::max()))
+        throw AppError::make(AppError::TypeMismatch);
+    return float(value);
+}
+
+void LoadSettings(SettingsWindow& window)
+{
+    // One store for all steps: QSettings reports a file it could not parse only on the first
+    // read, and every step that reads from such a file must fail rather than trust what it got.
+    const Store store;
+    for (const GeometryValue& g : kGeometry) {
+        reportAndContinue(
+            [&] {
+                // A missing key means the current value, which is left exactly as it is.
+                if (const auto text = store.read(QLatin1String(g.loadKey)))
+                    (window.*g.set)(parseSettingsNumber(*text, QLocale::system()));
+            },
+            [](const AppError& e) { report(e, "LoadSettings"); });
+    }
+}
+
+void SaveSettings(const SettingsWindow& window)
+{
+    // A store per step: status() keeps the first error for the object's lifetime.
+    const auto onError = [](const AppError& e) { report(e, "SaveSettings"); };
+    for (const GeometryValue& g : kGeometry) {
+        reportAndContinue(
+            [&] {
+                Store().write(QLatin1String(g.saveKey),
+                              settingsNumberText((window.*g.get)(), QLocale::system()));
+            },
+            onError);
+    }
+    reportAndContinue([] { Store().write(QStringLiteral("EXEPath"), programDirectory()); }, onError);
+}
+
+} // namespace quillfen
