@@ -1,4 +1,5 @@
 // Quillfen: the window program.
+#include "app/main_menus.h"
 #include "mainwindow/frm_main.h"
 #include "platform/messages.h"
 #include "platform/qt_dialogs.h"
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     quillfen::setSaveDialog(&saveDialog);
 
     quillfen::frmMain window;
+    quillfen::HelpMenuCommands helpMenu(window, {});
     if (!window.Form_Load())
         return 0;
     window.show();

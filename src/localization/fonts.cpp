@@ -66,6 +66,15 @@ void SetFormFonts(QWidget* form)
     }
 }
 
+void RefreshControls(QWidget* form)
+{
+    if (!form)
+        return;
+    for (QWidget* control : form->findChildren<QWidget*>())
+        if (!control->objectName().isEmpty())
+            control->repaint();
+}
+
 int controlCharset(const QWidget* control)
 {
     const QVariant v = control->property(kCharsetProperty);

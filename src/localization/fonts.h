@@ -23,6 +23,9 @@ void SetFontForLanguage(ControlFont& font);
 // form's own font is not touched.
 void SetFormFonts(QWidget* form);
 
+// Repaints every control of the form now (after a language switch).
+void RefreshControls(QWidget* form);
+
 // The character set last given to a control (1 when never set).
 int controlCharset(const QWidget* control);
 

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 
 namespace quillfen {
@@ -192,6 +193,26 @@ void InitalizeLanguages()
     for (const OpenForm& form : openForms())
         if (form.setFonts)
             form.setFonts();
+}
+
+void SwitchLanguage(std::int32_t lcid)
+{
+    const auto quietly = [](const std::function<void()>& step) {
+        if (!step)
+            return;
+        try {
+            step();
+        } catch (...) {
+            // A language switch never stops half way.
+        }
+    };
+    quietly([lcid] { setCurrentLCID(lcid); });
+    quietly([] { InitalizeLanguages(); });
+    for (const OpenForm& form : openForms()) {
+        quietly(form.setFonts);
+        quietly(form.autoInit);
+        quietly(form.refresh);
+    }
 }
 
 void resetLanguageState()

@@ -20,6 +20,11 @@ const QStringList& LoadedLanguages();
 // message box ("Error in InitalizeLanguages: ...") and the next step runs.
 void InitalizeLanguages();
 
+// Makes `lcid` the current language and re-captions every loaded form in it: its library, fonts,
+// the form's <name>_Auto_Init, a repaint. Nothing here reports: a form without a localization
+// method keeps its captions, and one failing form does not stop the others.
+void SwitchLanguage(std::int32_t lcid);
+
 // Where language libraries are looked for, and the name they start with; by default the running
 // program's directory and file name.
 void setProgramLocation(const QString& directory, const QString& executableName);

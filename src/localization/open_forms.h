@@ -17,6 +17,7 @@ struct OpenForm
     QPointer<QObject> form;
     std::function<void()> autoInit; // the form's localization method, <name>_Auto_Init; may be empty
     std::function<void()> setFonts; // SetFormFonts on the form; may be empty
+    std::function<void()> refresh;  // repaints every control now; may be empty
 };
 
 void registerOpenForm(OpenForm form);

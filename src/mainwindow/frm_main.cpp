@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
+#include "platform/twips.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,7 +29,6 @@
 namespace quillfen {
 namespace {
 
-constexpr float kTwipsPerPixel = 15;
 // The outer size the design gives the 9810 x 4305 client area, for window systems that report no
 // frame of their own.
 constexpr float kDesignFrameWidth = kDesignedWindowWidth - 9810;
@@ -36,12 +36,12 @@ constexpr float kDesignFrameHeight = kDesignedWindowHeight - 4305;
 
 int px(float twips)
 {
-    return int(std::lround(twips / kTwipsPerPixel));
+    return pixelsFromTwips(twips);
 }
 
 float twips(int pixels)
 {
-    return float(pixels) * kTwipsPerPixel;
+    return twipsFromPixels(pixels);
 }
 
 void place(QWidget* w, const TwipsRect& r)
@@ -75,7 +75,8 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
         QMetaObject::invokeMethod(
             this, [this] { syncDiagnostics(); }, Qt::QueuedConnection);
     });
-    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); }, [this] { SetFormFonts(this); }});
+    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); }, [this] { SetFormFonts(this); },
+                      [this] { RefreshControls(this); }});
 }
 
 frmMain::~frmMain()
@@ -308,17 +309,6 @@ void frmMain::cmdBrowse_Click()
     }
 }
 
-// The window system's frame counts only when it has a caption bar; without one (offscreen, or a
-// window manager that draws none) the window is measured with the frame of the design.
-static QMargins reportedFrame(const QWidget* w)
-{
-    const QRect inner = w->geometry();
-    const QRect outer = w->frameGeometry();
-    const QMargins m(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                     outer.bottom() - inner.bottom());
-    return m.top() > m.left() ? m : QMargins();
-}
-
 int frmMain::menuHeight() const
 {
     return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
@@ -366,20 +356,14 @@ void frmMain::setTop(float t)
     move(frameGeometry().x(), px(t));
 }
 
-// Sizes round up to whole pixels, so a size set to a minimum never falls below it.
-static int pxAtLeast(float twips)
-{
-    return std::max(1, int(std::ceil(twips / kTwipsPerPixel - 0.001f)));
-}
-
 void frmMain::setWidth(float t)
 {
-    resize(pxAtLeast(t - frameWidthTwips()), height());
+    resize(pixelsAtLeast(t - frameWidthTwips()), height());
 }
 
 void frmMain::setHeight(float t)
 {
-    resize(width(), pxAtLeast(t - frameHeightTwips()) + menuHeight());
+    resize(width(), pixelsAtLeast(t - frameHeightTwips()) + menuHeight());
 }
 
 void frmMain::Form_Resize()

@@ -14,6 +14,7 @@ MessageResult QtMessages::show(const QString& text, MessageButtons buttons, cons
                     buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                         : QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
 }
 

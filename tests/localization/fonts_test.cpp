@@ -112,7 +112,7 @@ TEST(Fonts, initalizeLanguagesAppliesFontsToRegisteredForms)
     qputenv("LC_ALL", "ja_JP.UTF-8");
     quillfen::testing::RecordingMessages boxes; // the missing directory is reported there
     Form f;
-    registerOpenForm({"frmTest", &f.window, {}, [&] { SetFormFonts(&f.window); }});
+    registerOpenForm({"frmTest", &f.window, {}, [&] { SetFormFonts(&f.window); }, {}});
     setProgramLocation(QDir::tempPath() + "/no-quillfen-languages-here", "Quillfen");
     InitalizeLanguages();
     EXPECT_EQ(CurrentLCID(), 1041);

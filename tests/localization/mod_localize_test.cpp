@@ -227,8 +227,8 @@ TEST_F(Localize, openFormsGetTheirFontsAndLeaveTheRegistryWhenDestroyed)
     int fontsB = 0;
     auto* a = new QObject;
     auto* b = new QObject;
-    registerOpenForm({"frmA", a, {}, [&] { ++fontsA; }});
-    registerOpenForm({"frmB", b, {}, [&] { ++fontsB; }});
+    registerOpenForm({"frmA", a, {}, [&] { ++fontsA; }, {}});
+    registerOpenForm({"frmB", b, {}, [&] { ++fontsB; }, {}});
     InitalizeLanguages();
     EXPECT_EQ(fontsA, 1);
     EXPECT_EQ(fontsB, 1);

@@ -45,10 +45,14 @@ TEST(MainLayout, onlyLeftAndTopEdgesOffTheScreenAreMovedIn)
         float left, top;
         float expectLeft, expectTop;
     } cases[] = {
-        {-500, 300, 1, 300},  {300, -48000, 300, 1},        {28801, 300, 1, 300},
-        {300, 16201, 300, 1}, {28000, 15000, 28000, 15000}, // right and bottom parts off the screen: not
-                                                            // moved
-        {0, 0, 0, 0},         {28800, 16200, 28800, 16200},
+        {-500, 300, 1, 300},
+        {300, -48000, 300, 1},
+        {28801, 300, 1, 300},
+        {300, 16201, 300, 1},
+        {28000, 15000, 28000, 15000}, // right and bottom parts off the screen: not
+                                      // moved
+        {0, 0, 0, 0},
+        {28800, 16200, 28800, 16200},
     };
     for (const auto& c : cases) {
         const MainLayout l = layoutMainWindow(at(c.left, c.top, 9930, 4990), false, 28800, 16200);

@@ -1,0 +1,231 @@
+#include "about/frm_about.h"
+
+#include "localization/fonts.h"
+#include "localization/language_codes.h"
+#include "localization/mod_localize.h"
+#include "localization/open_forms.h"
+#include "localization/string_table.h"
+#include "platform/app_error.h"
+#include "platform/messages.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+
+static void initLogoResources()
+{
+    Q_INIT_RESOURCE(logos);
+}
+
+namespace quillfen {
+namespace {
+
+QRect twipsRect(float left, float top, float width, float height)
+{
+    return QRect(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
+                 pixelsFromTwips(height));
+}
+
+QFont sansSerif825(bool bold, bool underline)
+{
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSizeF(8.25);
+    f.setBold(bold);
+    f.setUnderline(underline);
+    return f;
+}
+
+// The number a tag starts with, after leading blanks; an error when there is none or it is too big.
+std::int32_t leadingNumber(const QString& tag)
+{
+    const QString t = tag.trimmed();
+    qsizetype end = 0;
+    if (end < t.size() && (t[end] == QLatin1Char('-') || t[end] == QLatin1Char('+')))
+        ++end;
+    while (end < t.size() && t[end].isDigit())
+        ++end;
+    bool ok = false;
+    const qlonglong value = t.left(end).toLongLong(&ok);
+    if (!ok)
+        throw AppError::make(AppError::TypeMismatch, tag);
+    if (value < INT32_MIN || value > INT32_MAX)
+        throw AppError::make(AppError::Overflow, tag);
+    return std::int32_t(value);
+}
+
+} // namespace
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
+{
+    initLogoResources();
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("Quillfen"));
+    setModal(true);
+    setFixedSize(pixelsFromTwips(6090), pixelsFromTwips(3285));
+    // Labels draw no box of their own: they show the window's background colour.
+    setAutoFillBackground(true);
+    // The notices are long for their labels; the design's small font keeps them readable.
+    setFont(sansSerif825(false, false));
+
+    auto label = [this](const char* name, QRect where, const QString& text = {}) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(where);
+        return l;
+    };
+    m_picOrrinLogo = label("picOrrinLogo", twipsRect(180, 60, 2190, 870));
+    m_picOrrinLogo->setPixmap(QPixmap(QStringLiteral(":/logos/orrin_logo.png")));
+    QLabel* title = label("lblVersionTitle", twipsRect(3240, 300, 975, 195), QStringLiteral("Version:"));
+    title->setProperty("index", 1);
+    title->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    title->setFont(sansSerif825(true, false));
+    m_lblVersionTitle[1] = title;
+    m_lblVersion = label("lblVersion", twipsRect(4260, 300, 1755, 255));
+    m_lblCopyright = label("lblCopyright", twipsRect(180, 1140, 5835, 195));
+    m_lblTrademark = label("lblTrademark", twipsRect(180, 1500, 5835, 195));
+    m_lblChangeLanguage = new ClickableLabel(QStringLiteral("Change Language"), this);
+    m_lblChangeLanguage->setObjectName(QStringLiteral("lblChangeLanguage"));
+    m_lblChangeLanguage->setGeometry(twipsRect(180, 1860, 2895, 195));
+    m_lblChangeLanguage->setFont(sansSerif825(false, true));
+    QPalette link = m_lblChangeLanguage->palette();
+    link.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    m_lblChangeLanguage->setPalette(link);
+    m_lblChangeLanguage->setCursor(Qt::PointingHandCursor);
+    m_picVeltraneLogo = label("picVeltraneLogo", twipsRect(60, 2280, 1560, 930));
+    m_picVeltraneLogo->setPixmap(QPixmap(QStringLiteral(":/logos/veltrane_logo.png")));
+    m_lblVeltraneAddress1 = label("lblVeltraneAddress1", twipsRect(1680, 2460, 2835, 195));
+    m_lblVeltraneAddress2 = label("lblVeltraneAddress2", twipsRect(1680, 2700, 2835, 195));
+    m_lblVeltraneAddress3 = label("lblVeltraneAddress3", twipsRect(1680, 2940, 2835, 195));
+    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setGeometry(twipsRect(4680, 2760, 1275, 375));
+    m_cmdOK->setDefault(true);
+
+    m_mnuSelectLanguage = new QMenu(QStringLiteral("Select Language"), this);
+    m_mnuSelectLanguage->setObjectName(QStringLiteral("mnuSelectLanguage"));
+    QAction* first = m_mnuSelectLanguage->addAction(QStringLiteral("LanguageList"));
+    first->setObjectName(QStringLiteral("mnuLanguageList"));
+    first->setProperty("index", 0);
+    connect(first, &QAction::triggered, this, [this] { mnuLanguageList_Click(0); });
+    m_mnuLanguageList.push_back(first);
+
+    connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(m_lblChangeLanguage, &ClickableLabel::clicked, this, [this] { lblChangeLanguage_Click(); });
+    registerOpenForm({objectName(), this, [this] { frmAbout_Auto_Init(); }, [this] { SetFormFonts(this); },
+                      [this] { RefreshControls(this); }});
+}
+
+void frmAbout::frmAbout_Auto_Init()
+{
+    setWindowTitle(myLoadResString(32));
+    m_cmdOK->setText(myLoadResString(26));
+    m_lblVeltraneAddress2->setText(myLoadResString(29));
+    m_lblVeltraneAddress3->setText(myLoadResString(35));
+    m_lblChangeLanguage->setText(myLoadResString(13));
+    m_lblTrademark->setText(myLoadResString(37));
+    m_lblCopyright->setText(myLoadResString(17));
+    m_lblVeltraneAddress1->setText(myLoadResString(15));
+    m_lblVersionTitle.at(1)->setText(myLoadResString(39));
+    m_mnuSelectLanguage->setTitle(myLoadResString(30));
+}
+
+void frmAbout::Form_Load()
+{
+    frmAbout_Auto_Init();
+    const auto report = [](const AppError& e) {
+        messages().show(myLoadResString(20) + e.description, MessageButtons::Ok, {});
+    };
+    reportAndContinue(
+        [this] {
+            m_lblVersion->setText(QLatin1Char(' ') + QString::number(QUILLFEN_VERSION_MAJOR) +
+                                  myLoadResString(10) + QString::number(QUILLFEN_VERSION_MINOR) +
+                                  myLoadResString(0) + QLatin1Char(' ') +
+                                  QString::number(QUILLFEN_VERSION_PATCH));
+        },
+        report);
+    reportAndContinue([] { InitalizeLanguages(); }, report);
+    reportAndContinue(
+        [this] {
+            const QStringList& languages = LoadedLanguages();
+            if (languages.size() - 1 <= 0) {
+                m_mnuLanguageList[0]->setText(myLoadResString(25));
+                m_mnuLanguageList[0]->setData(QStringLiteral("1033"));
+                return;
+            }
+            for (int i = 0; i < languages.size(); ++i) {
+                if (i > 0 && i >= int(m_mnuLanguageList.size())) {
+                    QAction* item = m_mnuSelectLanguage->addAction(QString());
+                    item->setObjectName(QStringLiteral("mnuLanguageList"));
+                    item->setProperty("index", i);
+                    connect(item, &QAction::triggered, this, [this, i] { mnuLanguageList_Click(i); });
+                    m_mnuLanguageList.push_back(item);
+                }
+                m_mnuLanguageList[i]->setText(GetLanguageNameFromCode(languages[i]));
+                m_mnuLanguageList[i]->setData(QString::number(GetLCIDFromCode(languages[i])));
+            }
+        },
+        report);
+    m_loaded = true;
+}
+
+void frmAbout::showModally()
+{
+    if (!m_loaded)
+        Form_Load();
+    exec();
+}
+
+void frmAbout::lblChangeLanguage_Click()
+{
+    m_mnuSelectLanguage->popup(QCursor::pos());
+}
+
+void frmAbout::mnuLanguageList_Click(int index)
+{
+    setCursor(Qt::WaitCursor);
+    try {
+        SwitchLanguage(leadingNumber(mnuLanguageList(index)->data().toString()));
+    } catch (...) {
+        // A choice that cannot be read switches nothing, without a word.
+    }
+    unsetCursor();
+}
+
+void frmAbout::cmdOK_Click()
+{
+    hide();
+}
+
+void frmAbout::closeEvent(QCloseEvent* event)
+{
+    // Closed by the window system rather than by OK: unloaded, so the next About loads anew.
+    event->accept();
+    deleteLater();
+}
+
+QLabel* frmAbout::lblVersionTitle(int index) const
+{
+    const auto it = m_lblVersionTitle.find(index);
+    return it == m_lblVersionTitle.end() ? nullptr : it->second;
+}
+
+QAction* frmAbout::mnuLanguageList(int index) const
+{
+    if (index < 0 || index >= int(m_mnuLanguageList.size()))
+        throw AppError::make(AppError::InvalidProcedureCall,
+                             QStringLiteral("no language item %1").arg(index));
+    return m_mnuLanguageList[size_t(index)];
+}
+
+} // namespace quillfen

@@ -1,0 +1,122 @@
+#include "help/frm_help.h"
+
+#include "localization/fonts.h"
+#include "localization/language_codes.h"
+#include "localization/mod_localize.h"
+#include "localization/open_forms.h"
+#include "localization/string_table.h"
+#include "platform/files.h"
+#include "platform/twips.h"
+
+#include <QEvent>
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace quillfen {
+namespace {
+
+// The frame a caption bar and borders take when the window system reports none.
+constexpr float kDesignFrameWidth = 120;
+constexpr float kDesignFrameHeight = 405;
+constexpr float kMinimumWidth = 2500;
+constexpr float kMinimumHeight = 2400;
+
+} // namespace
+
+frmHelp::frmHelp(const QString& programDir)
+    : QWidget(nullptr), m_programDir(programDir.isEmpty() ? languageDirectory() : programDir)
+{
+    setObjectName(QStringLiteral("frmHelp"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Quillfen"));
+    m_browserHelp = new QTextBrowser(this);
+    m_browserHelp->setObjectName(QStringLiteral("browserHelp"));
+    m_browserHelp->setOpenExternalLinks(true);
+    resize(pixelsFromTwips(9405), pixelsFromTwips(8040));
+    registerOpenForm({objectName(), this, [this] { frmHelp_Auto_Init(); }, [this] { SetFormFonts(this); },
+                      [this] { RefreshControls(this); }});
+}
+
+void frmHelp::frmHelp_Auto_Init()
+{
+    setWindowTitle(myLoadResString(32));
+}
+
+void frmHelp::Form_Load()
+{
+    frmHelp_Auto_Init();
+    const QString code = GetLanguageCode(CurrentLCID()).trimmed();
+    const QString base = m_programDir + QLatin1Char('/') + executableName();
+    const QString page = base + QLatin1Char('_') + code + QStringLiteral(".htm");
+    // The language page goes as a plain path, the fallback as a URL, whether or not it exists.
+    if (FileExists(page))
+        Navigate(page);
+    else
+        Navigate(QStringLiteral("file://") + base + QStringLiteral(".htm"));
+}
+
+void frmHelp::Navigate(const QString& target)
+{
+    m_navigatedTo = target;
+    const QUrl url = target.startsWith(QLatin1String("file://")) ? QUrl(target) : QUrl::fromLocalFile(target);
+    m_browserHelp->setSource(url);
+}
+
+float frmHelp::frameWidthTwips() const
+{
+    const QMargins m = reportedFrame(this);
+    return m.isNull() ? kDesignFrameWidth : twipsFromPixels(m.left() + m.right());
+}
+
+float frmHelp::frameHeightTwips() const
+{
+    const QMargins m = reportedFrame(this);
+    return m.isNull() ? kDesignFrameHeight : twipsFromPixels(m.top() + m.bottom());
+}
+
+float frmHelp::Width() const
+{
+    return twipsFromPixels(width()) + frameWidthTwips();
+}
+
+float frmHelp::Height() const
+{
+    return twipsFromPixels(height()) + frameHeightTwips();
+}
+
+void frmHelp::setWidth(float t)
+{
+    resize(pixelsAtLeast(t - frameWidthTwips()), height());
+}
+
+void frmHelp::setHeight(float t)
+{
+    resize(width(), pixelsAtLeast(t - frameHeightTwips()));
+}
+
+void frmHelp::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    if (Width() < kMinimumWidth)
+        setWidth(kMinimumWidth);
+    if (Height() < kMinimumHeight)
+        setHeight(kMinimumHeight);
+    m_browserHelp->setGeometry(pixelsFromTwips(100), pixelsFromTwips(1), pixelsFromTwips(Width() - 200),
+                               pixelsFromTwips(Height() - 400));
+}
+
+void frmHelp::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmHelp::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
+        Form_Resize();
+}
+
+} // namespace quillfen
