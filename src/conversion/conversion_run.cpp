@@ -72,7 +72,9 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_diag.clearDiagnostics();
     m_shiftState = ShiftNone;
     m_firstFile = -1;
+    m_wavcatCommand.clear();
     m_wavcatArguments.clear();
+    m_wavcatFailure.reset();
     m_failure.clear();
     m_started = false;
     m_succeeded = false;
@@ -103,10 +105,13 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_shiftState = mapped.shiftState;
     AddToWavcatCommand(QLatin1Char('"') + outputFileName + QLatin1Char('"'), outputFileName);
 
+    bool madeWritable = false;
     reportAndContinue(
         [&] {
-            if (FileExists(outputFileName) && isReadOnly(outputFileName))
+            if (FileExists(outputFileName) && isReadOnly(outputFileName)) {
                 clearReadOnly(outputFileName);
+                madeWritable = true;
+            }
         },
         report);
 
@@ -115,9 +120,15 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + mapped.newText);
     if (m_succeeded)
         m_diag.DiagOutput(myLoadResString(IDS_CONVERSION_COMPLETE));
+    else if (m_wavcatFailure)
+        writeError(*m_wavcatFailure);
     m_diag.DiagOutput(QString());
-    if (!m_succeeded)
+    if (!m_succeeded) {
+        // The earlier file was not replaced: it stays as it was, read-only included.
+        if (madeWritable)
+            reportAndContinue([&] { setReadOnly(outputFileName); }, [](const AppError&) {});
         return RunOutcome::Failed;
+    }
     if (m_completedHook)
         m_completedHook(outputFileName);
     return RunOutcome::Completed;
@@ -156,7 +167,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
         else
             why = QStringLiteral("wavcat did not create %1").arg(outputFileName);
     }
-    throw AppError(AppError::PathFileAccessError, why);
+    m_wavcatFailure = AppError(AppError::PathFileAccessError, why);
 }
 
 } // namespace quillfen

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "conversion/diagnostic_sink.h"
+#include "platform/app_error.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace quillfen {
-
-struct AppError;
 
 enum class RunOutcome {
     EmptyText, // nothing to convert: the user was told, nothing else happened
@@ -59,6 +59,7 @@ private:
     std::int16_t m_firstFile = -1;
     std::int16_t m_shiftState = 2;
     QString m_failure;
+    std::optional<AppError> m_wavcatFailure; // wavcat ran but made no file
     bool m_started = false;
     bool m_succeeded = false;
 };

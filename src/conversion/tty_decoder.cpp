@@ -378,6 +378,10 @@ DecodedText decodeFile(const std::string& path)
         throw std::runtime_error("cannot read audio file '" + path + "': " + sf_strerror(nullptr));
     if (info.channels < 1)
         throw std::runtime_error("cannot read audio file '" + path + "': no channels");
+    // The buffers follow the rate; a header claiming an absurd one must not claim the memory too.
+    if (info.samplerate > 768000)
+        throw std::runtime_error("cannot read audio file '" + path + "': sample rate " +
+                                 std::to_string(info.samplerate) + " Hz is not a recording's");
 
     // Streamed in blocks, so a long recording is never held in memory whole.
     const auto channels = static_cast<std::size_t>(info.channels);

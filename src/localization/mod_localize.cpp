@@ -191,7 +191,7 @@ void InitalizeLanguages()
     s.loadedLanguages = found.isEmpty() ? QStringList{QString()} : found;
 
     for (const OpenForm& form : openForms())
-        if (form.setFonts)
+        if (form.setFonts && !form.form.isNull())
             form.setFonts();
 }
 
@@ -209,9 +209,10 @@ void SwitchLanguage(std::int32_t lcid)
     quietly([lcid] { setCurrentLCID(lcid); });
     quietly([] { InitalizeLanguages(); });
     for (const OpenForm& form : openForms()) {
-        quietly(form.setFonts);
-        quietly(form.autoInit);
-        quietly(form.refresh);
+        // A form may be gone by now: a message box inside another one's captions runs events.
+        for (const auto* step : {&form.setFonts, &form.autoInit, &form.refresh})
+            if (!form.form.isNull())
+                quietly(*step);
     }
 }
 

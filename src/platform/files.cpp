@@ -42,7 +42,9 @@ bool isReadOnly(const QString& path)
     return (st.st_mode & S_IWUSR) == 0;
 }
 
-void clearReadOnly(const QString& path)
+namespace {
+
+void changeOwnerWrite(const QString& path, bool writable)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat st
@@ -50,11 +52,26 @@ void clearReadOnly(const QString& path)
     };
     if (::stat(native.constData(), &st) != 0)
         throw AppError::make(AppError::FileNotFound, path);
-    if (::chmod(native.constData(), (st.st_mode & 07777) | S_IWUSR) != 0)
+    const mode_t mode = writable ? (st.st_mode & 07777) | S_IWUSR : (st.st_mode & 07777) & ~mode_t(S_IWUSR);
+    if (::chmod(native.constData(), mode) != 0) {
+        const int error = errno;
         throw AppError::make(
-            errno == EPERM || errno == EACCES || errno == EROFS ? AppError::PermissionDenied
+            error == EPERM || error == EACCES || error == EROFS ? AppError::PermissionDenied
                                                                 : AppError::PathFileAccessError,
-            path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")"));
+            path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')'));
+    }
+}
+
+} // namespace
+
+void clearReadOnly(const QString& path)
+{
+    changeOwnerWrite(path, true);
+}
+
+void setReadOnly(const QString& path)
+{
+    changeOwnerWrite(path, false);
 }
 
 void setCurrentDirectory(const QString& directory)

@@ -13,6 +13,7 @@ bool FileExists(const QString& path);
 // Read-only means the owner may not write; clearing adds owner write and leaves other bits alone.
 bool isReadOnly(const QString& path);
 void clearReadOnly(const QString& path); // throws AppError
+void setReadOnly(const QString& path);   // throws AppError
 
 void setCurrentDirectory(const QString& directory); // throws AppError
 

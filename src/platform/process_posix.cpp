@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -54,7 +55,16 @@ std::int16_t SetPriority(std::int32_t priorityClass)
     const auto nice = niceForClass(priorityClass);
     if (!nice)
         return 0;
-    if (::setpriority(PRIO_PROCESS, 0, *nice) != 0)
+    // A nice value belongs to one thread here: give it to every thread the process has, so the
+    // whole process runs at the class, as threads started later inherit it from this one.
+    bool all = true;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        const id_t tid = id_t(std::strtoul(task.path().filename().c_str(), nullptr, 10));
+        if (tid != 0 && ::setpriority(PRIO_PROCESS, tid, *nice) != 0 && errno != ESRCH)
+            all = false;
+    }
+    if (::setpriority(PRIO_PROCESS, 0, *nice) != 0 || !all)
         return 0;
     errno = 0;
     const int now = ::getpriority(PRIO_PROCESS, 0);

@@ -176,19 +176,20 @@ TEST_F(ConversionRunTest, failedWavcatIsReportedNotCompleted)
     qputenv("FAKE_WAVCAT", "fail");
     const QString out = dir.filePath("x.wav");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
+    // The report stands where the completion line would.
     EXPECT_EQ(
         diag.lines,
-        (QStringList{"Original String=HI",
+        (QStringList{"Original String=HI", "New Text=HI",
                      "(error):75 (wavcat: cannot write '" + out +
                          "': Permission denied) in procedure cmdConstructWavFromString_Click of Form frmMain",
-                     "New Text=HI", ""}));
+                     ""}));
     EXPECT_TRUE(completed.isEmpty());
     EXPECT_FALSE(run.failure().isEmpty());
 
     // Success claimed without a file is a failure too.
     qputenv("FAKE_WAVCAT", "nofile");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (wavcat did not create "));
+    EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat did not create "));
 }
 
 TEST_F(ConversionRunTest, missingWavcatGivesTheErrorLineInPlaceOfCompletion)
@@ -216,6 +217,7 @@ TEST_F(ConversionRunTest, textBeyond32767CharactersIsRefusedBeforeWavcat)
     ASSERT_EQ(diag.lines.size(), 3);
     EXPECT_TRUE(diag.lines[1].startsWith("(error):6 (the text has 32768 characters"));
     EXPECT_FALSE(QFile::exists(dir.filePath("args.bin")));
+    EXPECT_TRUE(run.WavcatCommand().isEmpty()); // nothing of an earlier run either
 
     // The limit itself converts, and a CR LF pair counts as the one space it becomes.
     QString atLimit(32766, QLatin1Char('E'));

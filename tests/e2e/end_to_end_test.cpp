@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace quillfen;
@@ -23,6 +24,13 @@ const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
 QString decode(const QString& path)
 {
     return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
+}
+
+// The run's one report line.
+QString errorLine(const QStringList& lines)
+{
+    const QStringList errors = lines.filter(QRegularExpression("^\\(error\\):"));
+    return errors.size() == 1 ? errors.first() : QString();
 }
 
 QByteArray contents(const QString& path)
@@ -86,8 +94,8 @@ TEST_F(EndToEnd, failedRunLeavesAnEarlierOutputAsItWas)
     const QByteArray earlier("an earlier recording, kept");
     const QString missingDir = out.filePath("no such dir/out.wav");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", missingDir), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (wavcat: "));
-    EXPECT_TRUE(diag.lines.at(1).contains("no such dir"));
+    EXPECT_TRUE(errorLine(diag.lines).startsWith("(error):75 (wavcat: "));
+    EXPECT_TRUE(errorLine(diag.lines).contains("no such dir"));
     EXPECT_FALSE(QFileInfo::exists(out.filePath("no such dir")));
 
     // A prompt set with a file missing: wavcat names it, and the old output survives.
@@ -102,9 +110,16 @@ TEST_F(EndToEnd, failedRunLeavesAnEarlierOutputAsItWas)
     writeFile(target, earlier);
     ConversionRun partial(diag, programDir.path());
     EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(1).contains("h.wav")) << diag.lines.at(1).toStdString();
+    EXPECT_TRUE(errorLine(diag.lines).contains("h.wav")) << diag.lines.join('|').toStdString();
     EXPECT_EQ(contents(target), earlier);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
+
+    // A read-only earlier file is made writable for wavcat, and read-only again when it failed.
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));
+    EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
+    const auto userBits = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser; // depend on who runs the test
+    EXPECT_EQ(QFile::permissions(target) & ~userBits, QFile::ReadOwner | QFile::ReadGroup);
+    EXPECT_EQ(contents(target), earlier);
 }
 
 TEST_F(EndToEnd, existingReadOnlyOutputIsReplacedAfterItsBitIsCleared)
@@ -124,7 +139,8 @@ TEST_F(EndToEnd, readOnlyDirectoryIsRefusedEvenForRoot)
     ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
     EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", locked + "/old.wav"), RunOutcome::Failed);
     EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", locked + "/new.wav"), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (wavcat: ")) << diag.lines.at(1).toStdString();
+    EXPECT_TRUE(errorLine(diag.lines).startsWith("(error):75 (wavcat: "))
+        << diag.lines.join('|').toStdString();
     EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{"old.wav"});
     EXPECT_EQ(contents(locked + "/old.wav"), QByteArray("old"));
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

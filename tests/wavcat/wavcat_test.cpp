@@ -159,22 +159,37 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"aiff_first_makes_wav", {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, {}}}),
     [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
 
-TEST_F(Wavcat, replacesExistingOutput_asAnOrdinaryNewFile)
+TEST_F(Wavcat, replacedOutputKeepsItsPermissionsAndLinksStayLinks)
 {
     const Wav a = make("a.wav", {}, 4, 0.0);
     make("out.wav", {}, 100, 3.0);
-    ASSERT_TRUE(
-        QFile::setPermissions(path("out.wav"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(QFile::setPermissions(path("out.wav"), QFile::ReadOwner | QFile::WriteOwner |
+                                                           QFile::ReadUser | QFile::WriteUser));
     const mode_t oldMask = ::umask(022);
-    const Result result = run({"a.wav", "out.wav"});
+    Result result = run({"a.wav", "out.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(readWav(path("out.wav")).samples, a.samples);
+    // A private recording stays private.
+    EXPECT_EQ(QFile::permissions(path("out.wav")),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    // A new file is an ordinary one.
+    result = run({"a.wav", "new.wav"});
     ::umask(oldMask);
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-
-    EXPECT_EQ(readWav(path("out.wav")).samples, a.samples);
-    EXPECT_EQ(QFile::permissions(path("out.wav")), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+    EXPECT_EQ(QFile::permissions(path("new.wav")), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                                        QFile::WriteUser | QFile::ReadGroup |
                                                        QFile::ReadOther);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "temporary left behind";
+
+    // Writing through a link replaces the file it names and keeps the link.
+    ASSERT_TRUE(QFile::link("out.wav", path("link.wav")));
+    make("b.wav", {}, 6, 1.0);
+    result = run({"b.wav", "link.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(QFileInfo(path("link.wav")).isSymLink());
+    EXPECT_EQ(readWav(path("out.wav")).samples.size(), 6u);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 5)
+        << "temporary left behind";
 }
 
 TEST_F(Wavcat, fortyThousandArguments_readEachFileOnceWithFewDescriptors)

@@ -54,7 +54,7 @@ std::string escaped(const std::u16string& text)
             out += u"\\n";
             break;
         default:
-            if (c < 0x20 || c == 0x7F) {
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
                 static constexpr char16_t kHex[] = u"0123456789ABCDEF";
                 out += u"\\x";
                 out += kHex[c >> 4];

@@ -83,19 +83,44 @@ mode_t defaultFileMode()
     return 0666 & ~mask;
 }
 
+// Through a symbolic link to the file it names, so that the link stays and that file is replaced.
+std::string followLinks(const std::string& path)
+{
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st = {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = ::readlink(current.c_str(), buffer.data(), PATH_MAX);
+        if (n < 0)
+            return current;
+        std::string next(buffer.data(), std::size_t(n));
+        if (!next.empty() && next[0] != '/') {
+            const std::size_t slash = current.rfind('/');
+            if (slash != std::string::npos)
+                next = current.substr(0, slash + 1) + next;
+        }
+        current = next;
+    }
+    throw cannotWrite(path, errnoText(ELOOP));
+}
+
 } // namespace
 
 ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target))
 {
     if (m_target.empty())
         throw cannotWrite(m_target, errnoText(ENOENT));
+    const std::string named = m_target;
+    m_target = followLinks(m_target);
     const std::size_t slash = m_target.rfind('/');
     m_dir = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
     const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
     if (name.empty())
         throw cannotWrite(m_target, errnoText(EISDIR));
 
-    checkDirectoryWritable(m_target, m_dir);
+    checkDirectoryWritable(named, m_dir);
     checkTargetWritable(m_target);
 
     const std::string pattern =
@@ -112,9 +137,17 @@ ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target
         g_havePending = 1;
         cleanUpOnSignals();
     }
-    // mkstemp makes 0600; the output is an ordinary new file, not a private one.
-    if (::fchmod(m_fd, defaultFileMode()) != 0)
-        throw cannotWrite(m_target, errnoText(errno));
+    // mkstemp makes 0600. A file that is replaced keeps its owner and permissions; a new one is an
+    // ordinary new file, not a private one.
+    struct stat existing = {};
+    mode_t mode = defaultFileMode();
+    if (::stat(m_target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+        if (::fchown(m_fd, existing.st_uid, existing.st_gid) != 0)
+            mode &= ~mode_t(S_ISUID | S_ISGID); // not ours to give away: keep no privileges
+    }
+    if (::fchmod(m_fd, mode) != 0)
+        throw cannotWrite(named, errnoText(errno));
 }
 
 ReplacementFile::~ReplacementFile()
