@@ -9,6 +9,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillfen"));
     quillfen::QtMessages messages;
     quillfen::setMessages(&messages);
     quillfen::QtSaveDialog saveDialog;

@@ -15,7 +15,7 @@
 namespace quillfen {
 namespace {
 
-// The frame a caption bar and borders take when the window system reports none.
+// The frame a caption bar and borders take in the design.
 constexpr float kDesignFrameWidth = 120;
 constexpr float kDesignFrameHeight = 405;
 constexpr float kMinimumWidth = 2500;
@@ -58,20 +58,21 @@ void frmHelp::Form_Load()
 void frmHelp::Navigate(const QString& target)
 {
     m_navigatedTo = target;
-    const QUrl url = target.startsWith(QLatin1String("file://")) ? QUrl(target) : QUrl::fromLocalFile(target);
-    m_browserHelp->setSource(url);
+    // A path may hold '#', '?' or '%': it goes to the browser as a file, not parsed as a URL.
+    const QString file = target.startsWith(QLatin1String("file://")) ? target.mid(7) : target;
+    m_browserHelp->setSource(QUrl::fromLocalFile(file));
 }
 
+// Measured with the frame of the design, as the main window is, so the layout does not jump once
+// the window system has framed the window.
 float frmHelp::frameWidthTwips() const
 {
-    const QMargins m = reportedFrame(this);
-    return m.isNull() ? kDesignFrameWidth : twipsFromPixels(m.left() + m.right());
+    return kDesignFrameWidth;
 }
 
 float frmHelp::frameHeightTwips() const
 {
-    const QMargins m = reportedFrame(this);
-    return m.isNull() ? kDesignFrameHeight : twipsFromPixels(m.top() + m.bottom());
+    return kDesignFrameHeight;
 }
 
 float frmHelp::Width() const

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -27,10 +28,12 @@
 #include <cmath>
 
 namespace quillfen {
+
+const frmMain* frmMain::s_diagnosticsOwner = nullptr;
+
 namespace {
 
-// The outer size the design gives the 9810 x 4305 client area, for window systems that report no
-// frame of their own.
+// The frame and menu bar around the 9810 x 4305 client area of the design.
 constexpr float kDesignFrameWidth = kDesignedWindowWidth - 9810;
 constexpr float kDesignFrameHeight = kDesignedWindowHeight - 4305;
 
@@ -66,7 +69,7 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
-    m_run.setCompletedHook([this](const QString& path) { myCopyWavToClipboard(path); });
+    s_diagnosticsOwner = this;
     mainDiagnostics().setChangedCallback([this](const QString&) {
         // A run writes thousands of lines while the window cannot repaint: show them once it can.
         if (m_diagSyncPending)
@@ -81,7 +84,11 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
 
 frmMain::~frmMain()
 {
-    mainDiagnostics().setChangedCallback({});
+    // Another main window may have taken the diagnostics over (tests make several).
+    if (s_diagnosticsOwner == this) {
+        mainDiagnostics().setChangedCallback({});
+        s_diagnosticsOwner = nullptr;
+    }
 }
 
 void frmMain::buildControls()
@@ -259,11 +266,28 @@ void frmMain::cmdConstructWavFromString_Click()
     // The text box holds its line breaks as CR LF, as the run expects of a text box.
     QString text = m_txtInputText->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_run.cmdConstructWavFromString_Click(text, m_txtOutputFileName->text());
-    QApplication::restoreOverrideCursor();
+    const QString output = m_txtOutputFileName->text();
+    RunOutcome outcome = RunOutcome::EmptyText;
+    {
+        // Busy only while there is something to wait for, and never over a message box.
+        const bool busy = !text.isEmpty();
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct Restore
+        {
+            bool active;
+            ~Restore()
+            {
+                if (active)
+                    QApplication::restoreOverrideCursor();
+            }
+        } restore{busy};
+        outcome = m_run.cmdConstructWavFromString_Click(text, output);
+    }
     syncDiagnostics();
     repaint();
+    if (outcome == RunOutcome::Completed)
+        myCopyWavToClipboard(output);
 }
 
 void frmMain::myCopyWavToClipboard(const QString& fileName)
@@ -314,16 +338,17 @@ int frmMain::menuHeight() const
     return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
 }
 
+// Sizes are measured with the frame of the design, whatever frame the window system draws (it is
+// not known before the window is first shown): so stored sizes come back exactly, and the bottom
+// row always fits the client area as designed.
 float frmMain::frameWidthTwips() const
 {
-    const QMargins m = reportedFrame(this);
-    return m.isNull() ? kDesignFrameWidth : twips(m.left() + m.right());
+    return kDesignFrameWidth;
 }
 
 float frmMain::frameHeightTwips() const
 {
-    const QMargins m = reportedFrame(this);
-    return m.isNull() ? kDesignFrameHeight : twips(m.top() + m.bottom() + menuHeight());
+    return kDesignFrameHeight;
 }
 
 float frmMain::Left() const
@@ -372,7 +397,8 @@ void frmMain::Form_Resize()
         [this] {
             if (isMinimized())
                 return;
-            const QSize screenSize = screen() ? screen()->size() : QSize(1920, 1080);
+            const QScreen* primary = QGuiApplication::primaryScreen();
+            const QSize screenSize = primary ? primary->size() : QSize(1920, 1080);
             // A size set here is itself a resize; lay out for the size the window really took,
             // which whole pixels may make a little larger than asked.
             for (int pass = 0; pass < 2; ++pass) {

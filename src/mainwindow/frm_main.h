@@ -97,6 +97,7 @@ private:
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_diagSyncPending = false;
+    static const frmMain* s_diagnosticsOwner;
 };
 
 } // namespace quillfen

@@ -32,9 +32,18 @@ SaveDialog* g_dialog = nullptr;
 
 } // namespace
 
-int GetSystemMetrics(int)
+namespace {
+bool g_remoteForTesting = false;
+} // namespace
+
+int GetSystemMetrics(int index)
 {
-    return 0;
+    return index == SM_REMOTESESSION && g_remoteForTesting ? 1 : 0;
+}
+
+void setRemoteSessionForTesting(bool remote)
+{
+    g_remoteForTesting = remote;
 }
 
 QString defaultOutputFileName()

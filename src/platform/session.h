@@ -7,6 +7,8 @@ namespace quillfen {
 // GetSystemMetrics(SM_REMOTESESSION): this platform has no notion of a remote session.
 constexpr int SM_REMOTESESSION = 0x1000;
 int GetSystemMetrics(int index);
+// For tests: pretend to run in a remote session.
+void setRemoteSessionForTesting(bool remote);
 
 // Where a new conversion writes by default: the home directory on this platform.
 QString defaultOutputFileName();

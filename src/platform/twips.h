@@ -1,36 +1,30 @@
 #pragma once
 
-#include <QMargins>
-
 #include <algorithm>
 #include <cmath>
-
-class QWidget;
 
 namespace quillfen {
 
 // Window geometry is kept in twips, 15 to the device-independent pixel.
 constexpr float kTwipsPerPixel = 15;
 
+// Stored geometry may hold anything: far-off values are clamped, never converted out of range.
 inline int pixelsFromTwips(float twips)
 {
-    return int(std::lround(twips / kTwipsPerPixel));
+    const float pixels = std::clamp(twips / kTwipsPerPixel, -1.0e6f, 1.0e6f);
+    return int(std::lround(std::isnan(pixels) ? 0.0f : pixels));
 }
 
 // Rounds up, so a size set to a minimum never falls below it.
 inline int pixelsAtLeast(float twips)
 {
-    return std::max(1, int(std::ceil(twips / kTwipsPerPixel - 0.001f)));
+    const float pixels = std::clamp(twips / kTwipsPerPixel - 0.001f, 1.0f, 1.0e6f);
+    return int(std::ceil(pixels));
 }
 
 inline float twipsFromPixels(int pixels)
 {
     return float(pixels) * kTwipsPerPixel;
 }
-
-// The window system's frame around a top-level window, counted only when it has a caption bar;
-// empty otherwise (offscreen, or a window manager that draws none), and the window is then
-// measured with the frame of its design.
-QMargins reportedFrame(const QWidget* window);
 
 } // namespace quillfen

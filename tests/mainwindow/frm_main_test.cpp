@@ -2,6 +2,7 @@
 // a private settings store.
 #include "conversion/tty_decoder.h"
 #include "localization/mod_localize.h"
+#include "localization/string_table.h"
 #include "mainwindow/diagnostic_output.h"
 #include "mainwindow/frm_main.h"
 #include "platform/app_error.h"
@@ -369,6 +370,31 @@ TEST_F(MainWindowTest, everyWayOutSavesOnceAndEnds)
         EXPECT_EQ(ends, 1);
         EXPECT_TRUE(QFileInfo::exists(settingsFile()));
     }
+}
+
+TEST_F(MainWindowTest, remoteSessionIsRefusedAfterSavingTheInitialGeometry)
+{
+    setRemoteSessionForTesting(true);
+    const bool keepGoing = window->Form_Load();
+    setRemoteSessionForTesting(false);
+    EXPECT_FALSE(keepGoing);
+    EXPECT_EQ(boxes.texts, QStringList{myLoadResString(34)});
+    EXPECT_EQ(terminations, 1);
+    QSettings stored(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Settings/FormWidth").toString(), QStringLiteral("9930"));
+    EXPECT_EQ(stored.value("Settings/FormHeight").toString(), QStringLiteral("4990"));
+}
+
+TEST_F(MainWindowTest, unwritableStoreIsReportedOnceAtExitAndTheProgramStillEnds)
+{
+    // The settings file's place taken by a directory: no save can succeed, not even as root.
+    ASSERT_TRUE(QDir().mkpath(settingsFile()));
+    child<QPushButton>("cmdExit")->click();
+    window->close();
+    EXPECT_EQ(terminations, 1);
+    ASSERT_EQ(boxes.texts.size(), 5); // one save of five entries, not two
+    EXPECT_TRUE(boxes.texts[0].startsWith("(error):"));
+    EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure SaveSettings of Module Module1"));
 }
 
 TEST(SecondCopy, endsSilentlyAndTouchesNothing)
