@@ -240,3 +240,21 @@ TEST_F(Localize, openFormsGetTheirFontsAndLeaveTheRegistryWhenDestroyed)
     delete b;
     EXPECT_TRUE(openForms().empty());
 }
+
+TEST_F(Localize, switchPassesOverFormsWithoutAMethodAndOneFailingFormStopsNoOther)
+{
+    makeLibrary(dir.filePath("Quillfen_DEU.dll"), "0x07, 0x01", "21, \"Beenden\"");
+    QObject plain, failing, last;
+    QStringList seen;
+    registerOpenForm(
+        {"frmPlain", &plain, {}, [&] { seen << "fonts plain"; }, [&] { seen << "refresh plain"; }});
+    registerOpenForm({"frmFailing", &failing, [&]() -> void { throw std::runtime_error("broken"); },
+                      [&] { seen << "fonts failing"; }, [&] { seen << "refresh failing"; }});
+    registerOpenForm({"frmLast", &last, [&] { seen << "caption " + myLoadResString(21); }, {}, {}});
+    SwitchLanguage(1031);
+    EXPECT_EQ(CurrentLCID(), 1031);
+    // Fonts once from InitalizeLanguages, then per form: fonts, captions, repaint.
+    EXPECT_EQ(seen, (QStringList{"fonts plain", "fonts failing", "fonts plain", "refresh plain",
+                                 "fonts failing", "refresh failing", "caption Beenden"}));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
