@@ -76,7 +76,6 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_wavcatArguments.clear();
     m_wavcatFailure.reset();
     m_failure.clear();
-    m_started = false;
     m_succeeded = false;
     const auto report = [this](const AppError& e) { writeError(e); };
 
@@ -148,7 +147,6 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     errors.close();
 
     const std::int64_t pid = startProcessHidden(wavcat, m_wavcatArguments, m_programDir, errors.fileName());
-    m_started = true;
     WaitForProcess(pid, INFINITE_WAIT);
     const auto exit = reapChild(pid);
 

@@ -60,7 +60,6 @@ private:
     std::int16_t m_shiftState = 2;
     QString m_failure;
     std::optional<AppError> m_wavcatFailure; // wavcat ran but made no file
-    bool m_started = false;
     bool m_succeeded = false;
 };
 
