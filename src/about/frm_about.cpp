@@ -24,12 +24,6 @@ static void initLogoResources()
 namespace quillfen {
 namespace {
 
-QRect twipsRect(float left, float top, float width, float height)
-{
-    return QRect(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
-                 pixelsFromTwips(height));
-}
-
 QFont sansSerif825(bool bold, bool underline)
 {
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -84,32 +78,32 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
         l->setGeometry(where);
         return l;
     };
-    m_picOrrinLogo = label("picOrrinLogo", twipsRect(180, 60, 2190, 870));
+    m_picOrrinLogo = label("picOrrinLogo", pixelRect(180, 60, 2190, 870));
     m_picOrrinLogo->setPixmap(QPixmap(QStringLiteral(":/logos/orrin_logo.png")));
-    QLabel* title = label("lblVersionTitle", twipsRect(3240, 300, 975, 195), QStringLiteral("Version:"));
+    QLabel* title = label("lblVersionTitle", pixelRect(3240, 300, 975, 195), QStringLiteral("Version:"));
     title->setProperty("index", 1);
     title->setAlignment(Qt::AlignRight | Qt::AlignTop);
     title->setFont(sansSerif825(true, false));
     m_lblVersionTitle[1] = title;
-    m_lblVersion = label("lblVersion", twipsRect(4260, 300, 1755, 255));
-    m_lblCopyright = label("lblCopyright", twipsRect(180, 1140, 5835, 195));
-    m_lblTrademark = label("lblTrademark", twipsRect(180, 1500, 5835, 195));
+    m_lblVersion = label("lblVersion", pixelRect(4260, 300, 1755, 255));
+    m_lblCopyright = label("lblCopyright", pixelRect(180, 1140, 5835, 195));
+    m_lblTrademark = label("lblTrademark", pixelRect(180, 1500, 5835, 195));
     m_lblChangeLanguage = new ClickableLabel(QStringLiteral("Change Language"), this);
     m_lblChangeLanguage->setObjectName(QStringLiteral("lblChangeLanguage"));
-    m_lblChangeLanguage->setGeometry(twipsRect(180, 1860, 2895, 195));
+    m_lblChangeLanguage->setGeometry(pixelRect(180, 1860, 2895, 195));
     m_lblChangeLanguage->setFont(sansSerif825(false, true));
     QPalette link = m_lblChangeLanguage->palette();
     link.setColor(QPalette::WindowText, QColor(0, 0, 255));
     m_lblChangeLanguage->setPalette(link);
     m_lblChangeLanguage->setCursor(Qt::PointingHandCursor);
-    m_picVeltraneLogo = label("picVeltraneLogo", twipsRect(60, 2280, 1560, 930));
+    m_picVeltraneLogo = label("picVeltraneLogo", pixelRect(60, 2280, 1560, 930));
     m_picVeltraneLogo->setPixmap(QPixmap(QStringLiteral(":/logos/veltrane_logo.png")));
-    m_lblVeltraneAddress1 = label("lblVeltraneAddress1", twipsRect(1680, 2460, 2835, 195));
-    m_lblVeltraneAddress2 = label("lblVeltraneAddress2", twipsRect(1680, 2700, 2835, 195));
-    m_lblVeltraneAddress3 = label("lblVeltraneAddress3", twipsRect(1680, 2940, 2835, 195));
+    m_lblVeltraneAddress1 = label("lblVeltraneAddress1", pixelRect(1680, 2460, 2835, 195));
+    m_lblVeltraneAddress2 = label("lblVeltraneAddress2", pixelRect(1680, 2700, 2835, 195));
+    m_lblVeltraneAddress3 = label("lblVeltraneAddress3", pixelRect(1680, 2940, 2835, 195));
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setGeometry(twipsRect(4680, 2760, 1275, 375));
+    m_cmdOK->setGeometry(pixelRect(4680, 2760, 1275, 375));
     m_cmdOK->setDefault(true);
 
     m_mnuSelectLanguage = new QMenu(QStringLiteral("Select Language"), this);

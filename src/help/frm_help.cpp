@@ -15,7 +15,8 @@
 namespace quillfen {
 namespace {
 
-// The frame a caption bar and borders take in the design.
+// The frame a caption bar and borders take in the design; sizes are measured with it, as the main
+// window's are, so the layout does not jump once the window system has framed the window.
 constexpr float kDesignFrameWidth = 120;
 constexpr float kDesignFrameHeight = 405;
 constexpr float kMinimumWidth = 2500;
@@ -63,36 +64,24 @@ void frmHelp::Navigate(const QString& target)
     m_browserHelp->setSource(QUrl::fromLocalFile(file));
 }
 
-// Measured with the frame of the design, as the main window is, so the layout does not jump once
-// the window system has framed the window.
-float frmHelp::frameWidthTwips() const
-{
-    return kDesignFrameWidth;
-}
-
-float frmHelp::frameHeightTwips() const
-{
-    return kDesignFrameHeight;
-}
-
 float frmHelp::Width() const
 {
-    return twipsFromPixels(width()) + frameWidthTwips();
+    return twipsFromPixels(width()) + kDesignFrameWidth;
 }
 
 float frmHelp::Height() const
 {
-    return twipsFromPixels(height()) + frameHeightTwips();
+    return twipsFromPixels(height()) + kDesignFrameHeight;
 }
 
 void frmHelp::setWidth(float t)
 {
-    resize(pixelsAtLeast(t - frameWidthTwips()), height());
+    resize(pixelsAtLeast(t - kDesignFrameWidth), height());
 }
 
 void frmHelp::setHeight(float t)
 {
-    resize(width(), pixelsAtLeast(t - frameHeightTwips()));
+    resize(width(), pixelsAtLeast(t - kDesignFrameHeight));
 }
 
 void frmHelp::Form_Resize()

@@ -35,8 +35,6 @@ protected:
 
 private:
     void Navigate(const QString& target);
-    float frameWidthTwips() const;
-    float frameHeightTwips() const;
 
     QTextBrowser* m_browserHelp;
     QString m_programDir;

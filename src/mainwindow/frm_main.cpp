@@ -33,23 +33,15 @@ const frmMain* frmMain::s_diagnosticsOwner = nullptr;
 
 namespace {
 
-// The frame and menu bar around the 9810 x 4305 client area of the design.
+// The frame and menu bar around the 9810 x 4305 client area of the design. Sizes are always
+// measured with them, whatever frame the window system draws (unknown before the first show): so
+// stored sizes come back exactly, and the bottom row fits the client area as designed.
 constexpr float kDesignFrameWidth = kDesignedWindowWidth - 9810;
 constexpr float kDesignFrameHeight = kDesignedWindowHeight - 4305;
 
-int px(float twips)
-{
-    return pixelsFromTwips(twips);
-}
-
-float twips(int pixels)
-{
-    return twipsFromPixels(pixels);
-}
-
 void place(QWidget* w, const TwipsRect& r)
 {
-    w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    w->setGeometry(pixelRect(r.left, r.top, r.width, r.height));
 }
 
 } // namespace
@@ -169,7 +161,7 @@ void frmMain::buildControls()
     });
 
     applyLayout(m_layout);
-    resize(px(9810), px(4305) + menuBar()->sizeHint().height());
+    resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
 }
 
 void frmMain::setMenuHandlers(std::function<void()> about, std::function<void()> help,
@@ -338,57 +330,44 @@ int frmMain::menuHeight() const
     return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
 }
 
-// Sizes are measured with the frame of the design, whatever frame the window system draws (it is
-// not known before the window is first shown): so stored sizes come back exactly, and the bottom
-// row always fits the client area as designed.
-float frmMain::frameWidthTwips() const
-{
-    return kDesignFrameWidth;
-}
-
-float frmMain::frameHeightTwips() const
-{
-    return kDesignFrameHeight;
-}
-
 float frmMain::Left() const
 {
-    return twips(frameGeometry().x());
+    return twipsFromPixels(frameGeometry().x());
 }
 
 float frmMain::Top() const
 {
-    return twips(frameGeometry().y());
+    return twipsFromPixels(frameGeometry().y());
 }
 
 float frmMain::Width() const
 {
-    return twips(width()) + frameWidthTwips();
+    return twipsFromPixels(width()) + kDesignFrameWidth;
 }
 
 float frmMain::Height() const
 {
-    return twips(height() - menuHeight()) + frameHeightTwips();
+    return twipsFromPixels(height() - menuHeight()) + kDesignFrameHeight;
 }
 
 void frmMain::setLeft(float t)
 {
-    move(px(t), frameGeometry().y());
+    move(pixelsFromTwips(t), frameGeometry().y());
 }
 
 void frmMain::setTop(float t)
 {
-    move(frameGeometry().x(), px(t));
+    move(frameGeometry().x(), pixelsFromTwips(t));
 }
 
 void frmMain::setWidth(float t)
 {
-    resize(pixelsAtLeast(t - frameWidthTwips()), height());
+    resize(pixelsAtLeast(t - kDesignFrameWidth), height());
 }
 
 void frmMain::setHeight(float t)
 {
-    resize(width(), pixelsAtLeast(t - frameHeightTwips()) + menuHeight());
+    resize(width(), pixelsAtLeast(t - kDesignFrameHeight) + menuHeight());
 }
 
 void frmMain::Form_Resize()
@@ -404,8 +383,8 @@ void frmMain::Form_Resize()
             for (int pass = 0; pass < 2; ++pass) {
                 MainLayout current = m_layout;
                 current.window = {Left(), Top(), Width(), Height()};
-                const MainLayout next =
-                    layoutMainWindow(current, false, twips(screenSize.width()), twips(screenSize.height()));
+                const MainLayout next = layoutMainWindow(current, false, twipsFromPixels(screenSize.width()),
+                                                         twipsFromPixels(screenSize.height()));
                 if (next.window.left != current.window.left)
                     setLeft(next.window.left);
                 if (next.window.top != current.window.top)

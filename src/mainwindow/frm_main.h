@@ -70,8 +70,6 @@ private:
     void reportLoadError(const struct AppError& error, const char* procedure);
     void syncDiagnostics();
     int menuHeight() const;
-    float frameWidthTwips() const;
-    float frameHeightTwips() const;
 
     QGroupBox* m_frameFileName = nullptr;
     QLineEdit* m_txtOutputFileName = nullptr;

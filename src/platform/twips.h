@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+
 #include <algorithm>
 #include <cmath>
 
@@ -19,12 +21,19 @@ inline int pixelsFromTwips(float twips)
 inline int pixelsAtLeast(float twips)
 {
     const float pixels = std::clamp(twips / kTwipsPerPixel - 0.001f, 1.0f, 1.0e6f);
-    return int(std::ceil(pixels));
+    return std::isnan(pixels) ? 1 : int(std::ceil(pixels));
 }
 
 inline float twipsFromPixels(int pixels)
 {
     return float(pixels) * kTwipsPerPixel;
+}
+
+// A control's place, given in twips.
+inline QRect pixelRect(float left, float top, float width, float height)
+{
+    return QRect(pixelsFromTwips(left), pixelsFromTwips(top), pixelsFromTwips(width),
+                 pixelsFromTwips(height));
 }
 
 } // namespace quillfen
