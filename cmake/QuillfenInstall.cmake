@@ -14,7 +14,7 @@ endif()
 install(TARGETS ${quillfen_programs} RUNTIME DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR})
 
 install(DIRECTORY ${QUILLFEN_PROGRAM_DIR}/ DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR}
-  FILES_MATCHING PATTERN "*.wav" PATTERN "*.WAV" PATTERN "*.dll" PATTERN "*.htm")
+  FILES_MATCHING PATTERN "*.wav" PATTERN "*.WAV" PATTERN "*.dll" PATTERN "*.htm" PATTERN "*.css")
 
 if(NOT WIN32)
   # Runs at install time, so the prefix is the one given to cmake --install, not the configured one.

@@ -66,14 +66,14 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
         [[ -f $dir/$f ]] || fail "$dir/$f missing"
     done
     shopt -s nullglob
-    for f in "$progdir"/*.wav "$progdir"/*.WAV "$progdir"/*.dll "$progdir"/*.htm; do
+    for f in "$progdir"/*.wav "$progdir"/*.WAV "$progdir"/*.dll "$progdir"/*.htm "$progdir"/*.css; do
         cmp -s "$f" "$dir/${f##*/}" || fail "$dir/${f##*/} missing or differs from the build's"
     done
     # Build tools and test programs must not ride along into the program directory.
     for f in "$dir"/*; do
         name=${f##*/}
         case $name in
-            *.wav | *.WAV | *.dll | *.htm | quillfen-cli | wavcat | Quillfen) ;;
+            *.wav | *.WAV | *.dll | *.htm | *.css | quillfen-cli | wavcat | Quillfen) ;;
             *) fail "unexpected $name in the installed program directory" ;;
         esac
     done
