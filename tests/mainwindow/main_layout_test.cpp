@@ -2,22 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace quillfen;
 
 namespace {
 
-MainLayout at(float left, float top, float width, float height)
+MainLayout laidOut(float left, float top, float width, float height, bool minimized = false)
 {
     MainLayout l = designedMainLayout();
     l.window = {left, top, width, height};
-    return l;
+    return layoutMainWindow(l, minimized, 28800, 16200);
 }
 
 } // namespace
 
-TEST(MainLayout, atTheMinimumSizeEveryControlHasItsKnownPlace)
+TEST(MainLayout, atTheMinimumSizeEveryControlHasItsKnownPlaceAndSmallerSnapsBack)
 {
-    const MainLayout l = layoutMainWindow(at(100, 100, 3900, 4575), false, 28800, 16200);
+    const MainLayout l = laidOut(100, 100, 3900, 4575);
     EXPECT_EQ(l.cmdConstructWavFromString, (TwipsRect{60, 3425, 1785, 435}));
     EXPECT_EQ(l.cmdExit, (TwipsRect{2430, 3425, 1305, 435}));
     EXPECT_EQ(l.frameTextInput, (TwipsRect{60, 990, 3675, 576}));
@@ -27,54 +29,20 @@ TEST(MainLayout, atTheMinimumSizeEveryControlHasItsKnownPlace)
     EXPECT_EQ(l.frameFileName, (TwipsRect{60, 180, 3675, 675}));
     EXPECT_EQ(l.cmdBrowse, (TwipsRect{2520, 300, 1065, 315}));
     EXPECT_EQ(l.txtOutputFileName, (TwipsRect{60, 315, 2445, 285}));
+    EXPECT_EQ(laidOut(100, 100, 1000, 2000), l);
 }
 
-TEST(MainLayout, tooSmallSnapsBackAndEqualsTheMinimumLayout)
+TEST(MainLayout, onlyLeftAndTopEdgesOffTheScreenAreMovedInAndMinimizedNothingChanges)
 {
-    const MainLayout minimum = layoutMainWindow(at(100, 100, 3900, 4575), false, 28800, 16200);
-    const MainLayout small = layoutMainWindow(at(100, 100, 1000, 2000), false, 28800, 16200);
-    EXPECT_EQ(small, minimum);
-    EXPECT_EQ(layoutMainWindow(at(100, 100, 3000, 9000), false, 28800, 16200).window.width, 3900);
-    EXPECT_EQ(layoutMainWindow(at(100, 100, 9000, 100), false, 28800, 16200).window.height, 4575);
-}
-
-TEST(MainLayout, onlyLeftAndTopEdgesOffTheScreenAreMovedIn)
-{
-    const struct
-    {
-        float left, top;
-        float expectLeft, expectTop;
-    } cases[] = {
-        {-500, 300, 1, 300},
-        {300, -48000, 300, 1},
-        {28801, 300, 1, 300},
-        {300, 16201, 300, 1},
-        {28000, 15000, 28000, 15000}, // right and bottom parts off the screen: not
-                                      // moved
-        {0, 0, 0, 0},
-        {28800, 16200, 28800, 16200},
-    };
-    for (const auto& c : cases) {
-        const MainLayout l = layoutMainWindow(at(c.left, c.top, 9930, 4990), false, 28800, 16200);
-        EXPECT_EQ(l.window.left, c.expectLeft) << c.left;
-        EXPECT_EQ(l.window.top, c.expectTop) << c.top;
+    // left, top -> left, top; right and bottom parts off the screen are left alone.
+    const std::array<float, 4> cases[] = {{-500, 300, 1, 300},  {300, -48000, 300, 1},
+                                          {28801, 300, 1, 300}, {300, 16201, 300, 1},
+                                          {0, 0, 0, 0},         {28000, 15000, 28000, 15000}};
+    for (const auto& [left, top, expectLeft, expectTop] : cases) {
+        const TwipsRect w = laidOut(left, top, 9930, 4990).window;
+        EXPECT_EQ(std::pair(w.left, w.top), std::pair(expectLeft, expectTop)) << left << ", " << top;
     }
-}
-
-TEST(MainLayout, minimizedChangesNothingAndGrowthGoesToTheTextFrame)
-{
-    const MainLayout odd = at(-500, -500, 10, 10);
-    EXPECT_EQ(layoutMainWindow(odd, true, 28800, 16200), odd);
-
-    const MainLayout big = layoutMainWindow(at(0, 0, 15000, 9000), false, 28800, 16200);
-    EXPECT_EQ(big.frameTextInput.height, 9000 - 3999);
-    EXPECT_EQ(big.frameDiagnosticOutput.height, 1635);
-    EXPECT_EQ(big.frameFileName.height, 675);
-    EXPECT_EQ(big.frameDiagnosticOutput.top, 9000 - 2925);
-    EXPECT_EQ(big.cmdExit.left, 15000 - 1470);
-    EXPECT_EQ(big.cmdBrowse.left, 15000 - 225 - 1155);
-    // At the designed size the rules give back the designed places of the bottom row.
-    const MainLayout designed = layoutMainWindow(designedMainLayout(), false, 28800, 16200);
-    EXPECT_EQ(designed.cmdConstructWavFromString, designedMainLayout().cmdConstructWavFromString);
-    EXPECT_EQ(designed.cmdExit, designedMainLayout().cmdExit);
+    MainLayout odd = designedMainLayout();
+    odd.window = {-500, -500, 10, 10};
+    EXPECT_EQ(laidOut(-500, -500, 10, 10, true), odd);
 }
