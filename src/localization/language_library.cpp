@@ -1,6 +1,6 @@
 #include "localization/language_library.h"
 
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <filesystem>
 #include <fstream>

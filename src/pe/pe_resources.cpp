@@ -1,4 +1,4 @@
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <algorithm>
 #include <set>
