@@ -170,7 +170,8 @@ public:
                 int digits = 0;
                 while (digits < 4 && m_pos < m_s.size() &&
                        std::isxdigit(static_cast<unsigned char>(m_s[m_pos]))) {
-                    value = value * 16 + std::stoul(std::string(1, m_s[m_pos]), nullptr, 16);
+                    value = value * 16 +
+                            static_cast<unsigned>(std::stoul(std::string(1, m_s[m_pos]), nullptr, 16));
                     ++m_pos;
                     ++digits;
                 }

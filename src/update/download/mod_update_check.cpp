@@ -25,7 +25,7 @@ namespace {
 constexpr qint32 kDirectAccess = 1;
 constexpr qsizetype kReadLength = 1000;
 // A home page is a few kilobytes; anything past this is not worth the wait or the memory.
-constexpr qint64 kBodyCap = 1024 * 1024;
+constexpr qint64 kBodyCap = qint64{1024} * 1024;
 constexpr int kDefaultTimeoutMs = 30000;
 
 struct Hooks
