@@ -35,6 +35,7 @@ test-asan: deps
 bench: configure
 	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
 	@cmake --build $(BUILD) -j$(JOBS)
+	@cmake --build $(BUILD) -j$(JOBS) --target bench_programs || echo "bench: no window build; start-up and clipboard figures skipped"
 	@bash bench/run.sh $(BUILD)/bin
 
 format:
