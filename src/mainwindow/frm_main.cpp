@@ -76,6 +76,8 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
 
 frmMain::~frmMain()
 {
+    if (m_answersLaterCopies)
+        setActivationHandler({});
     // Another main window may have taken the diagnostics over (tests make several).
     if (s_diagnosticsOwner == this) {
         mainDiagnostics().setChangedCallback({});
@@ -190,6 +192,8 @@ bool frmMain::Form_Load()
     // A test that fails counts as held: the copy ends.
     if (!reportAndContinue([&] { another = previousInstanceRunning(executableName()); }, report) || another)
         return false;
+    setActivationHandler([this] { bringToFront(); });
+    m_answersLaterCopies = true;
     reportAndContinue([] { SetPriority(Priority::BelowNormal); }, report);
     bool remote = true;
     reportAndContinue([&] { remote = GetSystemMetrics(SystemMetric::RemoteSession) != 0; }, report);
@@ -215,6 +219,20 @@ void frmMain::ExitApplication()
     }
     if (m_terminate)
         m_terminate();
+}
+
+void frmMain::bringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    // An open About box stays above the window it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -39,6 +39,8 @@ public:
     void cmdBrowse_Click();
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
+    // A later copy was started and has ended: this window comes forward, raised and restored.
+    void bringToFront();
 
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
@@ -98,6 +100,7 @@ private:
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_diagSyncPending = false;
+    bool m_answersLaterCopies = false;
     static const frmMain* s_diagnosticsOwner;
 };
 

@@ -262,3 +262,19 @@ TEST(SecondCopy, endsSilentlyAndTouchesNothing)
     first.kill();
     first.waitForFinished();
 }
+
+TEST_F(MainWindowTest, aSecondStartEndsAtOnceAndBringsThisWindowForward)
+{
+    ASSERT_TRUE(window->Form_Load());
+    window->show();
+    window->showMinimized();
+    ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
+    QProcess second;
+    second.start(QDir(kProgramDir).filePath("Quillfen"));
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+    EXPECT_TRUE(
+        waitFor([&] { return !window->isMinimized() && QApplication::activeWindow() == window.get(); }));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    releaseInstanceLock();
+}
