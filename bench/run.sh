@@ -3,8 +3,8 @@
 #  1. a 32,767-character text end to end through quillfen-cli
 #  2. wavcat alone on that run's arguments, against cat of the same bytes
 #  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
-#  4. the window program's cold start against an empty QMainWindow (offscreen), and the disk
-#     syncs of its start-up
+#  4. the window program's cold start against an empty QMainWindow and one with a caption
+#     (offscreen), and the disk syncs of its start-up
 #  5. peak memory while the window puts a 100 MB result on the clipboard
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
@@ -90,13 +90,17 @@ start() { rm -f "$home/rt"/*; in_home "$benchdir/quillfen_bench_start" "$1" "$bi
 first_start() { rm -rf "$home/config"; start quillfen; }
 later_start() { start quillfen; }
 empty_start() { start empty; }
+caption_start() { start caption; }
 later_start >/dev/null 2>&1 # settings in place for the later starts
 t_first=$(runs=10 best first_start)
 t_later=$(runs=10 best later_start)
 t_empty=$(runs=10 best empty_start)
-echo "cold start until the window is shown: first start ${t_first:-failed} s, later start ${t_later:-failed} s," \
-  "empty QMainWindow ${t_empty:-failed} s   later/empty: $(ratio "$t_later" "$t_empty")" \
+t_caption=$(runs=10 best caption_start)
+echo "cold start until the window is shown: first start ${t_first:-failed} s, later start ${t_later:-failed} s"
+echo "  empty QMainWindow ${t_empty:-failed} s   later/empty: $(ratio "$t_later" "$t_empty")" \
   "first/empty: $(ratio "$t_first" "$t_empty") (target <= 1.5)"
+echo "  QMainWindow with one caption (loads the fonts) ${t_caption:-failed} s   later/caption:" \
+  "$(ratio "$t_later" "$t_caption")   first/caption: $(ratio "$t_first" "$t_caption")"
 if command -v strace >/dev/null; then
   syncs() { rm -f "$home/rt"/*; in_home strace -f -qq -e trace=fdatasync,fsync,sync,syncfs -o "$work/strace" "$benchdir/quillfen_bench_start" quillfen "$bin" >/dev/null 2>&1; grep -c -E '^[0-9]+ +(fdatasync|fsync|sync|syncfs)\(' "$work/strace"; }
   rm -rf "$home/config"
