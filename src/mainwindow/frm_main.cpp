@@ -280,14 +280,21 @@ void frmMain::cmdConstructWavFromString_Click()
 
 void frmMain::myCopyWavToClipboard(const QString& fileName)
 {
-    // Read only: a missing file is an error, never created; the clipboard keeps what it had.
+    // Read only: a missing file is an error, never created; the clipboard keeps what it had. Our
+    // own earlier copy, as large as this one may be, goes once this file is open, so that only
+    // one copy is held at a time.
     QByteArray bytes;
-    if (!reportAndContinue([&] { bytes = readWholeFile(fileName); },
+    const auto dropEarlierCopy = [this] {
+        if (m_clipboardCopy)
+            QApplication::clipboard()->clear();
+    };
+    if (!reportAndContinue([&] { bytes = readWholeFile(fileName, dropEarlierCopy); },
                            [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;
     data->setData(QStringLiteral("audio/wav"), bytes);
     data->setData(QStringLiteral("audio/x-wav"), bytes);
+    m_clipboardCopy = data;
     QApplication::clipboard()->setMimeData(data);
 }
 

@@ -5,6 +5,7 @@
 #include "settings/settings_store.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -12,6 +13,7 @@ class QAction;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -95,6 +97,7 @@ private:
     QAction* m_mnuCheckForUpdatedVersion = nullptr;
 
     ConversionRun m_run;
+    QPointer<QMimeData> m_clipboardCopy; // what we last put on the clipboard, while it is there
     MainLayout m_layout;
     std::function<void()> m_terminate;
     bool m_exiting = false;

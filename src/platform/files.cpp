@@ -31,7 +31,7 @@ QString findProgram(const QString& name, const QString& programDir)
     return QStandardPaths::findExecutable(name);
 }
 
-QByteArray readWholeFile(const QString& path)
+QByteArray readWholeFile(const QString& path, const std::function<void()>& opened)
 {
     QFile file(path);
     if (!file.exists())
@@ -40,6 +40,8 @@ QByteArray readWholeFile(const QString& path)
         throw AppError::make(file.error() == QFileDevice::PermissionsError ? AppError::PermissionDenied
                                                                            : AppError::PathFileAccessError,
                              path, file.errorString());
+    if (opened)
+        opened();
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw AppError::make(AppError::DeviceIoError, path, file.errorString());

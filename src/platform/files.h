@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace quillfen {
 
 // The directory of the running executable (symbolic links resolved), without a trailing separator.
@@ -24,7 +26,7 @@ QString findProgram(const QString& name, const QString& programDir);
 
 // The whole file, opened for reading only (a missing file is never created). Throws AppError:
 // 53 when it does not exist, 70 when it may not be read, 75 when it cannot be opened otherwise,
-// 57 when reading fails part way.
-QByteArray readWholeFile(const QString& path);
+// 57 when reading fails part way. `opened` runs once the file is open, before it is read.
+QByteArray readWholeFile(const QString& path, const std::function<void()>& opened = {});
 
 } // namespace quillfen

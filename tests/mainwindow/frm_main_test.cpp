@@ -25,6 +25,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -180,8 +181,13 @@ TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesOnTheClipb
               "Original String=HI\n5\nNew Text=HI 5\nConverstion from text to TTY WAV file complete\n\n");
     QFile file(wav);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly) && QApplication::clipboard()->mimeData());
-    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), file.readAll());
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
     EXPECT_TRUE(boxes.texts.isEmpty());
+
+    // A file that cannot be read does not take the place of our earlier copy.
+    window->myCopyWavToClipboard(out.filePath("gone.wav"));
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
 }
 
 TEST_F(MainWindowTest, conversionsThatCannotRunLeaveClipboardAndDiskAlone)
