@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QUrl>
 
 #include <cmath>
 
@@ -294,6 +296,10 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
     auto* data = new QMimeData;
     data->setData(QStringLiteral("audio/wav"), bytes);
     data->setData(QStringLiteral("audio/x-wav"), bytes);
+    // The file itself, for file managers and mail programs.
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
     m_clipboardCopy = data;
     QApplication::clipboard()->setMimeData(data);
 }

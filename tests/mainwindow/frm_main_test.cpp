@@ -172,7 +172,7 @@ TEST_F(MainWindowTest, browseTakesTheChosenNameCancelKeepsTheOldOneAndTheRealDia
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
-TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesOnTheClipboard)
+TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesAndItsFileOnTheClipboard)
 {
     const QString wav = out.filePath("hi five.wav");
     convert("hi\n5", wav);
@@ -183,6 +183,8 @@ TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesOnTheClipb
     ASSERT_TRUE(file.open(QIODevice::ReadOnly) && QApplication::clipboard()->mimeData());
     const QByteArray bytes = file.readAll();
     EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(wav)});
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("text/uri-list"));
     EXPECT_TRUE(boxes.texts.isEmpty());
 
     // A file that cannot be read does not take the place of our earlier copy.
