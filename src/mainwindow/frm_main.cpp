@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -261,7 +262,10 @@ void frmMain::cmdConstructWavFromString_Click()
     // The text box holds its line breaks as CR LF, as the run expects of a text box.
     QString text = m_txtInputText->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    const QString output = m_txtOutputFileName->text();
+    // The run works in the program directory; a bare name must not land there, beside (or over)
+    // the prompts, but beside the default output.
+    const QString output = absoluteOutputPath(
+        m_txtOutputFileName->text(), QFileInfo(defaultOutputFileName()).absolutePath(), QDir::homePath());
     RunOutcome outcome = RunOutcome::EmptyText;
     {
         // Busy only while there is something to wait for, and never over a message box.

@@ -23,6 +23,17 @@ void setCurrentDirectory(const QString& directory)
         throw AppError::make(AppError::PathNotFound, directory);
 }
 
+QString absoluteOutputPath(const QString& name, const QString& baseDir, const QString& homeDir)
+{
+    if (name.isEmpty())
+        return name;
+    if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/")))
+        return QDir::cleanPath(homeDir + name.mid(1));
+    if (QDir::isAbsolutePath(name))
+        return name;
+    return QDir::cleanPath(QDir(baseDir).filePath(name));
+}
+
 QString findProgram(const QString& name, const QString& programDir)
 {
     const QFileInfo local(QDir(programDir).filePath(name));

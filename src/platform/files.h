@@ -20,6 +20,10 @@ void setReadOnly(const QString& path);   // throws AppError
 
 void setCurrentDirectory(const QString& directory); // throws AppError
 
+// The file a typed output name means: a relative name lies in `baseDir` (where the default output
+// lies), "~/" starts in `homeDir`, an absolute path is itself. An empty name stays empty.
+QString absoluteOutputPath(const QString& name, const QString& baseDir, const QString& homeDir);
+
 // `name` in the program directory when it is an executable there, else the first on PATH;
 // empty when there is none.
 QString findProgram(const QString& name, const QString& programDir);

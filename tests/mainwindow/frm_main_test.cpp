@@ -286,3 +286,20 @@ TEST_F(MainWindowTest, aSecondStartEndsAtOnceAndBringsThisWindowForward)
     EXPECT_TRUE(boxes.texts.isEmpty());
     releaseInstanceLock();
 }
+
+TEST_F(MainWindowTest, aBareOutputNameIsWrittenInTheHomeFolderNotOverAPrompt)
+{
+    const QString prompt = QDir(kProgramDir).filePath("LTRS.wav");
+    QFile promptFile(prompt);
+    ASSERT_TRUE(promptFile.open(QIODevice::ReadOnly));
+    const QByteArray before = promptFile.readAll();
+    const QString inHome = QDir::home().filePath("LTRS.wav");
+    QFile::remove(inHome);
+    convert("HI", "LTRS.wav");
+    EXPECT_TRUE(diag().contains("Converstion from text to TTY WAV file complete")) << diag().toStdString();
+    EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(inHome).toStdString()).text), "HI");
+    promptFile.seek(0);
+    EXPECT_EQ(promptFile.readAll(), before);
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(inHome)});
+    QFile::remove(inHome);
+}
