@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <cmath>
@@ -255,6 +256,9 @@ void frmMain::syncDiagnostics()
     QString shown = mainDiagnostics().text();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_txtDiag->setPlainText(shown);
+    // A run ends with its outcome: show the last lines, not the start of a long text.
+    m_txtDiag->moveCursor(QTextCursor::End);
+    m_txtDiag->ensureCursorVisible();
 }
 
 void frmMain::cmdConstructWavFromString_Click()

@@ -303,3 +303,23 @@ TEST_F(MainWindowTest, aBareOutputNameIsWrittenInTheHomeFolderNotOverAPrompt)
     EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(inHome)});
     QFile::remove(inHome);
 }
+
+TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
+{
+    window->show();
+    auto* box = child<QPlainTextEdit>("txtDiag");
+    const auto lineShown = [box](const QString& line) {
+        const QTextCursor at = box->document()->find(line);
+        return !at.isNull() && box->viewport()->rect().contains(box->cursorRect(at));
+    };
+    // Ending in an error, in a success, in an error again: the outcome is in sight each time.
+    const std::pair<QString, QString> runs[] = {{QString(32768, QLatin1Char('E')), "(error):6"},
+                                                {QString(3000, QLatin1Char('E')), "Converstion from text"},
+                                                {QString(32768, QLatin1Char('E')), "(error):6"}};
+    for (const auto& [text, outcome] : runs) {
+        convert(text, out.filePath("long.wav"));
+        QApplication::processEvents();
+        EXPECT_TRUE(lineShown(outcome)) << outcome.toStdString();
+        EXPECT_FALSE(lineShown("Original String=")) << outcome.toStdString();
+    }
+}
