@@ -32,6 +32,7 @@ frmHelp::frmHelp(const QString& programDir)
     m_browserHelp->setObjectName(QStringLiteral("browserHelp"));
     m_browserHelp->setOpenExternalLinks(true);
     resize(pixelsFromTwips(9405), pixelsFromTwips(8040));
+    setMinimumSize(minimumPixels(kMinimumWidth, kMinimumHeight, kDesignFrame));
     registerOpenForm({objectName(), this, [this] { frmHelp_Auto_Init(); }, [this] { SetFormFonts(this); },
                       [this] { RefreshControls(this); }});
 }

@@ -159,6 +159,7 @@ void frmMain::buildControls()
 
     applyLayout(m_layout);
     resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
+    setMinimumSize(minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
 }
 
 void frmMain::frmMain_Auto_Init()
@@ -378,6 +379,9 @@ void frmMain::Form_Resize()
         [this] {
             if (isMinimized())
                 return;
+            // The menu bar's height may change with the language's font.
+            setMinimumSize(
+                minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
             const QScreen* primary = QGuiApplication::primaryScreen();
             const QSize screenSize = primary ? primary->size() : QSize(1920, 1080);
             // A size set here is itself a resize; lay out for the size the window really took,

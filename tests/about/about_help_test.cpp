@@ -5,6 +5,7 @@
 #include "localization/mod_localize.h"
 #include "localization/widgets/fonts.h"
 #include "mainwindow/frm_main.h"
+#include "platform/twips.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWindow>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -162,6 +164,10 @@ TEST_F(AboutHelpTest, helpFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfte
     shown->setWidth(1000);
     shown->setHeight(1000);
     EXPECT_TRUE(waitFor([&] { return shown->Width() >= 2500 && shown->Height() >= 2400; }));
+    // The window system knows the minimum.
+    const QSize least = shown->windowHandle()->minimumSize();
+    EXPECT_EQ(twipsFromPixels(least.width()) + shown->Width() - twipsFromPixels(shown->width()), 2505);
+    EXPECT_EQ(twipsFromPixels(least.height()) + shown->Height() - twipsFromPixels(shown->height()), 2400);
     EXPECT_EQ(shown->browserHelp()->width(), qRound((shown->Width() - 200) / 15));
 
     // Help again while open: the same window, not reloaded even after a language change.

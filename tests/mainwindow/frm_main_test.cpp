@@ -7,6 +7,7 @@
 #include "platform/app_error.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
+#include "platform/twips.h"
 #include "platform/widgets/qt_dialogs.h"
 #include "test_support.h"
 
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -140,6 +142,14 @@ TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
     EXPECT_TRUE(waitFor([&] { return window->Width() >= 3900 && window->Height() >= 4575; }))
         << window->Width() << " x " << window->Height();
     EXPECT_TRUE(window->Width() < 3900 + 15 && window->Height() < 4575 + 15);
+    // The window system is told that minimum, so a drag stops there.
+    const QSize least = window->windowHandle()->minimumSize();
+    const float leastWidth =
+        twipsFromPixels(least.width()) + window->Width() - twipsFromPixels(window->width());
+    const float leastHeight =
+        twipsFromPixels(least.height()) + window->Height() - twipsFromPixels(window->height());
+    EXPECT_TRUE(leastWidth >= 3900 && leastWidth < 3900 + 15) << leastWidth;
+    EXPECT_TRUE(leastHeight >= 4575 && leastHeight < 4575 + 15) << leastHeight;
 
     window->setWidth(15000);
     window->setHeight(9000);
