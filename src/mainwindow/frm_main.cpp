@@ -333,14 +333,21 @@ int frmMain::menuHeight() const
     return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
 }
 
+QPoint frmMain::framePosition() const
+{
+    // Until the window is first shown its position is the frame's, as set; Qt may know the frame's
+    // size by then and would report a position a frame's width off.
+    return m_shown ? frameGeometry().topLeft() : geometry().topLeft();
+}
+
 float frmMain::Left() const
 {
-    return twipsFromPixels(frameGeometry().x());
+    return twipsFromPixels(framePosition().x());
 }
 
 float frmMain::Top() const
 {
-    return twipsFromPixels(frameGeometry().y());
+    return twipsFromPixels(framePosition().y());
 }
 
 float frmMain::Width() const
@@ -355,12 +362,12 @@ float frmMain::Height() const
 
 void frmMain::setLeft(float t)
 {
-    move(pixelsFromTwips(t), frameGeometry().y());
+    move(pixelsFromTwips(t), framePosition().y());
 }
 
 void frmMain::setTop(float t)
 {
-    move(frameGeometry().x(), pixelsFromTwips(t));
+    move(framePosition().x(), pixelsFromTwips(t));
 }
 
 void frmMain::setWidth(float t)
@@ -421,6 +428,23 @@ void frmMain::applyLayout(const MainLayout& l)
     place(m_txtDiag, l.txtDiag);
     place(m_cmdConstructWavFromString, l.cmdConstructWavFromString);
     place(m_cmdExit, l.cmdExit);
+}
+
+void frmMain::setVisible(bool visible)
+{
+    // Left and Top are the outer frame's, title bar included. Until the window exists, a position
+    // set on it counts the frame; one set while the window is being shown counts only its inside,
+    // and a window brought back on screen then had its title bar above the screen. So the first
+    // showing applies the rules before the window exists.
+    if (visible && !testAttribute(Qt::WA_WState_Created))
+        Form_Resize();
+    QMainWindow::setVisible(visible);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    m_shown = true;
+    QMainWindow::showEvent(event);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

@@ -60,6 +60,8 @@ public:
     // The controls' geometry as laid out last, in twips.
     const MainLayout& currentLayout() const { return m_layout; }
 
+    void setVisible(bool visible) override;
+
 signals:
     // Help, About / Help, Help / Help, Check for updated version: the windows behind them live
     // above this one.
@@ -69,6 +71,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -78,6 +81,7 @@ private:
     void reportLoadError(const struct AppError& error, const char* procedure);
     void syncDiagnostics();
     int menuHeight() const;
+    QPoint framePosition() const;
 
     QGroupBox* m_frameFileName = nullptr;
     QLineEdit* m_txtOutputFileName = nullptr;
@@ -102,6 +106,7 @@ private:
     std::function<void()> m_terminate;
     bool m_exiting = false;
     bool m_inResize = false;
+    bool m_shown = false;
     bool m_diagSyncPending = false;
     bool m_answersLaterCopies = false;
     static const frmMain* s_diagnosticsOwner;

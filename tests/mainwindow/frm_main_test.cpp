@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -108,7 +110,7 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
                                   "txtDiag"}));
 }
 
-TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndOffScreenIsPutBack)
+TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndTheMinimumSize)
 {
     ASSERT_TRUE(window->Form_Load());
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("Settings/FormWidth").toString(), "9930");
@@ -122,14 +124,40 @@ TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndOffScr
     EXPECT_EQ(QRectF(window->Left(), window->Top(), window->Width(), window->Height()),
               QRectF(1500, 3000, 12000, 6010));
 
-    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormLeft", "-500");
-    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormTop", "-48000");
     QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormWidth", "100");
     newWindow();
     ASSERT_TRUE(window->Form_Load());
     window->show();
-    EXPECT_TRUE(waitFor([&] { return window->Top() >= 0 && window->Left() >= 0; }));
     EXPECT_TRUE(waitFor([&] { return window->Width() == 3900.0f; })) << window->Width();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, theOuterFrameComesBackWhereItWasOrOnTheScreenAndIsSavedSo)
+{
+    // Stored Left, Top -> where the frame is shown and saved again: on the screen it round-trips,
+    // an edge off the screen comes back to 1 twip (0 pixels) and the other edge stays.
+    const std::array<const char*, 4> cases[] = {{"1500", "3000", "1500", "3000"},
+                                                {"-500", "-48000", "0", "0"},
+                                                {"1000000", "3000", "0", "3000"},
+                                                {"1500", "1000000", "1500", "0"}};
+    for (const auto& [left, top, shownLeft, shownTop] : cases) {
+        QSettings stored(settingsFile(), QSettings::IniFormat);
+        stored.setValue("Settings/FormLeft", left);
+        stored.setValue("Settings/FormTop", top);
+        stored.sync();
+        newWindow();
+        ASSERT_TRUE(window->Form_Load());
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }));
+        EXPECT_EQ(QPointF(window->Left(), window->Top()),
+                  QPointF(QString(shownLeft).toFloat(), QString(shownTop).toFloat()))
+            << left << ", " << top;
+        window->ExitApplication();
+        stored.sync();
+        EXPECT_EQ(stored.value("Settings/FormLeft").toString() + "," +
+                      stored.value("Settings/FormTop").toString(),
+                  QString(shownLeft) + "," + shownTop);
+    }
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }
 
