@@ -142,7 +142,6 @@ void frmMain::buildControls()
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     m_seperator = m_mainHelp->addSeparator();
     m_seperator->setObjectName(QStringLiteral("seperator"));
-    m_seperator->setText(QStringLiteral("-"));
     m_mnuAbout = m_mainHelp->addAction(QStringLiteral("About"));
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     m_mnuCheckForUpdatedVersion = m_mainHelp->addAction(QStringLiteral("Check for updated version"));

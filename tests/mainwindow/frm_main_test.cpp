@@ -97,6 +97,9 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
     child<QLineEdit>("txtOutputFileName")->setText("/elsewhere.wav");
     window->frmMain_Auto_Init(); // relocalizing puts the default name back
     EXPECT_EQ(child<QLineEdit>("txtOutputFileName")->text(), defaultOutputFileName());
+    // A line, without a stray "-" drawn on it.
+    EXPECT_TRUE(child<QAction>("seperator")->isSeparator());
+    EXPECT_EQ(child<QAction>("seperator")->text(), QString());
 
     window->show();
     EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == child<QPushButton>("cmdBrowse"); }));
