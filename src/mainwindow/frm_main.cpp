@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextCursor>
 #include <QUrl>
 
@@ -146,6 +147,10 @@ void frmMain::buildControls()
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     m_mnuCheckForUpdatedVersion = m_mainHelp->addAction(QStringLiteral("Check for updated version"));
     m_mnuCheckForUpdatedVersion->setObjectName(QStringLiteral("mnuCheckForUpdatedVersion"));
+    // F10 opens the menu bar, as on Linux desktops; the arrow keys and Enter go on from there.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(m_mnuFile->menuAction()); });
 
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });

@@ -21,12 +21,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -363,4 +366,32 @@ TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
         EXPECT_TRUE(lineShown(outcome)) << outcome.toStdString();
         EXPECT_FALSE(lineShown("Original String=")) << outcome.toStdString();
     }
+}
+
+TEST_F(MainWindowTest, f10OpensTheMenuBarAndTheArrowKeysAndEnterReachTheCommands)
+{
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QSignalSpy about(window.get(), &frmMain::aboutRequested);
+    QSignalSpy update(window.get(), &frmMain::updateCheckRequested);
+    const auto key = [](Qt::Key k) {
+        QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                        : QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, k);
+    };
+    key(Qt::Key_F10);
+    ASSERT_TRUE(waitFor([&] { return child<QMenu>("mnuFile")->isVisible(); }));
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitFor([&] { return child<QMenu>("mainHelp")->isVisible(); }));
+    key(Qt::Key_Down); // past the separator
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return about.size() == 1; }));
+    key(Qt::Key_F10);
+    key(Qt::Key_Left); // round to Help
+    key(Qt::Key_Up);   // from the top entry up to the last
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return update.size() == 1; }));
+    EXPECT_EQ(child<QMenu>("mnuFile")->title(), QStringLiteral("File")); // captions as designed
 }
