@@ -141,6 +141,7 @@ void frmMain::buildControls()
     m_mainHelp->setObjectName(QStringLiteral("mainHelp"));
     m_mnuHelp = m_mainHelp->addAction(QStringLiteral("Help"));
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    m_mnuHelp->setShortcut(QKeySequence::HelpContents);
     m_seperator = m_mainHelp->addSeparator();
     m_seperator->setObjectName(QStringLiteral("seperator"));
     m_mnuAbout = m_mainHelp->addAction(QStringLiteral("About"));

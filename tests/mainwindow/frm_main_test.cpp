@@ -368,7 +368,7 @@ TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
     }
 }
 
-TEST_F(MainWindowTest, f10OpensTheMenuBarAndTheArrowKeysAndEnterReachTheCommands)
+TEST_F(MainWindowTest, f10OpensTheMenuBarTheArrowKeysAndEnterReachTheCommandsAndF1OpensHelp)
 {
     window->show();
     window->activateWindow();
@@ -394,4 +394,9 @@ TEST_F(MainWindowTest, f10OpensTheMenuBarAndTheArrowKeysAndEnterReachTheCommands
     key(Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return update.size() == 1; }));
     EXPECT_EQ(child<QMenu>("mnuFile")->title(), QStringLiteral("File")); // captions as designed
+
+    QSignalSpy help(window.get(), &frmMain::helpRequested);
+    key(Qt::Key_F1);
+    EXPECT_TRUE(waitFor([&] { return help.size() == 1; }));
+    EXPECT_EQ(child<QAction>("mnuHelp")->text(), QStringLiteral("Help"));
 }
