@@ -450,6 +450,9 @@ void frmMain::showEvent(QShowEvent* event)
 {
     m_shown = true;
     QMainWindow::showEvent(event);
+    // Styles draw the focus only after a keyboard move, and showing a window forgets any. The
+    // control that holds the focus at start must show it, or the keyboard user is lost.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

@@ -92,7 +92,7 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
+TEST_F(MainWindowTest, captionsDefaultNameAndTabOrderWithTheFocusShownAtStart)
 {
     window->frmMain_Auto_Init();
     EXPECT_EQ(child<QPushButton>("cmdConstructWavFromString")->text(), QStringLiteral("&Create WAV File"));
@@ -105,7 +105,14 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
     EXPECT_EQ(child<QAction>("seperator")->text(), QString());
 
     window->show();
-    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == child<QPushButton>("cmdBrowse"); }));
+    auto* browse = child<QPushButton>("cmdBrowse");
+    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == browse; }));
+    // It shows that it has the focus: it looks different once the focus has gone.
+    const QImage focused = browse->grab().toImage();
+    child<QPlainTextEdit>("txtInputText")->setFocus();
+    EXPECT_TRUE(waitFor([&] { return !browse->hasFocus(); }));
+    EXPECT_NE(browse->grab().toImage(), focused);
+    browse->setFocus();
     QStringList order;
     for (QWidget* w = QApplication::focusWidget(); order.size() < 5;) {
         w = w->nextInFocusChain();
