@@ -4,6 +4,7 @@
 #include "mainwindow/frm_main.h"
 #include "platform/messages.h"
 #include "platform/save_dialog.h"
+#include "platform/widgets/program_icon.h"
 #include "platform/widgets/qt_dialogs.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@ namespace quillfen {
 int runWindowProgram(QApplication& app)
 {
     QGuiApplication::setDesktopFileName(QStringLiteral("quillfen"));
+    // Message boxes and dialogs carry it too.
+    QApplication::setWindowIcon(programIcon());
     QtMessages messages;
     setMessages(&messages);
     QtSaveDialog saveDialog;

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/twips.h"
 #include "platform/widgets/outer_size.h"
+#include "platform/widgets/program_icon.h"
 
 #include <QEvent>
 #include <QTextBrowser>
@@ -28,6 +29,8 @@ frmHelp::frmHelp(const QString& programDir)
     setObjectName(QStringLiteral("frmHelp"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quillfen"));
+    // A window of its own, without an owner: it does not take the main window's icon.
+    setWindowIcon(programIcon());
     m_browserHelp = new QTextBrowser(this);
     m_browserHelp->setObjectName(QStringLiteral("browserHelp"));
     m_browserHelp->setOpenExternalLinks(true);

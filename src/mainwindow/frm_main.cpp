@@ -13,6 +13,7 @@
 #include "platform/session.h"
 #include "platform/twips.h"
 #include "platform/widgets/outer_size.h"
+#include "platform/widgets/program_icon.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -56,10 +57,7 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quillfen"));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/quillfen_16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/quillfen_32.png"), QSize(32, 32));
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
     buildControls();
     m_terminate = [this] {
         hide();

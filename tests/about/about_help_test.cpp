@@ -151,7 +151,7 @@ TEST_F(AboutHelpTest, okHidesWithoutListingAgainAndClosingUnloads)
     EXPECT_EQ(commands.about()->mnuSelectLanguage()->actions().size(), 3);
 }
 
-TEST_F(AboutHelpTest, helpFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfterClosing)
+TEST_F(AboutHelpTest, helpHasTheIconFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfterClosing)
 {
     install({"Quillfen_ENU.htm", "Quillfen.htm"});
     window = std::make_unique<frmMain>(kBuilt);
@@ -161,6 +161,7 @@ TEST_F(AboutHelpTest, helpFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfte
     ASSERT_NE(shown, nullptr);
     ASSERT_TRUE(waitFor([&] { return shown->isVisible(); }));
     EXPECT_EQ(shown->navigatedTo(), dir.filePath("Quillfen_ENU.htm")); // nothing chosen yet: a plain path
+    EXPECT_EQ(shown->windowIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}})); // the program's
     shown->setWidth(1000);
     shown->setHeight(1000);
     EXPECT_TRUE(waitFor([&] { return shown->Width() >= 2500 && shown->Height() >= 2400; }));
