@@ -13,9 +13,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 static void initLogoResources()
 {
@@ -54,11 +58,47 @@ std::int32_t leadingNumber(const QString& tag)
 
 } // namespace
 
+ClickableLabel::ClickableLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        m_byKeyboard = false;
         emit clicked();
+    }
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        m_byKeyboard = true;
+        emit clicked();
+        event->accept();
+        break;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void ClickableLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A label draws no focus of its own; this one takes it, so it must show it.
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = contentsRect().intersected(
+        QRect(contentsRect().topLeft(), fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(2, 0)));
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
@@ -114,6 +154,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     first->setProperty("index", 0);
     connect(first, &QAction::triggered, this, [this] { mnuLanguageList_Click(0); });
     m_mnuLanguageList.push_back(first);
+    connect(m_mnuSelectLanguage, &QMenu::aboutToShow, this, [this] { markCurrentLanguage(); });
 
     connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_lblChangeLanguage, &ClickableLabel::clicked, this, [this] { lblChangeLanguage_Click(); });
@@ -183,7 +224,25 @@ void frmAbout::showModally()
 
 void frmAbout::lblChangeLanguage_Click()
 {
-    m_mnuSelectLanguage->popup(QCursor::pos());
+    // From the keyboard the mouse may be anywhere: the menu opens below the label instead.
+    m_mnuSelectLanguage->popup(
+        m_lblChangeLanguage->clickedByKeyboard()
+            ? m_lblChangeLanguage->mapToGlobal(m_lblChangeLanguage->rect().bottomLeft())
+            : QCursor::pos());
+}
+
+void frmAbout::markCurrentLanguage()
+{
+    // "No loaded languages" is not a language to mark.
+    const bool languages = LoadedLanguages().size() > 1;
+    const QString current = QString::number(CurrentLCID());
+    bool marked = false;
+    for (QAction* item : m_mnuLanguageList) {
+        const bool isCurrent = languages && !marked && item->data().toString() == current;
+        item->setCheckable(languages);
+        item->setChecked(isCurrent);
+        marked = marked || isCurrent;
+    }
 }
 
 void frmAbout::mnuLanguageList_Click(int index)

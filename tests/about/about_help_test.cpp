@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
@@ -199,5 +201,40 @@ TEST_F(AboutHelpTest, brokenLibraryAndQuickRepeatedChoicesAreHarmless)
     EXPECT_EQ(about->mnuLanguageListCount(), 2);
     for (int i = 0; i < 6; ++i)
         about->mnuLanguageList(i % 2)->trigger();
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(AboutHelpTest, tabReachesChangeLanguageWhoseMenuOpensFromTheKeyboardWithTheLanguageMarked)
+{
+    install({"Quillfen_DEU.dll", "Quillfen_JPN.dll"});
+    loadAbout();
+    about->show();
+    about->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(about.get()));
+    auto* label = in<QLabel>(about.get(), "lblChangeLanguage");
+    for (int i = 0; i < 5 && QApplication::focusWidget() != label; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), label);
+
+    const auto marked = [&] {
+        QStringList out;
+        for (const QAction* a : about->mnuSelectLanguage()->actions())
+            if (a->isChecked())
+                out << a->data().toString();
+        return out;
+    };
+    // The system language, then a language chosen in the menu.
+    const std::pair<Qt::Key, QString> openings[] = {{Qt::Key_Space, "1031"}, {Qt::Key_Return, "1041"}};
+    for (const auto& [key, lcid] : openings) {
+        QTest::keyClick(label, key);
+        ASSERT_TRUE(waitFor([&] { return about->mnuSelectLanguage()->isVisible(); })) << key;
+        EXPECT_EQ(marked(), QStringList{lcid});
+        // Opened at the label, not wherever the mouse is.
+        EXPECT_TRUE(
+            about->mnuSelectLanguage()->geometry().contains(label->mapToGlobal(label->rect().bottomLeft())));
+        about->mnuSelectLanguage()->hide();
+        SwitchLanguage(1041);
+    }
+    EXPECT_TRUE(about->isVisible()); // Enter went to the label, not to the OK button
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
