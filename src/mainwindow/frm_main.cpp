@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -33,6 +34,7 @@
 #include <QTextCursor>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillfen {
@@ -107,6 +109,7 @@ void frmMain::buildControls()
     m_txtInputText->setObjectName(QStringLiteral("txtInputText"));
     m_txtInputText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtInputText->setTabChangesFocus(true);
+    m_txtInputText->viewport()->installEventFilter(this);
 
     m_cmdConstructWavFromString = new QPushButton(QStringLiteral("&Create WAV File"), client);
     m_cmdConstructWavFromString->setObjectName(QStringLiteral("cmdConstructWavFromString"));
@@ -314,6 +317,93 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
     data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
     m_clipboardCopy = data;
     QApplication::clipboard()->setMimeData(data);
+}
+
+namespace {
+
+// The local files a drag carries; empty when it carries anything else as well.
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+bool allTextFiles(const QStringList& files)
+{
+    return !files.isEmpty() && std::all_of(files.begin(), files.end(), isTextFile);
+}
+
+// The largest file whose text a drop puts in the text box; a run takes 32,767 characters at most.
+constexpr qint64 kMaxDroppedBytes = 1 << 20;
+
+} // namespace
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_txtInputText->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            return txtInputText_OLEDragOver(static_cast<QDragMoveEvent*>(event));
+        case QEvent::Drop:
+            return txtInputText_OLEDragDrop(static_cast<QDropEvent*>(event));
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmMain::txtInputText_OLEDragOver(QDragMoveEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return false; // text dragged from elsewhere: the text box's own business
+    if (allTextFiles(files)) {
+        event->acceptProposedAction();
+        return true;
+    }
+    // Other files are not text to insert, nor their names: the window may have a use for them.
+    event->ignore();
+    return true;
+}
+
+bool frmMain::txtInputText_OLEDragDrop(QDropEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return false;
+    if (!allTextFiles(files)) {
+        event->ignore();
+        return true;
+    }
+    event->acceptProposedAction();
+    QString text;
+    for (const QString& file : files) {
+        const bool read = reportAndContinue(
+            [&] {
+                if (QFileInfo(file).size() > kMaxDroppedBytes)
+                    throw AppError::make(
+                        AppError::Overflow,
+                        QStringLiteral("%1 is larger than %2 bytes").arg(file).arg(kMaxDroppedBytes));
+                text += textFromFile(readWholeFile(file));
+            },
+            [this](const AppError& e) { reportLoadError(e, "txtInputText_OLEDragDrop"); });
+        if (!read)
+            return true; // nothing is inserted from a drop that could not be read whole
+    }
+    QTextCursor at = m_txtInputText->cursorForPosition(event->position().toPoint());
+    at.insertText(text);
+    m_txtInputText->setTextCursor(at);
+    m_txtInputText->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void frmMain::cmdBrowse_Click()

@@ -10,6 +10,8 @@
 #include <functional>
 
 class QAction;
+class QDragMoveEvent;
+class QDropEvent;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
@@ -70,6 +72,7 @@ signals:
     void updateCheckRequested();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +80,9 @@ protected:
 
 private:
     void buildControls();
+    // A drop of text files on the text box inserts their text where they are dropped.
+    bool txtInputText_OLEDragOver(QDragMoveEvent* event);
+    bool txtInputText_OLEDragDrop(QDropEvent* event);
     void applyLayout(const MainLayout& layout);
     void reportLoadError(const struct AppError& error, const char* procedure);
     void syncDiagnostics();

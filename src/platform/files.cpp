@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 namespace quillfen {
 
@@ -57,6 +60,23 @@ QByteArray readWholeFile(const QString& path, const std::function<void()>& opene
     if (file.error() != QFileDevice::NoError)
         throw AppError::make(AppError::DeviceIoError, path, file.errorString());
     return bytes;
+}
+
+bool isTextFile(const QString& path)
+{
+    return QFileInfo(path).isFile() &&
+           QMimeDatabase().mimeTypeForFile(path).inherits(QStringLiteral("text/plain"));
+}
+
+QString textFromFile(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8));
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        text = QString::fromLatin1(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
 }
 
 } // namespace quillfen

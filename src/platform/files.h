@@ -33,4 +33,10 @@ QString findProgram(const QString& name, const QString& programDir);
 // 57 when reading fails part way. `opened` runs once the file is open, before it is read.
 QByteArray readWholeFile(const QString& path, const std::function<void()>& opened = {});
 
+// True for a file whose type (by name and content) is text of any kind.
+bool isTextFile(const QString& path);
+// A text file's bytes as text: the encoding its byte-order mark names, else UTF-8, else Latin-1;
+// CR LF and CR become LF.
+QString textFromFile(const QByteArray& bytes);
+
 } // namespace quillfen

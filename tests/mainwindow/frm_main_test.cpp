@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -406,4 +407,49 @@ TEST_F(MainWindowTest, f10OpensTheMenuBarTheArrowKeysAndEnterReachTheCommandsAnd
     key(Qt::Key_F1);
     EXPECT_TRUE(waitFor([&] { return help.size() == 1; }));
     EXPECT_EQ(child<QAction>("mnuHelp")->text(), QStringLiteral("Help"));
+}
+
+TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingElse)
+{
+    window->show();
+    auto* box = child<QPlainTextEdit>("txtInputText");
+    const auto file = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(out.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return QUrl::fromLocalFile(f.fileName());
+    };
+    const QUrl greeting = file("greeting.txt", "GA\r\nSK");
+    const QUrl note = file("note", "HI ");
+    const QUrl big = file("big.txt", QByteArray(2 << 20, 'E'));
+    const QUrl wav = QUrl::fromLocalFile(QDir(kProgramDir).filePath("a.wav"));
+    // Dropped at the start of "AB": what is taken, and what the box then holds.
+    const struct
+    {
+        QList<QUrl> urls;
+        bool taken;
+        QString text;
+    } drops[] = {
+        {{greeting}, true, "GA\nSKAB"},
+        {{note, greeting}, true, "HI GA\nSKAB"},
+        {{wav}, false, "AB"},
+        {{greeting, wav}, false, "AB"},
+        {{big}, true, "AB"}, // too large: reported, nothing inserted
+    };
+    for (const auto& d : drops) {
+        box->setPlainText("AB");
+        QMimeData data;
+        data.setUrls(d.urls);
+        const QPointF start(2, 2);
+        QDragEnterEvent enter(start.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box->viewport(), &enter);
+        EXPECT_EQ(enter.isAccepted(), d.taken) << d.text.toStdString();
+        if (enter.isAccepted()) {
+            QDropEvent drop(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box->viewport(), &drop);
+        }
+        EXPECT_EQ(box->toPlainText(), d.text);
+    }
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].startsWith("(error):6 (")) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure txtInputText_OLEDragDrop of Form frmMain"));
 }
