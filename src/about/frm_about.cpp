@@ -29,10 +29,9 @@ static void initLogoResources()
 namespace quillfen {
 namespace {
 
-QFont sansSerif825(bool bold, bool underline)
+QFont labelFont(bool bold, bool underline)
 {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSizeF(8.25);
+    QFont f = designedFont();
     f.setBold(bold);
     f.setUnderline(underline);
     return f;
@@ -111,7 +110,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     // Labels draw no box of their own: they show the window's background colour.
     setAutoFillBackground(true);
     // The notices are long for their labels; the design's small font keeps them readable.
-    setFont(sansSerif825(false, false));
+    setFont(labelFont(false, false));
 
     auto label = [this](const char* name, QRect where, const QString& text = {}) {
         auto* l = new QLabel(text, this);
@@ -124,7 +123,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     QLabel* title = label("lblVersionTitle", pixelRect(3240, 300, 975, 195), QStringLiteral("Version:"));
     title->setProperty("index", 1);
     title->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    title->setFont(sansSerif825(true, false));
+    title->setFont(labelFont(true, false));
     m_lblVersionTitle[1] = title;
     m_lblVersion = label("lblVersion", pixelRect(4260, 300, 1755, 255));
     m_lblCopyright = label("lblCopyright", pixelRect(180, 1140, 5835, 195));
@@ -132,7 +131,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     m_lblChangeLanguage = new ClickableLabel(QStringLiteral("Change Language"), this);
     m_lblChangeLanguage->setObjectName(QStringLiteral("lblChangeLanguage"));
     m_lblChangeLanguage->setGeometry(pixelRect(180, 1860, 2895, 195));
-    m_lblChangeLanguage->setFont(sansSerif825(false, true));
+    m_lblChangeLanguage->setFont(labelFont(false, true));
     QPalette link = m_lblChangeLanguage->palette();
     link.setColor(QPalette::WindowText, QColor(0, 0, 255));
     m_lblChangeLanguage->setPalette(link);
@@ -158,7 +157,11 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
     connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_lblChangeLanguage, &ClickableLabel::clicked, this, [this] { lblChangeLanguage_Click(); });
-    registerOpenForm({objectName(), this, [this] { frmAbout_Auto_Init(); }, [this] { SetFormFonts(this); },
+    registerOpenForm({objectName(), this, [this] { frmAbout_Auto_Init(); },
+                      [this] {
+                          SetFormFonts(this);
+                          FitCaptionFonts(this);
+                      },
                       [this] { RefreshControls(this); }});
 }
 
@@ -174,6 +177,7 @@ void frmAbout::frmAbout_Auto_Init()
     m_lblVeltraneAddress1->setText(myLoadResString(IDS_COMPANY_NAME));
     m_lblVersionTitle.at(1)->setText(myLoadResString(IDS_VERSION_TITLE));
     m_mnuSelectLanguage->setTitle(myLoadResString(IDS_SELECT_LANGUAGE));
+    FitCaptionFonts(this);
 }
 
 void frmAbout::Form_Load()
@@ -212,6 +216,7 @@ void frmAbout::Form_Load()
             }
         },
         report);
+    FitCaptionFonts(this);
     m_loaded = true;
 }
 

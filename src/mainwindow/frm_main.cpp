@@ -75,7 +75,11 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
         QMetaObject::invokeMethod(
             this, [this] { syncDiagnostics(); }, Qt::QueuedConnection);
     });
-    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); }, [this] { SetFormFonts(this); },
+    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); },
+                      [this] {
+                          SetFormFonts(this);
+                          FitCaptionFonts(this);
+                      },
                       [this] { RefreshControls(this); }});
 }
 
@@ -94,6 +98,8 @@ void frmMain::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    // The controls at their designed size, not the desktop's; the menus keep the desktop's.
+    client->setFont(designedFont());
     setCentralWidget(client);
 
     m_frameDiagnosticOutput = new QGroupBox(QStringLiteral("Diagnostic Output"), client);
@@ -184,6 +190,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
     m_mnuAbout->setText(myLoadResString(IDS_ABOUT));
     m_mnuCheckForUpdatedVersion->setText(myLoadResString(IDS_CHECK_FOR_UPDATE));
+    FitCaptionFonts(this);
 }
 
 void frmMain::reportLoadError(const AppError& error, const char* procedure)
@@ -521,6 +528,8 @@ void frmMain::applyLayout(const MainLayout& l)
     place(m_txtDiag, l.txtDiag);
     place(m_cmdConstructWavFromString, l.cmdConstructWavFromString);
     place(m_cmdExit, l.cmdExit);
+    // The frames narrow with the window.
+    FitCaptionFonts(this);
 }
 
 void frmMain::setVisible(bool visible)

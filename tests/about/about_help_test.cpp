@@ -2,6 +2,7 @@
 #include "about/frm_about.h"
 #include "app/main_menus.h"
 #include "help/frm_help.h"
+#include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/widgets/fonts.h"
 #include "mainwindow/frm_main.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -236,5 +239,55 @@ TEST_F(AboutHelpTest, tabReachesChangeLanguageWhoseMenuOpensFromTheKeyboardWithT
         SwitchLanguage(1041);
     }
     EXPECT_TRUE(about->isVisible()); // Enter went to the label, not to the OK button
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(AboutHelpTest, everyCaptionFitsItsControlInEveryShippedLanguageAtTheDesignedAndTheMinimumWidth)
+{
+    const QStringList libraries = QDir(kBuilt).entryList({"Quillfen_*.dll"}, QDir::Files);
+    ASSERT_EQ(libraries.size(), 6);
+    install(libraries);
+    window = std::make_unique<frmMain>(kBuilt);
+    window->frmMain_Auto_Init();
+    window->show();
+    loadAbout(window.get());
+    about->show();
+    // Every control with a caption, with its font's size: all of them at the designed size in the
+    // program's own texts, none below 7 points in any language.
+    const auto captions = [&](const QString& where) {
+        QStringList sizes;
+        for (QWidget* form : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(about.get())}) {
+            for (const QWidget* c : form->findChildren<QWidget*>()) {
+                const QString caption = shownCaption(c);
+                if (caption.isEmpty() || c->objectName().isEmpty() || c->window() != form)
+                    continue;
+                const QFont font = c->font();
+                EXPECT_LE(QFontMetricsF(font).horizontalAdvance(caption), captionRoom(c))
+                    << where.toStdString() << ": " << c->objectName().toStdString() << " \""
+                    << caption.toStdString() << "\" at " << font.pointSizeF() << " points";
+                EXPECT_GE(font.pointSizeF(), 7.0) << c->objectName().toStdString();
+                sizes << QString::number(font.pointSizeF());
+            }
+        }
+        return sizes;
+    };
+    const QStringList own = captions("own texts");
+    EXPECT_EQ(own.size(), 15);
+    EXPECT_EQ(own, QStringList(own.size(), "8.25"));
+    EXPECT_EQ(in<QPushButton>(window.get(), "cmdExit")->font().family(), QApplication::font().family());
+
+    for (const QString& library : libraries) {
+        const QString code = library.mid(9, 3);
+        if (code == "JPN") { // its captions need a CJK font on the machine
+            ASSERT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
+        }
+        SwitchLanguage(GetLCIDFromCode(code));
+        window->setWidth(9930);
+        QApplication::processEvents();
+        captions(code + " at the designed width");
+        window->setWidth(3900);
+        QApplication::processEvents();
+        captions(code + " at the minimum width");
+    }
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
