@@ -238,51 +238,17 @@ public:
 
     void add(const Frame& f) { m_frames.push_back(&f); }
 
-    // One string per frame added, in order.
+    // One string per frame added, in order. Senders of both habits exist: unless told, the message
+    // is read both ways and the reading that explains it better is kept (a sender that unshifts on
+    // space repeats FIGS after spaces inside numbers and leaves LTRS out after them).
     std::vector<std::string> print() const
     {
-        static const Likelihoods likely = makeLikelihoods();
-        constexpr float kShiftPrior = 2.3F; // shifts are about a tenth of the characters sent
         const std::size_t n = m_frames.size();
-        std::vector<std::array<std::uint8_t, 2>> from(n);
-        std::array<float, 2> cost{0.0F, n ? m_frames[0]->bitErrorLlr + kShiftPrior : 0.0F};
-        for (std::size_t i = 0; i < n; ++i) {
-            const Frame& f = *m_frames[i];
-            // A shift lost just before this character.
-            const float lost = f.bitErrorLlr + kShiftPrior;
-            std::array<float, 2> next;
-            for (int s = 0; s < 2; ++s) {
-                const float stay = cost[static_cast<std::size_t>(s)],
-                            swap = cost[static_cast<std::size_t>(1 - s)] + lost;
-                next[static_cast<std::size_t>(s)] = std::min(stay, swap);
-                from[i][static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(stay <= swap ? s : 1 - s);
-            }
-            const bool toLetters = f.code == kLtrs || (m_unshiftOnSpace && f.code == kSpace);
-            if (toLetters || f.code == kFigs) {
-                // The received shift decides, unless its weakest bit was misheard.
-                const std::size_t told = toLetters ? 0 : 1;
-                const std::size_t other = 1 - told;
-                const float best = std::min(next[0], next[1]);
-                const std::uint8_t bestFrom = from[i][next[0] <= next[1] ? 0 : 1];
-                next[told] = best;
-                from[i][told] = bestFrom;
-                next[other] += f.weakestBitLlr;
-            } else if (kTable.letters[f.code]) {
-                // Letters are judged in pairs: after a letter, or at the start of a word.
-                const unsigned before =
-                    i > 0 && kTable.letters[m_frames[i - 1]->code] ? m_frames[i - 1]->code : kSpace;
-                next[0] -= likely.letters[before][f.code];
-                next[1] -= likely.figures[f.code];
-            }
-            cost = next;
-        }
-        std::vector<int> state(n);
-        int s = cost[0] <= cost[1] ? 0 : 1;
-        for (std::size_t i = n; i-- > 0;) {
-            state[i] = s;
-            s = from[i][static_cast<std::size_t>(s)];
-        }
-
+        std::vector<int> state(n), other(n);
+        float cost = shiftStates(m_unshiftOnSpace, state);
+        constexpr float kUnusualHabit = 1.0F;
+        if (!m_unshiftOnSpace && shiftStates(true, other) + kUnusualHabit < cost)
+            state.swap(other);
         std::vector<std::string> out(n);
         bool afterCr = false;
         for (std::size_t i = 0; i < n; ++i) {
@@ -301,6 +267,54 @@ public:
     }
 
 private:
+    // Viterbi over letters (0) and figures (1); fills the state each frame prints in and returns the
+    // cost of that reading in nats.
+    float shiftStates(bool unshiftOnSpace, std::vector<int>& state) const
+    {
+        static const Likelihoods likely = makeLikelihoods();
+        constexpr float kShiftPrior = 2.3F;     // shifts are about a tenth of the characters sent
+        constexpr float kRedundantShift = 2.0F; // a shift to where the receiver already is
+        const std::size_t n = m_frames.size();
+        std::vector<std::array<std::uint8_t, 2>> from(n);
+        std::array<float, 2> cost{0.0F, n ? m_frames[0]->bitErrorLlr + kShiftPrior : 0.0F};
+        for (std::size_t i = 0; i < n; ++i) {
+            const Frame& f = *m_frames[i];
+            // A shift lost just before this character.
+            const float lost = f.bitErrorLlr + kShiftPrior;
+            std::array<float, 2> next;
+            for (std::size_t s = 0; s < 2; ++s) {
+                const float stay = cost[s], swap = cost[1 - s] + lost;
+                next[s] = std::min(stay, swap);
+                from[i][s] = static_cast<std::uint8_t>(stay <= swap ? s : 1 - s);
+            }
+            const bool toLetters = f.code == kLtrs || (unshiftOnSpace && f.code == kSpace);
+            if (toLetters || f.code == kFigs) {
+                // The received shift decides, unless its weakest bit was misheard.
+                const std::size_t told = toLetters ? 0 : 1, other = 1 - told;
+                const float redundant = f.code == kSpace ? 0.0F : kRedundantShift;
+                const float viaOther = next[other], viaTold = next[told] + redundant;
+                next[told] = std::min(viaOther, viaTold);
+                const std::uint8_t fromTold = from[i][told];
+                from[i][told] = viaOther < viaTold ? from[i][other] : fromTold;
+                next[other] += f.weakestBitLlr;
+            } else if (kTable.letters[f.code]) {
+                // Letters are judged in pairs: after a letter, or at the start of a word.
+                const unsigned before =
+                    i > 0 && kTable.letters[m_frames[i - 1]->code] ? m_frames[i - 1]->code : kSpace;
+                next[0] -= likely.letters[before][f.code];
+                next[1] -= likely.figures[f.code];
+            }
+            cost = next;
+        }
+        int s = cost[0] <= cost[1] ? 0 : 1;
+        const float total = cost[static_cast<std::size_t>(s)];
+        for (std::size_t i = n; i-- > 0;) {
+            state[i] = s;
+            s = from[i][static_cast<std::size_t>(s)];
+        }
+        return total;
+    }
+
     bool m_unshiftOnSpace;
     std::vector<const Frame*> m_frames;
 };

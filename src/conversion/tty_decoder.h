@@ -11,7 +11,8 @@ enum class BaudRate { Auto, Baud45, Baud50 };
 struct DecodeOptions
 {
     BaudRate baud = BaudRate::Auto; // Auto: 45.45 or 50, chosen for each burst
-    // Off: a shift holds until the next LTRS or FIGS, as US TTYs print. On: a space also returns to
+    // Off: a shift holds until the next LTRS or FIGS, as US TTYs print (a message that plainly comes
+    // from a sender counting on unshift-on-space is still read its way). On: a space always returns to
     // letters, for senders that expect it and do not repeat LTRS.
     bool unshiftOnSpace = false;
 };
