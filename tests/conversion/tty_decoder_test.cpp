@@ -312,7 +312,8 @@ TEST(TtyDecoder, burstsAreTimedAndTheirBaudDetectedEachOnItsOwn)
 
 TEST(TtyDecoder, shiftsHoldUntilTheNextShiftUnlessSpaceUnshifts)
 {
-    const unsigned Q = 0b10111, T = 0b10000, SPACE = 0b00100;
+    const unsigned Q = 0b10111, T = 0b10000, SPACE = 0b00100, A = 0b00011, P = 0b10110, O = 0b11000,
+                   R = 0b01010, C = 0b01110, L = 0b10010;
     const struct
     {
         std::vector<unsigned> codes;
@@ -322,6 +323,10 @@ TEST(TtyDecoder, shiftsHoldUntilTheNextShiftUnlessSpaceUnshifts)
         {{FIGS, Q, SPACE, Q, LTRS, Q}, false, "1 1Q"},
         {{FIGS, Q, SPACE, Q, LTRS, Q}, true, "1 QQ"},
         {{FIGS, T, CR, LF, T, 0, LF}, false, "5\n5\n"},
+        // A sender that counts on unshift-on-space: FIGS again after each space, no LTRS.
+        {{LTRS, A, T, SPACE, FIGS, Q, P, SPACE, O, R, SPACE, FIGS, Q, Q, SPACE, C, A, L, L},
+         false,
+         "AT 10 OR 11 CALL"},
     };
     for (const auto& c : cases) {
         Line line(8000);
