@@ -327,7 +327,7 @@ int main(int argc, char** argv)
     // 2. Ten minutes of audio, decoded by us and by minimodem.
     if (!cerOnly) {
         std::string text;
-        while (text.size() < 3700)
+        while (text.size() < 3200) // about 560 s at 45.45 baud: all of it inside the ten minutes
             text += kTexts[text.size() / 60 % kTexts.size()] + " ";
         Sender s;
         s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, -6.0 / 10));
