@@ -134,6 +134,8 @@ FrameReader::Candidate FrameReader::candidate(std::int64_t e, int scale) const
     Candidate c;
     c.start = e;
     c.scale = scale;
+    const ToneFeature& before = at(std::max(m_base, e - bitOffset(scale, 1)));
+    c.before = before.mark - before.space;
     for (int i = 0; i < 7; ++i) {
         const ToneFeature& t = at(e + bitOffset(scale, i));
         c.mark[static_cast<std::size_t>(i)] = t.mark;
@@ -232,11 +234,50 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     m_minStart = stop + static_cast<std::int64_t>(0.6 * m_plan.bitSamples);
 }
 
+std::int64_t FrameReader::backToBack(std::int64_t spacing, int scale) const
+{
+    for (const double bits : {8.0, 7.5, 7.0}) {
+        const auto period = static_cast<std::int64_t>(
+            std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
+        if (std::abs(spacing - period) <= 2)
+            return period;
+    }
+    return 0;
+}
+
 bool FrameReader::tryExpected()
 {
+    const int scale = burstScale();
+    if (m_burst->period == 0) {
+        // After the first character of a burst: is the second streamed right behind it?
+        m_burst->triedNext = true;
+        std::int64_t best = 0;
+        double bestContrast = -1e300;
+        for (const double bits : {8.0, 7.5, 7.0}) {
+            const std::int64_t e =
+                m_burst->lastStart +
+                static_cast<std::int64_t>(
+                    std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
+            if (e - 2 < m_minStart || e + 2 + bitOffset(scale, 6) >= m_total)
+                return false;
+            if (const double f = contrast(e, scale); f > bestContrast) {
+                bestContrast = f;
+                best = e;
+            }
+        }
+        m_burst->period = best - m_burst->lastStart;
+        if (tryExpectedAt(best, scale))
+            return true;
+        m_burst->period = 0;
+        return false;
+    }
     const std::int64_t expected = nextExpected();
     m_burst->triedNext = ++m_burst->missed >= kMissedSlots;
-    const int scale = burstScale();
+    return tryExpectedAt(expected, scale);
+}
+
+bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
+{
     if (expected - 2 < m_minStart || expected + 2 + bitOffset(scale, 6) >= m_total)
         return false;
     // Within two samples of the prediction the local peak is mostly noise: move only part way to it.
@@ -256,7 +297,8 @@ bool FrameReader::tryExpected()
     const Judgement j = judge(c.mark, c.space);
     // In a back-to-back run a character is due here: take the best reading of it unless the line has
     // gone idle (no start bit) or quiet.
-    if (j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level) {
+    if (j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level &&
+        weakBits(c.mark, c.space, m_burst->level) <= 3) {
         const double phase = timing - static_cast<double>(e);
         accept(c, j);
         m_burst->phase = phase;
@@ -283,9 +325,16 @@ void FrameReader::run()
         if (m_pos >= m_total)
             break;
 
-        if (m_burst && m_burst->period > 0 && !m_burst->triedNext && m_pos >= nextExpected() - bit / 2 &&
-            tryExpected())
-            continue;
+        if (m_burst && !m_burst->triedNext) {
+            const std::int64_t slot = m_burst->period > 0 ? nextExpected() : m_burst->lastStart + 7 * bit;
+            if (m_pos >= slot - bit) {
+                // The slot's frame, up to a bit later, must have arrived before it is judged.
+                if (!m_ended && slot + 2 * bit + m_lookahead >= m_total)
+                    break;
+                if (tryExpected())
+                    continue;
+            }
+        }
         const ToneFeature& f = at(m_pos);
         if (m_needMark) {
             m_needMark = !(f.mark > f.space && f.mark > kTrigger);
@@ -304,15 +353,17 @@ void FrameReader::run()
         const Judgement j = judge(c.mark, c.space);
         // Start and stop bit must each carry a fair share of the frame's energy: a carrier coming up
         // after silence otherwise looks like a frame of marks behind a start bit of noise.
-        const bool framed = j.start > 0 && j.stop > 0;
+        // ... and the bit before must not be space: else this is a frame read a bit late, its start bit
+        // taken from the first data bit.
+        const bool framed = j.start > 0 && j.stop > 0 && c.before > -kEdgeShare * j.level;
         const bool edges = j.startLevel >= kEdgeShare * j.level && j.stopLevel >= kEdgeShare * j.level;
         // How far behind the last character this one starts, in bits; huge outside a burst.
         const double gap =
             m_burst ? static_cast<double>(c.start - m_plan.window - m_burst->lastStop) / m_plan.bitSamples
                     : 1e9;
-        const bool pairs =
-            m_pending &&
-            c.start - (m_pending->first.start + bitOffset(m_pending->first.scale, 6)) <= m_pairing;
+        // Two weak frames make a burst only back to back, as a sender streams them: 7, 7.5 or 8 bits
+        // apart (1, 1.5 or 2 stop bits). A carrier coming up behind noise rarely fakes that.
+        const bool pairs = m_pending && backToBack(c.start - m_pending->first.start, c.scale) > 0;
         // Inside a burst its characters' level is the yardstick; a new burst has only the frame's own.
         const bool inBurst = gap <= 1e8;
         const float reference = inBurst && m_burst->frames.frames.size() >= 2 ? m_burst->level : j.level;
@@ -328,11 +379,13 @@ void FrameReader::run()
                 accept(c, j);
                 continue;
             }
-            const bool paired = weak == 0 && j.quality >= kPaired && j.level >= kPairedLevel;
+            const bool paired = weak <= 1 && j.quality >= kPaired && j.level >= kPairedLevel;
             if (pairs && paired) {
+                const std::int64_t period = backToBack(c.start - m_pending->first.start, c.scale);
                 accept(m_pending->first, m_pending->second);
                 m_pending.reset();
                 accept(c, j);
+                m_burst->period = period;
                 continue;
             }
             if (weak == 0 && j.quality >= kAlone && j.level >= kAloneLevel) {

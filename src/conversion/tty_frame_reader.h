@@ -68,6 +68,7 @@ private:
         std::array<float, 7> mark{}, space{};
         std::array<double, kScales> scaleDelta{}; // each bit length's best contrast against the best
         double contrast = 0.0;
+        float before = 0.0F; // mark - space energy of the bit before the start bit
         bool valid = false;
     };
     struct Burst
@@ -91,6 +92,9 @@ private:
     double contrast(std::int64_t start, int scale) const;
     int burstScale() const;
     bool tryExpected();
+    bool tryExpectedAt(std::int64_t expected, int scale);
+    // The period of characters sent back to back that `spacing` matches (within 2 samples); 0 if none.
+    std::int64_t backToBack(std::int64_t spacing, int scale) const;
     std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
     void accept(const Candidate& c, const Judgement& j);
     void closeBurst();
