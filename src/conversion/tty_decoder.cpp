@@ -139,6 +139,7 @@ public:
 
     // Baseband sample index to seconds of input.
     double seconds(std::int64_t n) const { return static_cast<double>(n) / m_baseband.outputRate(); }
+    double rate() const { return m_baseband.outputRate(); }
     const std::vector<std::vector<BurstFrames>>& bursts() const { return m_bursts; }
 
 private:
@@ -170,6 +171,7 @@ struct Candidate
     double baud;
     double start, end; // seconds
     const BurstFrames* frames;
+    double samplesPerSecond; // of the frames' indices
 };
 
 // What letters in a message look like: pairs of letters (and word starts and ends) counted in a few
@@ -333,9 +335,31 @@ DecodedText assemble(std::vector<Candidate> all, int sources, const DecodeOption
             end = std::max(end, all[j].end);
             ++j;
         }
-        std::vector<double> score(static_cast<std::size_t>(sources), 0.0);
-        for (std::size_t k = i; k < j; ++k)
-            score[static_cast<std::size_t>(all[k].source)] += all[k].frames->score;
+        // Compared over the time every reading covers: a reading that runs on past the others (one at
+        // the wrong baud fitting a cut-off frame, say) gains nothing by it.
+        std::vector<double> first(static_cast<std::size_t>(sources), 1e300), last(first.size(), -1e300);
+        for (std::size_t k = i; k < j; ++k) {
+            const auto s = static_cast<std::size_t>(all[k].source);
+            first[s] = std::min(first[s], all[k].start);
+            last[s] = std::max(last[s], all[k].end);
+        }
+        double from = -1e300, to = 1e300;
+        for (std::size_t s = 0; s < first.size(); ++s) {
+            if (first[s] < 1e299) {
+                from = std::max(from, first[s]);
+                to = std::min(to, last[s]);
+            }
+        }
+        std::vector<double> score(static_cast<std::size_t>(sources), -1e300);
+        for (std::size_t k = i; k < j; ++k) {
+            double& sum = score[static_cast<std::size_t>(all[k].source)];
+            sum = std::max(sum, 0.0);
+            for (const Frame& f : all[k].frames->frames) {
+                const double t = static_cast<double>(f.start) / all[k].samplesPerSecond;
+                if (t >= from - 0.1 && t <= to)
+                    sum += f.quality;
+            }
+        }
         const int best = static_cast<int>(std::max_element(score.begin(), score.end()) - score.begin());
         for (std::size_t k = i; k < j; ++k)
             if (all[k].source == best)
@@ -372,7 +396,8 @@ DecodedText decodeChannels(std::vector<ChannelDecoder>& channels, const std::vec
         for (int p = 0; p < plans; ++p) {
             for (const BurstFrames& b : channels[c].bursts()[static_cast<std::size_t>(p)])
                 all.push_back({static_cast<int>(c) * plans + p, bauds[static_cast<std::size_t>(p)],
-                               channels[c].seconds(b.start), channels[c].seconds(b.end), &b});
+                               channels[c].seconds(b.start), channels[c].seconds(b.end), &b,
+                               channels[c].rate()});
         }
     }
     return assemble(std::move(all), static_cast<int>(channels.size()) * plans, options);

@@ -87,6 +87,8 @@ FrameReader::FrameReader(const BaudPlan& plan, double rate)
 void FrameReader::push(std::span<const ToneFeature> features)
 {
     m_features.insert(m_features.end(), features.begin(), features.end());
+    for (const ToneFeature& f : features)
+        m_differences.push_back(f.mark - f.space);
     m_total += static_cast<std::int64_t>(features.size());
     run();
 }
@@ -119,13 +121,10 @@ double FrameReader::contrast(std::int64_t e, int scale) const
     // before counts too (mark, or nothing after silence): without it a character whose first data
     // bit is space reads as well one bit late, its start bit taken for idle.
     const auto& off = m_offsets[static_cast<std::size_t>(scale)];
-    const ToneFeature& before = at(std::max(m_base, e - off[1]));
-    double f = static_cast<double>(before.mark) - before.space;
-    for (std::size_t i = 0; i < 7; ++i) {
-        const ToneFeature& t = at(e + off[i]);
-        const double d = static_cast<double>(t.mark) - t.space;
-        f += i == 0 ? -d : i == 6 ? d : std::abs(d);
-    }
+    const float* d = m_differences.data() + (e - m_base);
+    float f = (e - off[1] >= m_base ? d[-off[1]] : 0.0F) - d[0] + d[off[6]];
+    for (std::size_t i = 1; i <= 5; ++i)
+        f += std::abs(d[off[i]]);
     return f;
 }
 
@@ -160,9 +159,15 @@ FrameReader::Candidate FrameReader::search(std::int64_t trigger)
     std::array<double, kScales> best;
     std::array<std::int64_t, kScales> where{};
     best.fill(-1e300);
-    for (int k = 0; k < kScales; ++k) {
+    // The nominal bit length over the whole range; the others round its peak (the start bit places
+    // a frame; the bit length only moves its later bits).
+    constexpr int kNominal = kScales / 2;
+    for (int k : {kNominal, 0, 1, 3, 4}) {
         const auto& off = m_offsets[static_cast<std::size_t>(k)];
-        for (std::int64_t e = lo; e <= hi && e + off[6] < m_total; ++e) {
+        const bool around = k != kNominal && best[kNominal] > -1e299;
+        const std::int64_t from = around ? std::max(lo, where[kNominal] - 4) : lo;
+        const std::int64_t to = around ? std::min(hi, where[kNominal] + 4) : hi;
+        for (std::int64_t e = from; e <= to && e + off[6] < m_total; ++e) {
             const double f = contrast(e, k);
             if (f > best[static_cast<std::size_t>(k)]) {
                 best[static_cast<std::size_t>(k)] = f;
@@ -225,7 +230,6 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
                                                  std::sqrt(std::max(c.space[i], 0.0F))));
     m_burst->frames.frames.push_back({j.code, firstSample, j.quality, weakest, a / 2 + std::log(2.0F)});
     m_burst->frames.end = stop;
-    m_burst->frames.score += j.quality;
     m_burst->lastStop = stop;
     for (int k = 0; k < kScales; ++k)
         m_burst->scaleScore[static_cast<std::size_t>(k)] += c.scaleDelta[static_cast<std::size_t>(k)];
@@ -421,6 +425,7 @@ void FrameReader::run()
         keep = std::min(keep, m_pending->first.start - 2 * bit);
     if (keep - m_base > 65536) {
         m_features.erase(m_features.begin(), m_features.begin() + (keep - m_base));
+        m_differences.erase(m_differences.begin(), m_differences.begin() + (keep - m_base));
         m_base = keep;
     }
 }

@@ -41,7 +41,6 @@ struct BurstFrames
     std::int64_t end = 0;   // ... where the last stop bit ends
     std::vector<Frame> frames;
     int framingErrors = 0;
-    double score = 0.0; // summed quality: what decides between plans and channels
 };
 
 // Finds Baudot frames in the tone features of one baud plan. Frames are timed by a search over start
@@ -109,8 +108,9 @@ private:
     int m_lookahead; // samples past a trigger that a frame may need
     std::array<std::array<std::int64_t, 8>, kScales> m_offsets{};
     std::vector<ToneFeature> m_features;
-    std::int64_t m_base = 0;  // index of m_features[0]
-    std::int64_t m_total = 0; // features received
+    std::vector<float> m_differences; // mark - space of each feature, what the timing search sums
+    std::int64_t m_base = 0;          // index of m_features[0]
+    std::int64_t m_total = 0;         // features received
     bool m_ended = false;
 
     std::int64_t m_pos = 0;      // next sample to test for a start bit
