@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test bench clean
+.PHONY: all deps configure build run demo test test-asan bench format lint clean
 
 all: build
 
@@ -11,7 +11,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -26,10 +26,26 @@ demo: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, in a build of their own.
+test-asan: deps
+	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_SANITIZE=ON $(CMAKE_FLAGS)
+	@cmake --build $(BUILD)-asan -j$(JOBS)
+	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
+
 bench: configure
 	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
 	@cmake --build $(BUILD) -j$(JOBS)
 	@bash bench/run.sh $(BUILD)/bin
 
+format:
+	@bash scripts/install-deps.sh clang-format
+	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' \
+		| xargs clang-format -i
+
+lint: configure
+	@bash scripts/install-deps.sh clang-format clang-tidy
+	@cmake --build $(BUILD) -j$(JOBS)
+	@bash scripts/lint.sh $(BUILD) $(JOBS)
+
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(BUILD)-asan

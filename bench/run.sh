@@ -78,10 +78,11 @@ fi
 # 4. The TTY decoder against white noise, other transmitters and clean transforms, beside minimodem's
 #    and spandsp's receivers where they are here, and its speed against minimodem's.
 echo
-if [ -x "$bin/tty_decoder_bench" ]; then
+benchbin="$bin/../bench"
+if [ -x "$benchbin/tty_decoder_bench" ]; then
   peer=()
-  [ -x "$bin/v18_peer" ] && peer=(--peer "$bin/v18_peer")
-  "$bin/tty_decoder_bench" "${peer[@]}"
+  [ -x "$benchbin/v18_peer" ] && peer=(--peer "$benchbin/v18_peer")
+  "$benchbin/tty_decoder_bench" "${peer[@]}"
 else
   echo "tty_decoder_bench: not built"
 fi

@@ -1,13 +1,14 @@
 #include "about/frm_about.h"
 
-#include "localization/fonts.h"
 #include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
+#include "localization/widgets/fonts.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
 #include "platform/twips.h"
+#include "version.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -122,30 +123,30 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
 void frmAbout::frmAbout_Auto_Init()
 {
-    setWindowTitle(myLoadResString(32));
-    m_cmdOK->setText(myLoadResString(26));
-    m_lblVeltraneAddress2->setText(myLoadResString(29));
-    m_lblVeltraneAddress3->setText(myLoadResString(35));
-    m_lblChangeLanguage->setText(myLoadResString(13));
-    m_lblTrademark->setText(myLoadResString(37));
-    m_lblCopyright->setText(myLoadResString(17));
-    m_lblVeltraneAddress1->setText(myLoadResString(15));
-    m_lblVersionTitle.at(1)->setText(myLoadResString(39));
-    m_mnuSelectLanguage->setTitle(myLoadResString(30));
+    setWindowTitle(myLoadResString(IDS_PRODUCT_NAME));
+    m_cmdOK->setText(myLoadResString(IDS_OK));
+    m_lblVeltraneAddress2->setText(myLoadResString(IDS_COMPANY_CITY));
+    m_lblVeltraneAddress3->setText(myLoadResString(IDS_COMPANY_COUNTRY));
+    m_lblChangeLanguage->setText(myLoadResString(IDS_CHANGE_LANGUAGE));
+    m_lblTrademark->setText(myLoadResString(IDS_TRADEMARKS));
+    m_lblCopyright->setText(myLoadResString(IDS_COPYRIGHT));
+    m_lblVeltraneAddress1->setText(myLoadResString(IDS_COMPANY_NAME));
+    m_lblVersionTitle.at(1)->setText(myLoadResString(IDS_VERSION_TITLE));
+    m_mnuSelectLanguage->setTitle(myLoadResString(IDS_SELECT_LANGUAGE));
 }
 
 void frmAbout::Form_Load()
 {
     frmAbout_Auto_Init();
     const auto report = [](const AppError& e) {
-        messages().show(myLoadResString(20) + e.description, MessageButtons::Ok, {});
+        messages().show(myLoadResString(IDS_ABOUT_LOAD_ERROR) + e.description, MessageButtons::Ok, {});
     };
     reportAndContinue(
         [this] {
-            m_lblVersion->setText(QLatin1Char(' ') + QString::number(QUILLFEN_VERSION_MAJOR) +
-                                  myLoadResString(10) + QString::number(QUILLFEN_VERSION_MINOR) +
-                                  myLoadResString(0) + QLatin1Char(' ') +
-                                  QString::number(QUILLFEN_VERSION_PATCH));
+            m_lblVersion->setText(QLatin1Char(' ') + QString::number(version::kMajor) +
+                                  myLoadResString(IDS_VERSION_SEPARATOR) + QString::number(version::kMinor) +
+                                  myLoadResString(IDS_BUILD) + QLatin1Char(' ') +
+                                  QString::number(version::kRevision));
         },
         report);
     reportAndContinue([] { InitalizeLanguages(); }, report);
@@ -153,7 +154,7 @@ void frmAbout::Form_Load()
         [this] {
             const QStringList& languages = LoadedLanguages();
             if (languages.size() - 1 <= 0) {
-                m_mnuLanguageList[0]->setText(myLoadResString(25));
+                m_mnuLanguageList[0]->setText(myLoadResString(IDS_NO_LOADED_LANGUAGES));
                 m_mnuLanguageList[0]->setData(QStringLiteral("1033"));
                 return;
             }

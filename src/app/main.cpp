@@ -2,7 +2,7 @@
 #include "app/main_menus.h"
 #include "mainwindow/frm_main.h"
 #include "platform/messages.h"
-#include "platform/qt_dialogs.h"
+#include "platform/widgets/qt_dialogs.h"
 
 #include <QApplication>
 

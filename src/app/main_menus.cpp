@@ -3,14 +3,15 @@
 #include "about/frm_about.h"
 #include "help/frm_help.h"
 #include "mainwindow/frm_main.h"
-#include "update/mod_update_check.h"
 
 namespace quillfen {
 
 HelpMenuCommands::HelpMenuCommands(frmMain& window, QString programDir)
     : QObject(&window), m_window(window), m_programDir(std::move(programDir))
 {
-    window.setMenuHandlers([this] { showAbout(); }, [this] { showHelp(); }, [] { CheckForUpdatedVersion(); });
+    connect(&window, &frmMain::aboutRequested, this, &HelpMenuCommands::showAbout);
+    connect(&window, &frmMain::helpRequested, this, &HelpMenuCommands::showHelp);
+    connectUpdateCheck(window);
 }
 
 void HelpMenuCommands::showAbout()

@@ -31,4 +31,8 @@ private:
     QPointer<frmHelp> m_help;
 };
 
+// Help, Check for updated version: runs the check, or, in a build without it, takes the entry off
+// the menu. The build chooses which.
+void connectUpdateCheck(frmMain& window);
+
 } // namespace quillfen

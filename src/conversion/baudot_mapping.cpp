@@ -1,5 +1,7 @@
 #include "conversion/baudot_mapping.h"
 
+#include "conversion/characters.h"
+
 #include <QStringView>
 
 namespace quillfen {
@@ -30,20 +32,6 @@ bool isInSet(char32_t c, QStringView set)
 QString charText(char32_t c)
 {
     return QString::fromUcs4(&c, 1);
-}
-
-// Code points of `text`, an unpaired surrogate standing for itself.
-template <typename F> void forEachCharacter(const QString& text, F&& f)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            f(QChar::surrogateToUcs4(c, text.at(i + 1)));
-            ++i;
-        } else {
-            f(char32_t(c.unicode()));
-        }
-    }
 }
 
 } // namespace

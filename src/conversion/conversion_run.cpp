@@ -1,6 +1,8 @@
 #include "conversion/conversion_run.h"
 
 #include "conversion/baudot_mapping.h"
+#include "conversion/characters.h"
+#include "conversion/log.h"
 #include "localization/string_table.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -11,19 +13,12 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+Q_LOGGING_CATEGORY(lcConversion, "quillfen.conversion", QtWarningMsg)
+
 namespace quillfen {
 namespace {
 
 const QString kClosing = QStringLiteral(") in procedure cmdConstructWavFromString_Click of Form frmMain");
-
-qsizetype characterCount(const QString& text)
-{
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i, ++n)
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-    return n;
-}
 
 // wavcat says what went wrong on standard error; one line of it is enough for the report.
 QString wavcatMessage(const QString& stderrPath)
@@ -146,8 +141,10 @@ void ConversionRun::runWavcat(const QString& outputFileName)
                              QStringLiteral("cannot create a temporary file in %1").arg(QDir::tempPath()));
     errors.close();
 
+    qCDebug(lcConversion) << "starting" << wavcat << "with" << m_wavcatArguments.size() << "arguments in"
+                          << m_programDir;
     const std::int64_t pid = startProcessHidden(wavcat, m_wavcatArguments, m_programDir, errors.fileName());
-    WaitForProcess(pid, INFINITE_WAIT);
+    WaitForProcess(pid, kInfiniteWait);
     const auto exit = reapChild(pid);
 
     if (exit && exit->exited && exit->code == 0 && FileExists(outputFileName)) {
@@ -165,6 +162,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
         else
             why = QStringLiteral("wavcat did not create %1").arg(outputFileName);
     }
+    qCInfo(lcConversion) << "wavcat failed:" << why;
     m_wavcatFailure = AppError(AppError::PathFileAccessError, why);
 }
 

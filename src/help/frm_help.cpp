@@ -1,12 +1,13 @@
 #include "help/frm_help.h"
 
-#include "localization/fonts.h"
 #include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
+#include "localization/widgets/fonts.h"
 #include "platform/files.h"
 #include "platform/twips.h"
+#include "platform/widgets/outer_size.h"
 
 #include <QEvent>
 #include <QTextBrowser>
@@ -15,10 +16,7 @@
 namespace quillfen {
 namespace {
 
-// The frame a caption bar and borders take in the design; sizes are measured with it, as the main
-// window's are, so the layout does not jump once the window system has framed the window.
-constexpr float kDesignFrameWidth = 120;
-constexpr float kDesignFrameHeight = 405;
+constexpr DesignFrame kDesignFrame{120, 405};
 constexpr float kMinimumWidth = 2500;
 constexpr float kMinimumHeight = 2400;
 
@@ -40,7 +38,7 @@ frmHelp::frmHelp(const QString& programDir)
 
 void frmHelp::frmHelp_Auto_Init()
 {
-    setWindowTitle(myLoadResString(32));
+    setWindowTitle(myLoadResString(IDS_PRODUCT_NAME));
 }
 
 void frmHelp::Form_Load()
@@ -66,22 +64,22 @@ void frmHelp::Navigate(const QString& target)
 
 float frmHelp::Width() const
 {
-    return twipsFromPixels(width()) + kDesignFrameWidth;
+    return outerWidth(*this, kDesignFrame);
 }
 
 float frmHelp::Height() const
 {
-    return twipsFromPixels(height()) + kDesignFrameHeight;
+    return outerHeight(*this, kDesignFrame);
 }
 
 void frmHelp::setWidth(float t)
 {
-    resize(pixelsAtLeast(t - kDesignFrameWidth), height());
+    setOuterWidth(*this, t, kDesignFrame);
 }
 
 void frmHelp::setHeight(float t)
 {
-    resize(width(), pixelsAtLeast(t - kDesignFrameHeight));
+    setOuterHeight(*this, t, kDesignFrame);
 }
 
 void frmHelp::Form_Resize()

@@ -1,6 +1,6 @@
 #include "localization/language_library.h"
 
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,7 +9,7 @@ namespace quillfen {
 namespace {
 
 // Far beyond any real string table; keeps a mistaken huge file from being read into memory.
-constexpr std::uintmax_t kMaxFileSize = 64 * 1024 * 1024;
+constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{64} * 1024 * 1024;
 
 constexpr std::uint16_t kLangNeutral = 0x0000;
 constexpr std::uint16_t kLangUsEnglish = 0x0409;

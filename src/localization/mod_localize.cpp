@@ -2,6 +2,7 @@
 
 #include "localization/language_codes.h"
 #include "localization/language_library.h"
+#include "localization/log.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
 #include "platform/app_error.h"
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+
+Q_LOGGING_CATEGORY(lcLocalization, "quillfen.localization", QtWarningMsg)
 
 namespace quillfen {
 namespace {
@@ -49,9 +52,9 @@ QStringList listFiles(const QString& directory)
     std::error_code ec;
     fs::directory_iterator it(QFile::encodeName(directory).toStdString(), ec);
     if (ec)
-        throw AppError::make(
-            ec == std::errc::permission_denied ? AppError::PermissionDenied : AppError::PathNotFound,
-            directory + QStringLiteral(" (") + QString::fromStdString(ec.message()) + QLatin1Char(')'));
+        throw AppError::make(ec == std::errc::permission_denied ? AppError::PermissionDenied
+                                                                : AppError::PathNotFound,
+                             directory, QString::fromStdString(ec.message()));
     QStringList names;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code typeError;
@@ -59,9 +62,7 @@ QStringList listFiles(const QString& directory)
             names << QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
     }
     if (ec)
-        throw AppError::make(AppError::DeviceIoError, directory + QStringLiteral(" (") +
-                                                          QString::fromStdString(ec.message()) +
-                                                          QLatin1Char(')'));
+        throw AppError::make(AppError::DeviceIoError, directory, QString::fromStdString(ec.message()));
     return names;
 }
 
@@ -110,8 +111,10 @@ QString languageDirectory()
 std::int32_t LoadLibraryExW(const QString& path)
 {
     auto file = LanguageLibraryFile::load(QFile::encodeName(path).toStdString());
-    if (!file)
+    if (!file) {
+        qCInfo(lcLocalization) << "language library refused (missing, unreadable or malformed):" << path;
         return 0;
+    }
     State& s = state();
     const std::int32_t handle = s.nextHandle++;
     s.libraries.emplace(handle, std::move(*file));
@@ -189,6 +192,7 @@ void InitalizeLanguages()
         },
         reportInitError);
     s.loadedLanguages = found.isEmpty() ? QStringList{QString()} : found;
+    qCDebug(lcLocalization) << "languages in" << directory << ":" << found << "current LCID" << s.currentLcid;
 
     for (const OpenForm& form : openForms())
         if (form.setFonts && !form.form.isNull())

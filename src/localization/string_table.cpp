@@ -24,7 +24,7 @@ std::optional<QString> ownString(int id)
     return QString::fromUtf8(it->utf8, it->size);
 }
 
-QString myLoadResString(int id)
+QString myLoadResString(StringId id)
 {
     QString buffer;
     if (LoadStringW(LanguageLibrary(), id, buffer, kLookupBufferLength) >= 1)
@@ -33,7 +33,7 @@ QString myLoadResString(int id)
     if (auto text = ownString(id))
         return *text;
     const AppError error(AppError::ResourceNotFound,
-                         QStringLiteral("Resource with identifier '%1' not found").arg(id));
+                         QStringLiteral("Resource with identifier '%1' not found").arg(int(id)));
     messages().show(QStringLiteral("error in myLoadResString: ") + error.description, MessageButtons::Ok, {});
     return {};
 }

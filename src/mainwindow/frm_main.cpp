@@ -1,21 +1,22 @@
 #include "mainwindow/frm_main.h"
 
-#include "localization/fonts.h"
+#include "conversion/diagnostic_output.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
-#include "mainwindow/diagnostic_output.h"
+#include "localization/widgets/fonts.h"
 #include "platform/app_error.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
 #include "platform/twips.h"
+#include "platform/widgets/outer_size.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -23,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 
 #include <cmath>
@@ -33,11 +35,9 @@ const frmMain* frmMain::s_diagnosticsOwner = nullptr;
 
 namespace {
 
-// The frame and menu bar around the 9810 x 4305 client area of the design. Sizes are always
-// measured with them, whatever frame the window system draws (unknown before the first show): so
-// stored sizes come back exactly, and the bottom row fits the client area as designed.
-constexpr float kDesignFrameWidth = kDesignedWindowWidth - 9810;
-constexpr float kDesignFrameHeight = kDesignedWindowHeight - 4305;
+// The frame and menu bar around the 9810 x 4305 client area of the design; with them the bottom
+// row fits the client area as designed.
+constexpr DesignFrame kDesignFrame{kDesignedWindowWidth - 9810, kDesignedWindowHeight - 4305};
 
 void place(QWidget* w, const TwipsRect& r)
 {
@@ -147,53 +147,36 @@ void frmMain::buildControls()
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
             [this] { cmdConstructWavFromString_Click(); });
-    connect(m_mnuAbout, &QAction::triggered, this, [this] {
-        if (m_about)
-            m_about();
-    });
-    connect(m_mnuHelp, &QAction::triggered, this, [this] {
-        if (m_help)
-            m_help();
-    });
-    connect(m_mnuCheckForUpdatedVersion, &QAction::triggered, this, [this] {
-        if (m_update)
-            m_update();
-    });
+    connect(m_mnuAbout, &QAction::triggered, this, &frmMain::aboutRequested);
+    connect(m_mnuHelp, &QAction::triggered, this, &frmMain::helpRequested);
+    connect(m_mnuCheckForUpdatedVersion, &QAction::triggered, this, &frmMain::updateCheckRequested);
 
     applyLayout(m_layout);
     resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
 }
 
-void frmMain::setMenuHandlers(std::function<void()> about, std::function<void()> help,
-                              std::function<void()> update)
-{
-    m_about = std::move(about);
-    m_help = std::move(help);
-    m_update = std::move(update);
-}
-
 void frmMain::frmMain_Auto_Init()
 {
-    setWindowTitle(myLoadResString(32));
-    m_frameDiagnosticOutput->setTitle(myLoadResString(18));
-    m_frameTextInput->setTitle(myLoadResString(33));
-    m_cmdConstructWavFromString->setText(myLoadResString(2));
-    m_frameFileName->setTitle(myLoadResString(28));
+    setWindowTitle(myLoadResString(IDS_PRODUCT_NAME));
+    m_frameDiagnosticOutput->setTitle(myLoadResString(IDS_DIAGNOSTIC_OUTPUT));
+    m_frameTextInput->setTitle(myLoadResString(IDS_TEXT_TO_CONVERT));
+    m_cmdConstructWavFromString->setText(myLoadResString(IDS_CREATE_WAV_FILE));
+    m_frameFileName->setTitle(myLoadResString(IDS_OUTPUT_FILE_NAME));
     m_txtOutputFileName->setText(defaultOutputFileName());
-    m_cmdBrowse->setText(myLoadResString(1));
-    m_cmdExit->setText(myLoadResString(19));
-    m_mnuFile->setTitle(myLoadResString(22));
-    m_mnuExit->setText(myLoadResString(21));
-    m_mainHelp->setTitle(myLoadResString(23));
-    m_mnuHelp->setText(myLoadResString(23));
-    m_mnuAbout->setText(myLoadResString(11));
-    m_mnuCheckForUpdatedVersion->setText(myLoadResString(14));
+    m_cmdBrowse->setText(myLoadResString(IDS_BROWSE));
+    m_cmdExit->setText(myLoadResString(IDS_EXIT_BUTTON));
+    m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
+    m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
+    m_mainHelp->setTitle(myLoadResString(IDS_HELP));
+    m_mnuHelp->setText(myLoadResString(IDS_HELP));
+    m_mnuAbout->setText(myLoadResString(IDS_ABOUT));
+    m_mnuCheckForUpdatedVersion->setText(myLoadResString(IDS_CHECK_FOR_UPDATE));
 }
 
 void frmMain::reportLoadError(const AppError& error, const char* procedure)
 {
     messages().show(
-        formatErrorReport(myLoadResString(3), error,
+        formatErrorReport(myLoadResString(IDS_ERROR_PREFIX), error,
                           QStringLiteral(") in procedure %1 of Form frmMain").arg(QLatin1String(procedure))),
         MessageButtons::Ok, {});
 }
@@ -207,11 +190,11 @@ bool frmMain::Form_Load()
     // A test that fails counts as held: the copy ends.
     if (!reportAndContinue([&] { another = previousInstanceRunning(executableName()); }, report) || another)
         return false;
-    reportAndContinue([] { SetPriority(BELOW_NORMAL_PRIORITY_CLASS); }, report);
+    reportAndContinue([] { SetPriority(Priority::BelowNormal); }, report);
     bool remote = true;
-    reportAndContinue([&] { remote = GetSystemMetrics(SM_REMOTESESSION) != 0; }, report);
+    reportAndContinue([&] { remote = GetSystemMetrics(SystemMetric::RemoteSession) != 0; }, report);
     if (remote) {
-        messages().show(myLoadResString(34), MessageButtons::Ok, {});
+        messages().show(myLoadResString(IDS_REMOTE_SESSION_REFUSED), MessageButtons::Ok, {});
         ExitApplication();
         return false;
     }
@@ -265,15 +248,10 @@ void frmMain::cmdConstructWavFromString_Click()
         const bool busy = !text.isEmpty();
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct Restore
-        {
-            bool active;
-            ~Restore()
-            {
-                if (active)
-                    QApplication::restoreOverrideCursor();
-            }
-        } restore{busy};
+        const auto restore = qScopeGuard([busy] {
+            if (busy)
+                QApplication::restoreOverrideCursor();
+        });
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
     syncDiagnostics();
@@ -285,24 +263,9 @@ void frmMain::cmdConstructWavFromString_Click()
 void frmMain::myCopyWavToClipboard(const QString& fileName)
 {
     // Read only: a missing file is an error, never created; the clipboard keeps what it had.
-    QFile file(fileName);
     QByteArray bytes;
-    const bool read = reportAndContinue(
-        [&] {
-            if (!file.exists())
-                throw AppError::make(AppError::FileNotFound, fileName);
-            if (!file.open(QIODevice::ReadOnly))
-                throw AppError::make(file.error() == QFileDevice::PermissionsError
-                                         ? AppError::PermissionDenied
-                                         : AppError::PathFileAccessError,
-                                     fileName + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-            bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                throw AppError::make(AppError::DeviceIoError,
-                                     fileName + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-        },
-        [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); });
-    if (!read)
+    if (!reportAndContinue([&] { bytes = readWholeFile(fileName); },
+                           [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;
     data->setData(QStringLiteral("audio/wav"), bytes);
@@ -315,7 +278,7 @@ void frmMain::cmdBrowse_Click()
     const QString remembered = m_txtOutputFileName->text();
     try {
         SaveDialogRequest request;
-        request.title = myLoadResString(31);
+        request.title = myLoadResString(IDS_SAVE_DIALOG_TITLE);
         request.defaultExt = QStringLiteral(".WAV");
         request.fileName = remembered;
         m_txtOutputFileName->setText(saveDialog().ShowSave(request));
@@ -342,12 +305,12 @@ float frmMain::Top() const
 
 float frmMain::Width() const
 {
-    return twipsFromPixels(width()) + kDesignFrameWidth;
+    return outerWidth(*this, kDesignFrame);
 }
 
 float frmMain::Height() const
 {
-    return twipsFromPixels(height() - menuHeight()) + kDesignFrameHeight;
+    return outerHeight(*this, kDesignFrame, menuHeight());
 }
 
 void frmMain::setLeft(float t)
@@ -362,12 +325,12 @@ void frmMain::setTop(float t)
 
 void frmMain::setWidth(float t)
 {
-    resize(pixelsAtLeast(t - kDesignFrameWidth), height());
+    setOuterWidth(*this, t, kDesignFrame);
 }
 
 void frmMain::setHeight(float t)
 {
-    resize(width(), pixelsAtLeast(t - kDesignFrameHeight) + menuHeight());
+    setOuterHeight(*this, t, kDesignFrame, menuHeight());
 }
 
 void frmMain::Form_Resize()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "conversion/conversion_run.h"
-#include "mainwindow/main_layout.h"
+#include "layout/main_layout.h"
 #include "settings/settings_store.h"
 
 #include <QMainWindow>
@@ -42,9 +42,6 @@ public:
 
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
-    // Help, About / Help, Help / Help, Check for updated version, for the windows that come later.
-    void setMenuHandlers(std::function<void()> about, std::function<void()> help,
-                         std::function<void()> update);
 
     // Outer geometry in twips: frame, caption and menu bar included.
     float Left() const override;
@@ -58,6 +55,13 @@ public:
 
     // The controls' geometry as laid out last, in twips.
     const MainLayout& currentLayout() const { return m_layout; }
+
+signals:
+    // Help, About / Help, Help / Help, Check for updated version: the windows behind them live
+    // above this one.
+    void aboutRequested();
+    void helpRequested();
+    void updateCheckRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -91,7 +95,6 @@ private:
     ConversionRun m_run;
     MainLayout m_layout;
     std::function<void()> m_terminate;
-    std::function<void()> m_about, m_help, m_update;
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_diagSyncPending = false;

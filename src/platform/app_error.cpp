@@ -38,6 +38,11 @@ AppError AppError::make(Number number, const QString& detail)
     return AppError(number, text);
 }
 
+AppError AppError::make(Number number, const QString& subject, const QString& reason)
+{
+    return make(number, subject + QStringLiteral(" (") + reason + QLatin1Char(')'));
+}
+
 QString formatErrorReport(const QString& prefix, const AppError& error, const QString& closing)
 {
     return prefix + QString::number(error.number) + QStringLiteral(" (") + error.description + closing;

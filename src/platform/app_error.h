@@ -26,6 +26,8 @@ struct AppError : std::exception
     AppError(int number, QString description) : number(number), description(std::move(description)) {}
     // The catalogue description, with `detail` (a file name, a reason) after a colon when given.
     static AppError make(Number number, const QString& detail = {});
+    // The same, with the detail "<subject> (<reason>)": a path or program and what the system said.
+    static AppError make(Number number, const QString& subject, const QString& reason);
 
     const char* what() const noexcept override { return "AppError"; }
 

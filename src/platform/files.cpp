@@ -2,27 +2,12 @@
 
 #include "platform/app_error.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace quillfen {
-
-QString programDirectory()
-{
-    if (QCoreApplication::instance())
-        return QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? QDir::currentPath() : QString::fromStdString(exe.parent_path().string());
-}
 
 bool FileExists(const QString& path)
 {
@@ -30,48 +15,6 @@ bool FileExists(const QString& path)
         return false;
     QFileInfo info(path);
     return info.exists() && !info.isDir();
-}
-
-bool isReadOnly(const QString& path)
-{
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    return (st.st_mode & S_IWUSR) == 0;
-}
-
-namespace {
-
-void changeOwnerWrite(const QString& path, bool writable)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st
-    {
-    };
-    if (::stat(native.constData(), &st) != 0)
-        throw AppError::make(AppError::FileNotFound, path);
-    const mode_t mode = writable ? (st.st_mode & 07777) | S_IWUSR : (st.st_mode & 07777) & ~mode_t(S_IWUSR);
-    if (::chmod(native.constData(), mode) != 0) {
-        const int error = errno;
-        throw AppError::make(
-            error == EPERM || error == EACCES || error == EROFS ? AppError::PermissionDenied
-                                                                : AppError::PathFileAccessError,
-            path + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')'));
-    }
-}
-
-} // namespace
-
-void clearReadOnly(const QString& path)
-{
-    changeOwnerWrite(path, true);
-}
-
-void setReadOnly(const QString& path)
-{
-    changeOwnerWrite(path, false);
 }
 
 void setCurrentDirectory(const QString& directory)
@@ -86,6 +29,21 @@ QString findProgram(const QString& name, const QString& programDir)
     if (local.isFile() && local.isExecutable())
         return local.absoluteFilePath();
     return QStandardPaths::findExecutable(name);
+}
+
+QByteArray readWholeFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw AppError::make(AppError::FileNotFound, path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError::make(file.error() == QFileDevice::PermissionsError ? AppError::PermissionDenied
+                                                                           : AppError::PathFileAccessError,
+                             path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw AppError::make(AppError::DeviceIoError, path, file.errorString());
+    return bytes;
 }
 
 } // namespace quillfen

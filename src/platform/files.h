@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace quillfen {
@@ -20,5 +21,10 @@ void setCurrentDirectory(const QString& directory); // throws AppError
 // `name` in the program directory when it is an executable there, else the first on PATH;
 // empty when there is none.
 QString findProgram(const QString& name, const QString& programDir);
+
+// The whole file, opened for reading only (a missing file is never created). Throws AppError:
+// 53 when it does not exist, 70 when it may not be read, 75 when it cannot be opened otherwise,
+// 57 when reading fails part way.
+QByteArray readWholeFile(const QString& path);
 
 } // namespace quillfen

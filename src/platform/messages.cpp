@@ -5,21 +5,17 @@
 namespace quillfen {
 namespace {
 
-class StderrMessages final : public Messages
-{
-public:
-    MessageResult show(const QString& text, MessageButtons, const QString& title) override
-    {
-        const QString t = title.isEmpty() ? applicationTitle() : title;
-        std::fprintf(stderr, "%s: %s\n", t.toUtf8().constData(), text.toUtf8().constData());
-        return MessageResult::Ok;
-    }
-};
-
 StderrMessages g_fallback;
 Messages* g_current = nullptr;
 
 } // namespace
+
+MessageResult StderrMessages::show(const QString& text, MessageButtons, const QString& title)
+{
+    const QString prefix = !m_prefix.isEmpty() ? m_prefix : title.isEmpty() ? applicationTitle() : title;
+    std::fprintf(stderr, "%s: %s\n", prefix.toUtf8().constData(), text.toUtf8().constData());
+    return MessageResult::Ok;
+}
 
 Messages& messages()
 {

@@ -8,8 +8,18 @@
 
 namespace quillfen {
 
-constexpr std::int32_t BELOW_NORMAL_PRIORITY_CLASS = 0x4000;
-constexpr std::int32_t INFINITE_WAIT = -1;
+// Priority classes, with the values the platform gives them.
+namespace Priority {
+constexpr std::int32_t Idle = 0x0040;
+constexpr std::int32_t BelowNormal = 0x4000;
+constexpr std::int32_t Normal = 0x0020;
+constexpr std::int32_t AboveNormal = 0x8000;
+constexpr std::int32_t High = 0x0080;
+constexpr std::int32_t Realtime = 0x0100;
+} // namespace Priority
+
+// A wait without a time limit.
+constexpr std::int32_t kInfiniteWait = -1;
 
 // Lowers (or raises, where allowed) the priority of the running process. -1 when it took effect,
 // 0 otherwise, including for a class that is not known.

@@ -26,18 +26,18 @@ namespace {
 std::optional<int> niceForClass(std::int32_t priorityClass)
 {
     switch (priorityClass) {
-    case 0x0040:
-        return 19; // idle
-    case 0x4000:
-        return 10; // below normal
-    case 0x0020:
-        return 0; // normal
-    case 0x8000:
-        return -5; // above normal
-    case 0x0080:
-        return -10; // high
-    case 0x0100:
-        return -20; // realtime: the strongest nice value, not a real-time policy
+    case Priority::Idle:
+        return 19;
+    case Priority::BelowNormal:
+        return 10;
+    case Priority::Normal:
+        return 0;
+    case Priority::AboveNormal:
+        return -5;
+    case Priority::High:
+        return -10;
+    case Priority::Realtime:
+        return -20; // the strongest nice value, not a real-time policy
     default:
         return std::nullopt;
     }
@@ -147,15 +147,14 @@ std::int64_t startProcessHidden(const QString& program, const QStringList& argum
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (err != 0) {
-        const QString detail = program + QStringLiteral(" (") + errnoText(err) + QStringLiteral(")");
         switch (err) {
         case ENOENT:
-            throw AppError::make(AppError::FileNotFound, detail);
+            throw AppError::make(AppError::FileNotFound, program, errnoText(err));
         case EACCES:
         case EPERM:
-            throw AppError::make(AppError::PermissionDenied, detail);
+            throw AppError::make(AppError::PermissionDenied, program, errnoText(err));
         default:
-            throw AppError::make(AppError::InvalidProcedureCall, detail);
+            throw AppError::make(AppError::InvalidProcedureCall, program, errnoText(err));
         }
     }
     return pid;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/app_error.h"
+
 #include <QString>
 
 namespace quillfen {
@@ -18,7 +20,7 @@ class SaveDialog
 {
 public:
     virtual ~SaveDialog() = default;
-    // The chosen file name. Cancel is an error (AppError 32755, "Cancel was selected.").
+    // The chosen file name. Cancel is an error: cancelError().
     virtual QString ShowSave(const SaveDialogRequest& request) = 0;
 };
 
@@ -27,5 +29,7 @@ SaveDialog& saveDialog();
 void setSaveDialog(SaveDialog* dialog);
 
 constexpr int kCancelErrorNumber = 32755;
+// What a dialog throws when the user cancels it: AppError 32755, "Cancel was selected.".
+AppError cancelError();
 
 } // namespace quillfen

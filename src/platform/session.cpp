@@ -1,8 +1,5 @@
 #include "platform/session.h"
 
-#include "platform/app_error.h"
-#include "platform/save_dialog.h"
-
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
@@ -18,42 +15,7 @@ std::unique_ptr<QLockFile>& instanceLock()
     return lock;
 }
 
-class CancellingSaveDialog final : public SaveDialog
-{
-public:
-    QString ShowSave(const SaveDialogRequest&) override
-    {
-        throw AppError(kCancelErrorNumber, QStringLiteral("Cancel was selected."));
-    }
-};
-
-CancellingSaveDialog g_defaultDialog;
-SaveDialog* g_dialog = nullptr;
-
 } // namespace
-
-namespace {
-bool g_remoteForTesting = false;
-} // namespace
-
-int GetSystemMetrics(int index)
-{
-    return index == SM_REMOTESESSION && g_remoteForTesting ? 1 : 0;
-}
-
-void setRemoteSessionForTesting(bool remote)
-{
-    g_remoteForTesting = remote;
-}
-
-QString defaultOutputFileName()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\TTYOutput.wav");
-#else
-    return QDir::homePath() + QStringLiteral("/TTYOutput.wav");
-#endif
-}
 
 bool previousInstanceRunning(const QString& executableName)
 {
@@ -75,16 +37,6 @@ bool previousInstanceRunning(const QString& executableName)
 void releaseInstanceLock()
 {
     instanceLock().reset();
-}
-
-SaveDialog& saveDialog()
-{
-    return g_dialog ? *g_dialog : g_defaultDialog;
-}
-
-void setSaveDialog(SaveDialog* dialog)
-{
-    g_dialog = dialog;
 }
 
 } // namespace quillfen

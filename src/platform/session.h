@@ -4,8 +4,12 @@
 
 namespace quillfen {
 
-// GetSystemMetrics(SM_REMOTESESSION): this platform has no notion of a remote session.
-constexpr int SM_REMOTESESSION = 0x1000;
+// Indexes of GetSystemMetrics, with the values the platform gives them.
+namespace SystemMetric {
+constexpr int RemoteSession = 0x1000;
+} // namespace SystemMetric
+
+// Non-zero when the metric holds; this platform has no notion of a remote session.
 int GetSystemMetrics(int index);
 // For tests: pretend to run in a remote session.
 void setRemoteSessionForTesting(bool remote);

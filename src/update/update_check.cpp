@@ -1,5 +1,7 @@
 #include "update/update_check.h"
 
+#include "update/log.h"
+
 #include "localization/string_table.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
@@ -7,6 +9,8 @@
 #include <QStringList>
 
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcUpdate, "quillfen.update", QtWarningMsg)
 
 namespace quillfen {
 namespace {
@@ -107,6 +111,7 @@ QString versionFromPageText(const QString& page)
     // A sentence that ends with the version ("... 1.0.6.") must not add an empty field.
     while (collected.endsWith(QLatin1Char('.')))
         collected.chop(1);
+    qCDebug(lcUpdate) << "version on the page:" << collected;
     return PadVersionString(collected);
 }
 

@@ -2,8 +2,8 @@
 #include "about/frm_about.h"
 #include "app/main_menus.h"
 #include "help/frm_help.h"
-#include "localization/fonts.h"
 #include "localization/mod_localize.h"
+#include "localization/widgets/fonts.h"
 #include "mainwindow/frm_main.h"
 #include "test_support.h"
 

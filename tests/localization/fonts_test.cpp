@@ -1,5 +1,5 @@
-#include "localization/fonts.h"
 #include "localization/mod_localize.h"
+#include "localization/widgets/fonts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Language libraries: what langlib writes, what the reader accepts, and what it must refuse.
 #include "library_image.h"
 #include "localization/language_library.h"
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -80,7 +80,7 @@ TEST_F(Localize, noLibrariesOrAnUnlistableDirectoryLeaveOneEmptyEntryAndTheOwnTe
     InitalizeLanguages();
     EXPECT_EQ(LanguageLibrary(), 0);
     EXPECT_EQ(LoadedLanguages(), QStringList{QString()});
-    EXPECT_EQ(myLoadResString(21), QStringLiteral("Exit"));
+    EXPECT_EQ(myLoadResString(IDS_EXIT_MENU), QStringLiteral("Exit"));
     EXPECT_TRUE(boxes.texts.isEmpty());
 
     setProgramLocation(dir.filePath("gone"), "Quillfen");
@@ -102,13 +102,14 @@ TEST_F(Localize, userLanguageLibraryIsLoadedAndEveryLibraryListedInListingOrder)
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files, QDir::Unsorted))
         listed << name.mid(9, 3);
     EXPECT_EQ(LoadedLanguages(), listed);
-    EXPECT_EQ(myLoadResString(21), QStringLiteral("Beenden"));
-    EXPECT_EQ(myLoadResString(26), QStringLiteral("OK"));       // held empty: the own text
-    EXPECT_EQ(myLoadResString(39), QStringLiteral("Version:")); // missing: the own text
-    EXPECT_EQ(myLoadResString(31), QString(1199, QChar(u'\u00e4')));
+    EXPECT_EQ(myLoadResString(IDS_EXIT_MENU), QStringLiteral("Beenden"));
+    EXPECT_EQ(myLoadResString(IDS_OK), QStringLiteral("OK"));                  // held empty: the own text
+    EXPECT_EQ(myLoadResString(IDS_VERSION_TITLE), QStringLiteral("Version:")); // missing: the own text
+    EXPECT_EQ(myLoadResString(IDS_SAVE_DIALOG_TITLE), QString(1199, QChar(u'\u00e4')));
     EXPECT_TRUE(boxes.texts.isEmpty());
-    EXPECT_EQ(myLoadResString(42), QString());
-    EXPECT_EQ(boxes.texts, QStringList{"error in myLoadResString: Resource with identifier '42' not found"});
+    EXPECT_EQ(myLoadResString(StringId(4000)), QString());
+    EXPECT_EQ(boxes.texts,
+              QStringList{"error in myLoadResString: Resource with identifier '4000' not found"});
 
     // A language without a code loads nothing, not even US English, and keeps its LCID.
     resetLanguageState();
@@ -143,7 +144,8 @@ TEST_F(Localize, switchPassesOverFormsWithoutAMethodAndOneFailingFormStopsNoOthe
         {"frmPlain", &plain, {}, [&] { seen << "fonts plain"; }, [&] { seen << "refresh plain"; }});
     registerOpenForm({"frmFailing", &failing, [&]() -> void { throw std::runtime_error("broken"); },
                       [&] { seen << "fonts failing"; }, [&] { seen << "refresh failing"; }});
-    registerOpenForm({"frmLast", &last, [&] { seen << "caption " + myLoadResString(21); }, {}, {}});
+    registerOpenForm(
+        {"frmLast", &last, [&] { seen << "caption " + myLoadResString(IDS_EXIT_MENU); }, {}, {}});
     SwitchLanguage(1031);
     EXPECT_EQ(CurrentLCID(), 1031);
     // Fonts once from InitalizeLanguages, then per form: fonts, captions, repaint.

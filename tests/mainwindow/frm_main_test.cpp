@@ -1,13 +1,13 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
+#include "conversion/diagnostic_output.h"
 #include "conversion/tty_decoder.h"
 #include "localization/mod_localize.h"
 #include "localization/string_table.h"
-#include "mainwindow/diagnostic_output.h"
 #include "mainwindow/frm_main.h"
 #include "platform/app_error.h"
-#include "platform/qt_dialogs.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
+#include "platform/widgets/qt_dialogs.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, remoteSessionIsRefusedAfterSavingTheInitialGeometry)
     const bool keepGoing = window->Form_Load();
     setRemoteSessionForTesting(false);
     EXPECT_FALSE(keepGoing);
-    EXPECT_EQ(boxes.texts, QStringList{myLoadResString(34)});
+    EXPECT_EQ(boxes.texts, QStringList{myLoadResString(IDS_REMOTE_SESSION_REFUSED)});
     EXPECT_EQ(terminations, 1);
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("Settings/FormHeight").toString(),
               "4990");

@@ -25,7 +25,7 @@ TEST(WaitForProcess, goneProcessFailsAtOnceAndTimeoutZeroLeavesARunningOneAlone)
     const auto gone = startShell("exit 0");
     ASSERT_TRUE(reapChild(gone).has_value());
     // With no time-out, anything but an immediate failure would hang here.
-    EXPECT_EQ(WaitForProcess(gone, INFINITE_WAIT), 0);
+    EXPECT_EQ(WaitForProcess(gone, kInfiniteWait), 0);
 
     const auto pid = startShell("exec sleep 30");
     EXPECT_EQ(WaitForProcess(pid, 0), -1);
@@ -42,7 +42,7 @@ TEST(StartProcessHidden, argumentsArriveExactly)
     const auto pid = startShell("out=$1; shift; printf '%s\\0' \"$@\" > \"$out\"",
                                 QStringList{dir.filePath("args.bin")} + args);
     // An infinite wait returns once the process has ended, leaving its exit status to collect.
-    ASSERT_EQ(WaitForProcess(pid, INFINITE_WAIT), -1);
+    ASSERT_EQ(WaitForProcess(pid, kInfiniteWait), -1);
     ASSERT_TRUE(reapChild(pid).has_value());
 
     QFile f(dir.filePath("args.bin"));
@@ -57,6 +57,6 @@ TEST(StartProcessHidden, argumentsArriveExactly)
 TEST(SetPriority, belowNormalTakesEffectAndUnknownClassesAreRefused)
 {
     EXPECT_EQ(SetPriority(0x12345), 0);
-    EXPECT_EQ(SetPriority(BELOW_NORMAL_PRIORITY_CLASS), -1);
+    EXPECT_EQ(SetPriority(Priority::BelowNormal), -1);
     EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), 10);
 }

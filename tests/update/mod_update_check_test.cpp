@@ -1,4 +1,4 @@
-#include "update/mod_update_check.h"
+#include "update/download/mod_update_check.h"
 
 #include "localization/string_table.h"
 #include "test_support.h"
@@ -71,7 +71,8 @@ TEST(UpdateCheck, aNewerVersionOpensTheHomePageOnOkOnly)
 {
     FakeHomePage server(homePage(ownVersionText() + ".1"));
     const QString url = "http://" + server.host() + "/App_Quillfen.htm";
-    const QStringList offer{myLoadResString(12)}, title{myLoadResString(38)};
+    const QStringList offer{myLoadResString(IDS_UPDATE_AVAILABLE)},
+        title{myLoadResString(IDS_UPDATE_AVAILABLE_TITLE)};
     EXPECT_EQ(checkAgainst(server.host()), (std::array{offer, title, QStringList{url}}));
     EXPECT_EQ(checkAgainst(server.host(), MessageResult::Cancel), (std::array{offer, title, QStringList{}}));
     EXPECT_TRUE(server.request.startsWith("GET /App_Quillfen.htm HTTP/1.1\r\n"))
@@ -81,9 +82,11 @@ TEST(UpdateCheck, aNewerVersionOpensTheHomePageOnOkOnly)
 TEST(UpdateCheck, whatThePageSaysDecidesTheMessage)
 {
     const QByteArray own = ownVersionText().toLatin1();
-    const QString upToDate = myLoadResString(40), none = myLoadResString(36);
-    const QString noPeriod = myLoadResString(3) + "5 (Invalid procedure call or argument) in procedure "
-                                                  "PadVersionString of Module modUpdateCheck";
+    const QString upToDate = myLoadResString(IDS_UP_TO_DATE),
+                  none = myLoadResString(IDS_HOME_PAGE_UNREACHABLE);
+    const QString noPeriod = myLoadResString(IDS_ERROR_PREFIX) +
+                             "5 (Invalid procedure call or argument) in procedure "
+                             "PadVersionString of Module modUpdateCheck";
     const struct
     {
         const char* name;
@@ -122,7 +125,8 @@ TEST(UpdateCheck, unreachableOrSilentServersGiveUpWithinTheTimeout)
     for (const QString& host : {"127.0.0.1:" + QString::number(closedPort), silent.host()}) {
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(checkAgainst(host)[0], QStringList{myLoadResString(36)}) << host.toStdString();
+        EXPECT_EQ(checkAgainst(host)[0], QStringList{myLoadResString(IDS_HOME_PAGE_UNREACHABLE)})
+            << host.toStdString();
         EXPECT_LT(clock.elapsed(), 3000) << host.toStdString();
     }
     setWebPageTimeoutForTesting(0);

@@ -1,6 +1,6 @@
 #include "library_image.h"
 
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <algorithm>
 #include <array>

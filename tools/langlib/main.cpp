@@ -1,6 +1,6 @@
 // Writes a language library from a string-table source, or lists what a library holds.
 #include "library_image.h"
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 #include "string_table_source.h"
 
 #include <cstdio>

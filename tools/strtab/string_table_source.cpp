@@ -1,7 +1,9 @@
 #include "string_table_source.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -46,8 +48,9 @@ public:
             } else if (std::isspace(static_cast<unsigned char>(c))) {
                 ++m_pos;
             } else if (c == '#' && m_lineStart) {
-                while (m_pos < m_s.size() && m_s[m_pos] != '\n')
-                    ++m_pos;
+                const auto end = std::min(m_s.find('\n', m_pos), m_s.size());
+                directive(m_s.substr(m_pos + 1, end - m_pos - 1));
+                m_pos = end;
             } else if (m_s.compare(m_pos, 2, "//") == 0) {
                 while (m_pos < m_s.size() && m_s[m_pos] != '\n')
                     ++m_pos;
@@ -167,7 +170,8 @@ public:
                 int digits = 0;
                 while (digits < 4 && m_pos < m_s.size() &&
                        std::isxdigit(static_cast<unsigned char>(m_s[m_pos]))) {
-                    value = value * 16 + std::stoul(std::string(1, m_s[m_pos]), nullptr, 16);
+                    value = value * 16 +
+                            static_cast<unsigned>(std::stoul(std::string(1, m_s[m_pos]), nullptr, 16));
                     ++m_pos;
                     ++digits;
                 }
@@ -185,7 +189,41 @@ public:
 
     int line() const { return m_line; }
 
+    // The value a #define gave `name`; fails for a name never defined.
+    std::int32_t defined(const std::string& name) const
+    {
+        const auto it = m_defines.find(name);
+        if (it == m_defines.end())
+            fail("'" + name + "' is not #define'd as an id");
+        return it->second;
+    }
+
 private:
+    // "#define NAME NUMBER" names a string id; other preprocessor lines (#include, #pragma
+    // code_page, ...) mean nothing here.
+    void directive(const std::string& text)
+    {
+        std::istringstream in(text);
+        std::string keyword, name, value;
+        in >> keyword;
+        if (keyword != "define")
+            return;
+        in >> name >> value;
+        if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_'))
+            fail("#define needs a name");
+        std::size_t used = 0;
+        long long id = -1;
+        try {
+            id = std::stoll(value, &used, 0);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == 0 || used != value.size() || id < 0 || id > 0xFFFF)
+            fail("#define " + name + " must give an id from 0 to 65535");
+        if (!m_defines.emplace(name, static_cast<std::int32_t>(id)).second)
+            fail(name + " is #define'd twice");
+    }
+
     std::u16string fromUtf8(const std::string& s) const
     {
         std::u16string out;
@@ -221,6 +259,7 @@ private:
     std::size_t m_pos = 0;
     int m_line = 1;
     bool m_lineStart = true;
+    std::map<std::string, std::int32_t> m_defines;
 };
 
 bool isKeyword(const std::string& w, const char* k)
@@ -269,21 +308,24 @@ Table parseSource(const std::string& content, const std::string& fileName)
                     lx.fail("STRINGTABLE is not closed");
                 if (lx.accept('}'))
                     break;
-                if (std::isalpha(static_cast<unsigned char>(lx.peek()))) {
-                    std::string end = lx.word();
-                    if (!isKeyword(end, "END"))
-                        lx.fail("expected a numeric id or END, found '" + end + "'");
-                    break;
-                }
                 int line = lx.line();
-                long long id = lx.number();
+                std::string name;
+                long long id = 0;
+                if (std::isalpha(static_cast<unsigned char>(lx.peek())) || lx.peek() == '_') {
+                    name = lx.word();
+                    if (isKeyword(name, "END"))
+                        break;
+                    id = lx.defined(name);
+                } else {
+                    id = lx.number();
+                }
                 if (id < 0 || id > 0xFFFF)
                     lx.fail("id " + std::to_string(id) + " is out of range 0 to 65535");
                 lx.accept(',');
                 std::u16string s = lx.quoted();
                 if (!seen.insert(static_cast<std::int32_t>(id)).second)
                     lx.fail("id " + std::to_string(id) + " appears twice");
-                table.entries.push_back({static_cast<std::int32_t>(id), std::move(s), line});
+                table.entries.push_back({static_cast<std::int32_t>(id), std::move(s), line, std::move(name)});
             }
         } else if (w.empty()) {
             lx.fail(std::string("unexpected '") + lx.peek() + "'");

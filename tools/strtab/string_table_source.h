@@ -14,7 +14,8 @@ struct Entry
 {
     std::int32_t id = 0;
     std::u16string text;
-    int line = 0; // where the id stands, for messages
+    int line = 0;     // where the id stands, for messages
+    std::string name; // the #define'd name the entry gives its id by; empty for a bare number
 };
 
 struct Table

@@ -1,6 +1,8 @@
 #include "error.h"
 #include "wav_join.h"
 
+#include "version.h"
+
 #include <cstdio>
 #include <new>
 #include <string>
@@ -36,7 +38,7 @@ int main(int argc, char** argv)
     if (args.size() == 1 && args[0] == "--help")
         return printAndExit(kHelp);
     if (args.size() == 1 && args[0] == "--version")
-        return printAndExit("wavcat " WAVCAT_VERSION "\n");
+        return printAndExit((std::string("wavcat ") + quillfen::version::kText + "\n").c_str());
     if (args.size() < 2) {
         std::fprintf(stderr, "wavcat: need at least one input and an output\n%s", kUsage);
         return 2;

@@ -99,7 +99,7 @@ std::string followLinks(const std::string& path)
         if (!next.empty() && next[0] != '/') {
             const std::size_t slash = current.rfind('/');
             if (slash != std::string::npos)
-                next = current.substr(0, slash + 1) + next;
+                next.insert(0, current, 0, slash + 1);
         }
         current = next;
     }

@@ -1,4 +1,4 @@
-#include "platform/pe_resources.h"
+#include "pe/pe_resources.h"
 
 #include <algorithm>
 #include <set>
@@ -267,7 +267,7 @@ std::optional<StringTables> readStringTables(std::string_view image)
         return std::nullopt;
     // Honest trees never overlap themselves, so they fit the image; the slack covers string
     // blocks whose trailing empty strings lie in a section's zero-filled tail.
-    constexpr std::uint64_t kSlack = 64 * 1024;
+    constexpr std::uint64_t kSlack = std::uint64_t{64} * 1024;
     return StringTreeReader(mapped, image.size() + kSlack).read();
 }
 

@@ -1,4 +1,4 @@
-#include "localization/fonts.h"
+#include "localization/widgets/fonts.h"
 
 #include "localization/mod_localize.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/main_layout.h"
+#include "layout/main_layout.h"
 
 #include <gtest/gtest.h>
 

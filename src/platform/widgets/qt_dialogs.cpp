@@ -1,4 +1,4 @@
-#include "platform/qt_dialogs.h"
+#include "platform/widgets/qt_dialogs.h"
 
 #include "platform/app_error.h"
 
@@ -31,7 +31,7 @@ QString QtSaveDialog::ShowSave(const SaveDialogRequest& request)
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        throw AppError(kCancelErrorNumber, QStringLiteral("Cancel was selected."));
+        throw cancelError();
     return dialog.selectedFiles().constFirst();
 }
 

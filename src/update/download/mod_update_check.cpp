@@ -1,8 +1,10 @@
-#include "update/mod_update_check.h"
+#include "update/download/mod_update_check.h"
 
 #include "localization/string_table.h"
 #include "platform/messages.h"
+#include "update/log.h"
 #include "update/update_check.h"
+#include "version.h"
 
 #include <QByteArray>
 #include <QDesktopServices>
@@ -20,17 +22,10 @@
 namespace quillfen {
 namespace {
 
-enum : int {
-    IDS_UPDATE_AVAILABLE = 12,
-    IDS_HOME_PAGE_UNREACHABLE = 36,
-    IDS_UPDATE_AVAILABLE_TITLE = 38,
-    IDS_UP_TO_DATE = 40,
-};
-
 constexpr qint32 kDirectAccess = 1;
 constexpr qsizetype kReadLength = 1000;
 // A home page is a few kilobytes; anything past this is not worth the wait or the memory.
-constexpr qint64 kBodyCap = 1024 * 1024;
+constexpr qint64 kBodyCap = qint64{1024} * 1024;
 constexpr int kDefaultTimeoutMs = 30000;
 
 struct Hooks
@@ -75,9 +70,8 @@ QString GetHomePageUrl()
 
 QString ownVersionText()
 {
-    return QString::number(QUILLFEN_VERSION_MAJOR) + QLatin1Char('.') +
-           QString::number(QUILLFEN_VERSION_MINOR) + QLatin1Char('.') +
-           QString::number(QUILLFEN_VERSION_PATCH);
+    return QString::number(version::kMajor) + QLatin1Char('.') + QString::number(version::kMinor) +
+           QLatin1Char('.') + QString::number(version::kRevision);
 }
 
 QString GetWebPage(const QString& url, qint32 accessType)
@@ -135,6 +129,10 @@ QString GetWebPage(const QString& url, qint32 accessType)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
     QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
+    if (reply->error() != QNetworkReply::NoError)
+        qCInfo(lcUpdate) << "download of" << url << "failed:" << reply->errorString();
+    else if (reply->isRunning())
+        qCInfo(lcUpdate) << "download of" << url << "stopped after" << taken << "bytes";
     if (reply->isRunning())
         reply->abort();
     return page;

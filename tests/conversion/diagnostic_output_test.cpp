@@ -1,4 +1,4 @@
-#include "mainwindow/diagnostic_output.h"
+#include "conversion/diagnostic_output.h"
 
 #include <gtest/gtest.h>
 

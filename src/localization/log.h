@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Traces for developers, silent unless asked for: QT_LOGGING_RULES="quillfen.localization*=true".
+Q_DECLARE_LOGGING_CATEGORY(lcLocalization)

@@ -1,0 +1,70 @@
+// The file services that differ by platform: where the program lies, and the read-only attribute
+// as the owner's write permission.
+#include "platform/files.h"
+
+#include "platform/app_error.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace quillfen {
+
+QString programDirectory()
+{
+    if (QCoreApplication::instance())
+        return QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? QDir::currentPath() : QString::fromStdString(exe.parent_path().string());
+}
+
+bool isReadOnly(const QString& path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+namespace {
+
+void changeOwnerWrite(const QString& path, bool writable)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st
+    {
+    };
+    if (::stat(native.constData(), &st) != 0)
+        throw AppError::make(AppError::FileNotFound, path);
+    const mode_t mode = writable ? (st.st_mode & 07777) | S_IWUSR : (st.st_mode & 07777) & ~mode_t(S_IWUSR);
+    if (::chmod(native.constData(), mode) != 0) {
+        const int error = errno;
+        throw AppError::make(error == EPERM || error == EACCES || error == EROFS
+                                 ? AppError::PermissionDenied
+                                 : AppError::PathFileAccessError,
+                             path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+} // namespace
+
+void clearReadOnly(const QString& path)
+{
+    changeOwnerWrite(path, true);
+}
+
+void setReadOnly(const QString& path)
+{
+    changeOwnerWrite(path, false);
+}
+
+} // namespace quillfen

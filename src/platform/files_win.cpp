@@ -1,0 +1,3 @@
+// The Windows file services: GetModuleFileNameW for the program directory, and
+// GetFileAttributesW / SetFileAttributesW with FILE_ATTRIBUTE_READONLY.
+#error "files_win.cpp is not written yet: port files_posix.cpp (see CONTRIBUTING.md, Platform layer)"
