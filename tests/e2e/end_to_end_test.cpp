@@ -142,6 +142,21 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, QStringLiteral("HI 5\n"));
 
+    // Several files: each text under its name; a file without text is named on standard error and
+    // only fails the run when no file had text.
+    const QString idle = dir.filePath("idle.wav");
+    ASSERT_EQ(cli({"~", "-o", idle}).exitCode, 0);
+    r = cli({"--decode", "--timestamps", wav, idle});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, wav + ":\n[00:00.2] HI 5\n\n" + idle + ":\n");
+    EXPECT_EQ(r.err, "quillfen-cli: no TTY text found in " + idle + "\n");
+    r = cli({"--decode", idle});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QString());
+    r = cli({"--decode", "--baud", "45.45", "--unshift-on-space", wav});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QStringLiteral("HI 5\n"));
+
     // From a pipe: lines become spaces, the trailing newline is not part of the text.
     EXPECT_EQ(cli({"-o", wav}, "call me\nat 5\n").exitCode, 0);
     EXPECT_EQ(decode(wav), QStringLiteral("CALL ME AT 5"));
@@ -173,7 +188,12 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
         {{"-o", kept}, {}, 1, "You must first enter some text"},
         {{"HI", "-o", dir.filePath("missing/x.wav")}, {}, 1, "no WAV file written"},
         {{"-o", kept}, QByteArray(40000, 'A'), 1, "40000 characters"},
-        {{"--decode", kept}, {}, 1, "kept.wav"},
+        {{"--decode", kept}, {}, 2, "kept.wav"},
+        {{"--decode", dir.path()}, {}, 2, "is a directory"},
+        {{"--decode"}, {}, 2, "at least one file"},
+        {{"--decode", "--baud", "47", kept}, {}, 2, "45.45 or 50"},
+        {{"--decode", "-o", kept, kept}, {}, 2, "leave out -o"},
+        {{"--timestamps", "-o", kept, "HI"}, {}, 2, "--timestamps goes with --decode"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
