@@ -1,6 +1,7 @@
 // Text through the real run, the real wavcat and the generated prompt set, and back through the
 // decoder: what a text telephone would print.
 #include "conversion/conversion_run.h"
+#include "conversion/recording_report.h"
 #include "conversion/tty_decoder.h"
 #include "test_support.h"
 
@@ -204,4 +205,22 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
         EXPECT_EQ(r.err.count('\n'), 1);
     }
     EXPECT_EQ(contents(kept), QByteArray("keep me"));
+}
+
+TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
+{
+    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"), missing = out.filePath("gone.wav");
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
+    LineCollector report;
+    reportDecodedRecordings({wav, idle, missing}, report);
+    EXPECT_EQ(report.lines,
+              (QStringList{"TTY text decoded from " + wav + ":", "[00:00.2] HI 5", "",
+                           "TTY text decoded from " + idle + ":", "No TTY text found in " + idle, "",
+                           "TTY text decoded from " + missing + ":",
+                           "(error):53 (File not found: " + missing +
+                               ": no such file) in procedure mnuDecodeRecording_Click of Form frmMain",
+                           ""}));
+    EXPECT_TRUE(isRecordingFileName("/x/Message.WAV"));
+    EXPECT_FALSE(isRecordingFileName("/x/notes.txt"));
 }
