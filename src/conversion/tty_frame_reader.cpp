@@ -26,6 +26,8 @@ constexpr float kEdgeShare = 0.3F, kWeakShare = 0.25F;
 constexpr float kOnTime = 1.0F;
 constexpr int kMissedSlots = 3;
 constexpr double kPull = 0.3;
+// Characters 7 to 8 bits apart (1 to 2 stop bits), give or take this, were sent back to back.
+constexpr double kStreamTolerance = 0.035;
 // Characters this close (in bits of idle between them) are one typed run.
 constexpr double kCloseBits = 3.0;
 // A break: start and stop bit both clearly space, the data bits clearly carried.
@@ -238,46 +240,56 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     m_minStart = stop + static_cast<std::int64_t>(0.6 * m_plan.bitSamples);
 }
 
-std::int64_t FrameReader::backToBack(std::int64_t spacing, int scale) const
+std::int64_t FrameReader::backToBack(std::int64_t spacing) const
 {
-    for (const double bits : {8.0, 7.5, 7.0}) {
-        const auto period = static_cast<std::int64_t>(
-            std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
-        if (std::abs(spacing - period) <= 2)
-            return period;
-    }
-    return 0;
+    const double bits = static_cast<double>(spacing) / m_plan.bitSamples;
+    return bits >= 7.0 * (1 - kStreamTolerance) && bits <= 8.0 * (1 + kStreamTolerance) ? spacing : 0;
 }
 
 bool FrameReader::tryExpected()
 {
     const int scale = burstScale();
     if (m_burst->period == 0) {
-        // After the first character of a burst: is the second streamed right behind it?
+        // After the first character of a burst: is the second streamed right behind it? Its start bit
+        // is searched round 7.5 bits on, the range 1 to 2 stop bits at +-3 % covers.
         m_burst->triedNext = true;
-        std::int64_t best = 0;
-        double bestContrast = -1e300;
-        for (const double bits : {8.0, 7.5, 7.0}) {
-            const std::int64_t e =
-                m_burst->lastStart +
-                static_cast<std::int64_t>(
-                    std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
-            if (e - 2 < m_minStart || e + 2 + bitOffset(scale, 6) >= m_total)
-                return false;
-            if (const double f = contrast(e, scale); f > bestContrast) {
-                bestContrast = f;
-                best = e;
+        Candidate c =
+            search(m_burst->lastStart + static_cast<std::int64_t>(std::llround(7.5 * m_plan.bitSamples)));
+        std::int64_t period = c.valid ? backToBack(c.start - m_burst->lastStart) : 0;
+        if (period == 0)
+            return false;
+        // Near a nominal spacing the noise in the peak is larger than the sender's error: snap to it.
+        for (const double bits : {7.0, 7.5, 8.0}) {
+            const auto nominal = static_cast<std::int64_t>(std::llround(bits * m_plan.bitSamples));
+            if (std::abs(period - nominal) <= 2) {
+                const std::array<double, kScales> delta = c.scaleDelta;
+                c = candidate(m_burst->lastStart + nominal, kScales / 2);
+                c.scaleDelta = delta;
+                period = nominal;
             }
         }
-        m_burst->period = best - m_burst->lastStart;
-        if (tryExpectedAt(best, scale))
-            return true;
-        m_burst->period = 0;
-        return false;
+        // Not yet known to be a stream: the frame must stand as one inside a burst would, start bit
+        // and stop bit each clearly heard.
+        const Judgement j = judge(c.mark, c.space);
+        const float level = m_burst->level;
+        if (!onTime(c, j) || weakBits(c.mark, c.space, level) > 1 || j.startLevel < kEdgeShare * level ||
+            j.stopLevel < kEdgeShare * level || c.before < -kEdgeShare * level)
+            return false;
+        accept(c, j);
+        m_burst->period = period;
+        return true;
     }
     const std::int64_t expected = nextExpected();
     m_burst->triedNext = ++m_burst->missed >= kMissedSlots;
     return tryExpectedAt(expected, scale);
+}
+
+bool FrameReader::onTime(const Candidate& c, const Judgement& j) const
+{
+    // In a back-to-back run a character is due here: take the best reading of it unless the line has
+    // gone idle (no start bit) or quiet.
+    return j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level &&
+           weakBits(c.mark, c.space, m_burst->level) <= 3;
 }
 
 bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
@@ -299,10 +311,7 @@ bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
     Candidate c = candidate(e, scale);
     c.scaleDelta = free.scaleDelta;
     const Judgement j = judge(c.mark, c.space);
-    // In a back-to-back run a character is due here: take the best reading of it unless the line has
-    // gone idle (no start bit) or quiet.
-    if (j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level &&
-        weakBits(c.mark, c.space, m_burst->level) <= 3) {
+    if (onTime(c, j)) {
         const double phase = timing - static_cast<double>(e);
         accept(c, j);
         m_burst->phase = phase;
@@ -367,7 +376,7 @@ void FrameReader::run()
                     : 1e9;
         // Two weak frames make a burst only back to back, as a sender streams them: 7, 7.5 or 8 bits
         // apart (1, 1.5 or 2 stop bits). A carrier coming up behind noise rarely fakes that.
-        const bool pairs = m_pending && backToBack(c.start - m_pending->first.start, c.scale) > 0;
+        const bool pairs = m_pending && backToBack(c.start - m_pending->first.start) > 0;
         // Inside a burst its characters' level is the yardstick; a new burst has only the frame's own.
         const bool inBurst = gap <= 1e8;
         const float reference = inBurst && m_burst->frames.frames.size() >= 2 ? m_burst->level : j.level;
@@ -385,7 +394,7 @@ void FrameReader::run()
             }
             const bool paired = weak <= 1 && j.quality >= kPaired && j.level >= kPairedLevel;
             if (pairs && paired) {
-                const std::int64_t period = backToBack(c.start - m_pending->first.start, c.scale);
+                const std::int64_t period = backToBack(c.start - m_pending->first.start);
                 accept(m_pending->first, m_pending->second);
                 m_pending.reset();
                 accept(c, j);
