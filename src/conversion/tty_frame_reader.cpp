@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace quillfen::tty {
@@ -202,6 +203,54 @@ FrameReader::Candidate FrameReader::search(std::int64_t trigger)
     return c;
 }
 
+Frame FrameReader::frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const
+{
+    // Non-coherent FSK at per-bit SNR a: a bit's log-likelihood ratio is about 2 sqrt(a) (sqrt(mark) -
+    // sqrt(space)), and noise flips a bit with probability about exp(-a / 2) / 2.
+    const float a = std::max(m_burst->level, 0.5F);
+    float weakest = 1e9F;
+    for (std::size_t i = 1; i <= 5; ++i)
+        weakest = std::min(weakest, 2 * std::sqrt(a) *
+                                        std::abs(std::sqrt(std::max(c.mark[i], 0.0F)) -
+                                                 std::sqrt(std::max(c.space[i], 0.0F))));
+    return {j.code, firstSample, j.quality, weakest, a / 2 + std::log(2.0F)};
+}
+
+void FrameReader::rereadBefore(std::int64_t lockStart)
+{
+    // The characters before a stream's period was known were placed by their own noisy start bits
+    // (and a frame of noise may have slipped in front). Read them again where the period puts them,
+    // back from the character that locked it, and on before the burst while characters are there.
+    const int scale = burstScale();
+    std::vector<Frame>& frames = m_burst->frames.frames;
+    const std::int64_t firstKnown = frames.front().start + m_plan.window - 1;
+    const float level = m_burst->level;
+    std::vector<Frame> reread;
+    for (std::int64_t slot = lockStart - m_burst->period; slot - 2 * bitOffset(scale, 1) >= m_base;
+         slot -= m_burst->period) {
+        const Candidate c = candidate(slot, scale);
+        const Judgement j = judge(c.mark, c.space);
+        const bool inside = slot >= firstKnown - 2;
+        // Before the burst as first heard, a frame must be as clear as one that starts a burst.
+        const bool clear = weakBits(c.mark, c.space, level) <= 1 && j.startLevel >= kEdgeShare * level &&
+                           j.stopLevel >= kEdgeShare * level && c.before >= -kEdgeShare * level;
+        if (!onTime(c, j) || (!inside && !clear))
+            break;
+        reread.push_back(frame(c, j, slot - m_plan.window + 1));
+    }
+    const auto locked = std::find_if(frames.begin(), frames.end(), [&](const Frame& f) {
+        return f.start + m_plan.window - 1 >= lockStart;
+    });
+    // Keep the first reading where the period finds nothing for part of it.
+    if (reread.empty() || (reread.back().start > frames.front().start && locked != frames.begin() &&
+                           static_cast<std::size_t>(locked - frames.begin()) > reread.size()))
+        return;
+    std::reverse(reread.begin(), reread.end());
+    frames.erase(frames.begin(), locked);
+    frames.insert(frames.begin(), reread.begin(), reread.end());
+    m_burst->frames.start = std::min(m_burst->frames.start, frames.front().start);
+}
+
 void FrameReader::accept(const Candidate& c, const Judgement& j)
 {
     const std::int64_t stop = c.start + bitOffset(c.scale, 6);
@@ -222,15 +271,7 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     m_burst->triedNext = false;
     m_burst->missed = 0;
     m_burst->level = m_burst->frames.frames.empty() ? j.level : 0.8F * m_burst->level + 0.2F * j.level;
-    // Non-coherent FSK at per-bit SNR a: a bit's log-likelihood ratio is about 2 sqrt(a) (sqrt(mark) -
-    // sqrt(space)), and noise flips a bit with probability about exp(-a / 2) / 2.
-    const float a = std::max(m_burst->level, 0.5F);
-    float weakest = 1e9F;
-    for (std::size_t i = 1; i <= 5; ++i)
-        weakest = std::min(weakest, 2 * std::sqrt(a) *
-                                        std::abs(std::sqrt(std::max(c.mark[i], 0.0F)) -
-                                                 std::sqrt(std::max(c.space[i], 0.0F))));
-    m_burst->frames.frames.push_back({j.code, firstSample, j.quality, weakest, a / 2 + std::log(2.0F)});
+    m_burst->frames.frames.push_back(frame(c, j, firstSample));
     m_burst->frames.end = stop;
     m_burst->lastStop = stop;
     for (int k = 0; k < kScales; ++k)
@@ -277,6 +318,7 @@ bool FrameReader::tryExpected()
             return false;
         accept(c, j);
         m_burst->period = period;
+        rereadBefore(c.start);
         return true;
     }
     const std::int64_t expected = nextExpected();
@@ -399,6 +441,7 @@ void FrameReader::run()
                 m_pending.reset();
                 accept(c, j);
                 m_burst->period = period;
+                rereadBefore(c.start);
                 continue;
             }
             if (weak == 0 && j.quality >= kAlone && j.level >= kAloneLevel) {
@@ -428,8 +471,8 @@ void FrameReader::run()
         m_pos += bit;
     }
 
-    // Keep what a later search may still look back at.
-    std::int64_t keep = m_pos - 2 * bit;
+    // Keep what a later search may still look back at, and a few characters for a re-read.
+    std::int64_t keep = m_pos - 64 * bit;
     if (m_pending)
         keep = std::min(keep, m_pending->first.start - 2 * bit);
     if (keep - m_base > 65536) {

@@ -98,6 +98,8 @@ private:
     bool onTime(const Candidate& c, const Judgement& j) const;
     std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
     void accept(const Candidate& c, const Judgement& j);
+    Frame frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const;
+    void rereadBefore(std::int64_t lockStart);
     void closeBurst();
     std::int64_t bitOffset(int scale, int bit) const
     {
