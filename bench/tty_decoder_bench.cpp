@@ -229,7 +229,7 @@ const std::vector<std::string> kTexts = {
 
 int main(int argc, char** argv)
 {
-    bool quick = false, cerOnly = false;
+    bool quick = false, cerOnly = false, twoStopBits = false;
     std::string peer;
     std::vector<double> snrs{0.0, -4.0, -6.0, -8.0, -10.0, -12.0};
     bool snrGiven = false;
@@ -239,6 +239,8 @@ int main(int argc, char** argv)
             quick = true;
         else if (a == "--cer-only")
             cerOnly = true;
+        else if (a == "--two-stop-bits") // every file as minimodem's TDD mode expects them
+            twoStopBits = true;
         else if (a == "--snr" && i + 1 < argc) {
             if (!std::exchange(snrGiven, true))
                 snrs.clear();
@@ -285,8 +287,8 @@ int main(int argc, char** argv)
 
     // 1. Character error rate against full-band SNR: tone power over white-noise power, 0-4 kHz at 8 kHz.
     const int seedsPerText = quick ? 2 : 6;
-    std::printf("\ncharacter error rate, 45.45 baud, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
-                kTexts.size(), seedsPerText);
+    std::printf("\ncharacter error rate, 45.45 baud, %s, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
+                twoStopBits ? "2 stop bits" : "1.5 and 2 stop bits", kTexts.size(), seedsPerText);
     std::printf("%-8s", "SNR dB");
     for (const Decoder& d : decoders)
         std::printf("  %14s", d.name.c_str());
@@ -299,7 +301,7 @@ int main(int argc, char** argv)
             for (int seed = 0; seed < seedsPerText; ++seed) {
                 Sender s;
                 s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, snr / 10));
-                s.stopBits = seed % 2 ? 1.5 : 2;
+                s.stopBits = seed % 2 && !twoStopBits ? 1.5 : 2;
                 auto x = transmit(kTexts[t], s);
                 addNoise(x, kNoiseRms, static_cast<unsigned>(1000 * t + seed + 17 * (snr + 20)));
                 const fs::path f = work / "noisy.wav";
