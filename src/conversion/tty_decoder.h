@@ -35,7 +35,7 @@ struct DecodedText
 
 // Decodes mono samples in [-1, 1] at 8,000-192,000 Hz: 1400 Hz mark, 1800 Hz space (each +-3 %),
 // 1 start bit, 5 data bits least significant first, 1 to 2 stop bits. Anything else in the signal
-// (silence, noise, speech, music, dialling tones) decodes to nothing. Throws quillfen::AppError for a
+// (silence, noise, speech, dialling tones) decodes to nothing. Throws quillfen::AppError for a
 // rate outside that range.
 DecodedText decodeSamples(std::span<const float> samples, double sampleRate,
                           const DecodeOptions& options = {});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 namespace quillfen::tty {
@@ -26,6 +27,8 @@ constexpr float kEdgeShare = 0.3F, kWeakShare = 0.25F;
 constexpr float kOnTime = 1.0F;
 constexpr int kMissedSlots = 3;
 constexpr double kPull = 0.3;
+// Characters 7 to 8 bits apart (1 to 2 stop bits), give or take this, were sent back to back.
+constexpr double kStreamTolerance = 0.035;
 // Characters this close (in bits of idle between them) are one typed run.
 constexpr double kCloseBits = 3.0;
 // A break: start and stop bit both clearly space, the data bits clearly carried.
@@ -200,6 +203,54 @@ FrameReader::Candidate FrameReader::search(std::int64_t trigger)
     return c;
 }
 
+Frame FrameReader::frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const
+{
+    // Non-coherent FSK at per-bit SNR a: a bit's log-likelihood ratio is about 2 sqrt(a) (sqrt(mark) -
+    // sqrt(space)), and noise flips a bit with probability about exp(-a / 2) / 2.
+    const float a = std::max(m_burst->level, 0.5F);
+    float weakest = 1e9F;
+    for (std::size_t i = 1; i <= 5; ++i)
+        weakest = std::min(weakest, 2 * std::sqrt(a) *
+                                        std::abs(std::sqrt(std::max(c.mark[i], 0.0F)) -
+                                                 std::sqrt(std::max(c.space[i], 0.0F))));
+    return {j.code, firstSample, j.quality, weakest, a / 2 + std::log(2.0F)};
+}
+
+void FrameReader::rereadBefore(std::int64_t lockStart)
+{
+    // The characters before a stream's period was known were placed by their own noisy start bits
+    // (and a frame of noise may have slipped in front). Read them again where the period puts them,
+    // back from the character that locked it, and on before the burst while characters are there.
+    const int scale = burstScale();
+    std::vector<Frame>& frames = m_burst->frames.frames;
+    const std::int64_t firstKnown = frames.front().start + m_plan.window - 1;
+    const float level = m_burst->level;
+    std::vector<Frame> reread;
+    for (std::int64_t slot = lockStart - m_burst->period; slot - 2 * bitOffset(scale, 1) >= m_base;
+         slot -= m_burst->period) {
+        const Candidate c = candidate(slot, scale);
+        const Judgement j = judge(c.mark, c.space);
+        const bool inside = slot >= firstKnown - 2;
+        // Before the burst as first heard, a frame must be as clear as one that starts a burst.
+        const bool clear = weakBits(c.mark, c.space, level) <= 1 && j.startLevel >= kEdgeShare * level &&
+                           j.stopLevel >= kEdgeShare * level && c.before >= -kEdgeShare * level;
+        if (!onTime(c, j) || (!inside && !clear))
+            break;
+        reread.push_back(frame(c, j, slot - m_plan.window + 1));
+    }
+    const auto locked = std::find_if(frames.begin(), frames.end(), [&](const Frame& f) {
+        return f.start + m_plan.window - 1 >= lockStart;
+    });
+    // Keep the first reading where the period finds nothing for part of it.
+    if (reread.empty() || (reread.back().start > frames.front().start && locked != frames.begin() &&
+                           static_cast<std::size_t>(locked - frames.begin()) > reread.size()))
+        return;
+    std::reverse(reread.begin(), reread.end());
+    frames.erase(frames.begin(), locked);
+    frames.insert(frames.begin(), reread.begin(), reread.end());
+    m_burst->frames.start = std::min(m_burst->frames.start, frames.front().start);
+}
+
 void FrameReader::accept(const Candidate& c, const Judgement& j)
 {
     const std::int64_t stop = c.start + bitOffset(c.scale, 6);
@@ -220,15 +271,7 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     m_burst->triedNext = false;
     m_burst->missed = 0;
     m_burst->level = m_burst->frames.frames.empty() ? j.level : 0.8F * m_burst->level + 0.2F * j.level;
-    // Non-coherent FSK at per-bit SNR a: a bit's log-likelihood ratio is about 2 sqrt(a) (sqrt(mark) -
-    // sqrt(space)), and noise flips a bit with probability about exp(-a / 2) / 2.
-    const float a = std::max(m_burst->level, 0.5F);
-    float weakest = 1e9F;
-    for (std::size_t i = 1; i <= 5; ++i)
-        weakest = std::min(weakest, 2 * std::sqrt(a) *
-                                        std::abs(std::sqrt(std::max(c.mark[i], 0.0F)) -
-                                                 std::sqrt(std::max(c.space[i], 0.0F))));
-    m_burst->frames.frames.push_back({j.code, firstSample, j.quality, weakest, a / 2 + std::log(2.0F)});
+    m_burst->frames.frames.push_back(frame(c, j, firstSample));
     m_burst->frames.end = stop;
     m_burst->lastStop = stop;
     for (int k = 0; k < kScales; ++k)
@@ -238,46 +281,57 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     m_minStart = stop + static_cast<std::int64_t>(0.6 * m_plan.bitSamples);
 }
 
-std::int64_t FrameReader::backToBack(std::int64_t spacing, int scale) const
+std::int64_t FrameReader::backToBack(std::int64_t spacing) const
 {
-    for (const double bits : {8.0, 7.5, 7.0}) {
-        const auto period = static_cast<std::int64_t>(
-            std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
-        if (std::abs(spacing - period) <= 2)
-            return period;
-    }
-    return 0;
+    const double bits = static_cast<double>(spacing) / m_plan.bitSamples;
+    return bits >= 7.0 * (1 - kStreamTolerance) && bits <= 8.0 * (1 + kStreamTolerance) ? spacing : 0;
 }
 
 bool FrameReader::tryExpected()
 {
     const int scale = burstScale();
     if (m_burst->period == 0) {
-        // After the first character of a burst: is the second streamed right behind it?
+        // After the first character of a burst: is the second streamed right behind it? Its start bit
+        // is searched round 7.5 bits on, the range 1 to 2 stop bits at +-3 % covers.
         m_burst->triedNext = true;
-        std::int64_t best = 0;
-        double bestContrast = -1e300;
-        for (const double bits : {8.0, 7.5, 7.0}) {
-            const std::int64_t e =
-                m_burst->lastStart +
-                static_cast<std::int64_t>(
-                    std::llround(bits * m_plan.bitSamples * (1.0 + (scale - kScales / 2) * kScaleStep)));
-            if (e - 2 < m_minStart || e + 2 + bitOffset(scale, 6) >= m_total)
-                return false;
-            if (const double f = contrast(e, scale); f > bestContrast) {
-                bestContrast = f;
-                best = e;
+        Candidate c =
+            search(m_burst->lastStart + static_cast<std::int64_t>(std::llround(7.5 * m_plan.bitSamples)));
+        std::int64_t period = c.valid ? backToBack(c.start - m_burst->lastStart) : 0;
+        if (period == 0)
+            return false;
+        // Near a nominal spacing the noise in the peak is larger than the sender's error: snap to it.
+        for (const double bits : {7.0, 7.5, 8.0}) {
+            const auto nominal = static_cast<std::int64_t>(std::llround(bits * m_plan.bitSamples));
+            if (std::abs(period - nominal) <= 2) {
+                const std::array<double, kScales> delta = c.scaleDelta;
+                c = candidate(m_burst->lastStart + nominal, kScales / 2);
+                c.scaleDelta = delta;
+                period = nominal;
             }
         }
-        m_burst->period = best - m_burst->lastStart;
-        if (tryExpectedAt(best, scale))
-            return true;
-        m_burst->period = 0;
-        return false;
+        // Not yet known to be a stream: the frame must stand as one inside a burst would, start bit
+        // and stop bit each clearly heard.
+        const Judgement j = judge(c.mark, c.space);
+        const float level = m_burst->level;
+        if (!onTime(c, j) || weakBits(c.mark, c.space, level) > 1 || j.startLevel < kEdgeShare * level ||
+            j.stopLevel < kEdgeShare * level || c.before < -kEdgeShare * level)
+            return false;
+        accept(c, j);
+        m_burst->period = period;
+        rereadBefore(c.start);
+        return true;
     }
     const std::int64_t expected = nextExpected();
     m_burst->triedNext = ++m_burst->missed >= kMissedSlots;
     return tryExpectedAt(expected, scale);
+}
+
+bool FrameReader::onTime(const Candidate& c, const Judgement& j) const
+{
+    // In a back-to-back run a character is due here: take the best reading of it unless the line has
+    // gone idle (no start bit) or quiet.
+    return j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level &&
+           weakBits(c.mark, c.space, m_burst->level) <= 3;
 }
 
 bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
@@ -299,10 +353,7 @@ bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
     Candidate c = candidate(e, scale);
     c.scaleDelta = free.scaleDelta;
     const Judgement j = judge(c.mark, c.space);
-    // In a back-to-back run a character is due here: take the best reading of it unless the line has
-    // gone idle (no start bit) or quiet.
-    if (j.start > 0 && j.stop > -kClear && j.quality >= kOnTime && j.level >= 0.3F * m_burst->level &&
-        weakBits(c.mark, c.space, m_burst->level) <= 3) {
+    if (onTime(c, j)) {
         const double phase = timing - static_cast<double>(e);
         accept(c, j);
         m_burst->phase = phase;
@@ -367,7 +418,7 @@ void FrameReader::run()
                     : 1e9;
         // Two weak frames make a burst only back to back, as a sender streams them: 7, 7.5 or 8 bits
         // apart (1, 1.5 or 2 stop bits). A carrier coming up behind noise rarely fakes that.
-        const bool pairs = m_pending && backToBack(c.start - m_pending->first.start, c.scale) > 0;
+        const bool pairs = m_pending && backToBack(c.start - m_pending->first.start) > 0;
         // Inside a burst its characters' level is the yardstick; a new burst has only the frame's own.
         const bool inBurst = gap <= 1e8;
         const float reference = inBurst && m_burst->frames.frames.size() >= 2 ? m_burst->level : j.level;
@@ -385,11 +436,12 @@ void FrameReader::run()
             }
             const bool paired = weak <= 1 && j.quality >= kPaired && j.level >= kPairedLevel;
             if (pairs && paired) {
-                const std::int64_t period = backToBack(c.start - m_pending->first.start, c.scale);
+                const std::int64_t period = backToBack(c.start - m_pending->first.start);
                 accept(m_pending->first, m_pending->second);
                 m_pending.reset();
                 accept(c, j);
                 m_burst->period = period;
+                rereadBefore(c.start);
                 continue;
             }
             if (weak == 0 && j.quality >= kAlone && j.level >= kAloneLevel) {
@@ -419,8 +471,8 @@ void FrameReader::run()
         m_pos += bit;
     }
 
-    // Keep what a later search may still look back at.
-    std::int64_t keep = m_pos - 2 * bit;
+    // Keep what a later search may still look back at, and a few characters for a re-read.
+    std::int64_t keep = m_pos - 64 * bit;
     if (m_pending)
         keep = std::min(keep, m_pending->first.start - 2 * bit);
     if (keep - m_base > 65536) {

@@ -44,9 +44,10 @@ struct BurstFrames
 };
 
 // Finds Baudot frames in the tone features of one baud plan. Frames are timed by a search over start
-// positions and bit lengths (+-3 %) that maximises the energy contrast of start bit, data bits and
-// stop bit together; a burst's bit length is learnt from its frames. A burst starts only on one
-// clear frame or on two acceptable ones in a row, so noise and speech rarely make one.
+// positions and bit lengths (+-3 %) that maximises the energy contrast of the bit before, start bit,
+// data bits and stop bit together; a burst's bit length is learnt from its frames. Characters sent
+// back to back are then read where the run's period puts them. A burst starts only on one frame clear
+// in every bit or on two acceptable ones back to back, so noise and speech rarely make one.
 class FrameReader
 {
 public:
@@ -92,10 +93,13 @@ private:
     int burstScale() const;
     bool tryExpected();
     bool tryExpectedAt(std::int64_t expected, int scale);
-    // The period of characters sent back to back that `spacing` matches (within 2 samples); 0 if none.
-    std::int64_t backToBack(std::int64_t spacing, int scale) const;
+    // `spacing` when characters that far apart were sent back to back; else 0.
+    std::int64_t backToBack(std::int64_t spacing) const;
+    bool onTime(const Candidate& c, const Judgement& j) const;
     std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
     void accept(const Candidate& c, const Judgement& j);
+    Frame frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const;
+    void rereadBefore(std::int64_t lockStart);
     void closeBurst();
     std::int64_t bitOffset(int scale, int bit) const
     {
