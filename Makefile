@@ -32,8 +32,10 @@ test-asan: deps
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
 
-bench: configure
-	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
+# The peers go in before CMake looks for them.
+bench: deps
+	@bash scripts/install-deps.sh sox minimodem pkg-config libspandsp-dev || echo "bench: peers not installed; comparing with what is here"
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	@cmake --build $(BUILD) -j$(JOBS)
 	@bash bench/run.sh $(BUILD)/bin
 
