@@ -16,9 +16,10 @@ const QString kClosing = QStringLiteral(") in procedure mnuDecodeRecording_Click
 
 QStringList recordingFilePatterns()
 {
-    return {QStringLiteral("*.wav"), QStringLiteral("*.wave"), QStringLiteral("*.flac"), QStringLiteral("*.ogg"),
-            QStringLiteral("*.oga"), QStringLiteral("*.au"),   QStringLiteral("*.snd"),  QStringLiteral("*.aif"),
-            QStringLiteral("*.aiff"), QStringLiteral("*.aifc"), QStringLiteral("*.caf"), QStringLiteral("*.w64"),
+    return {QStringLiteral("*.wav"),  QStringLiteral("*.wave"), QStringLiteral("*.flac"),
+            QStringLiteral("*.ogg"),  QStringLiteral("*.oga"),  QStringLiteral("*.au"),
+            QStringLiteral("*.snd"),  QStringLiteral("*.aif"),  QStringLiteral("*.aiff"),
+            QStringLiteral("*.aifc"), QStringLiteral("*.caf"),  QStringLiteral("*.w64"),
             QStringLiteral("*.rf64")};
 }
 

@@ -107,6 +107,7 @@ public:
     ChannelDecoder(double sampleRate, const std::vector<double>& bauds) : m_baseband(sampleRate)
     {
         std::vector<BaudPlan> plans;
+        plans.reserve(bauds.size());
         for (double b : bauds)
             plans.push_back(planFor(b, m_baseband.outputRate()));
         m_bank = std::make_unique<ToneBank>(m_baseband.outputRate(), plans);

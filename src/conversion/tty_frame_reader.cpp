@@ -82,7 +82,7 @@ FrameReader::FrameReader(const BaudPlan& plan, double rate)
     for (int k = 0; k < kScales; ++k)
         for (int i = 0; i < 8; ++i)
             m_offsets[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)] =
-                std::llround(i * plan.bitSamples * (1.0 + (k - kScales / 2) * kScaleStep));
+                std::llround(i * plan.bitSamples * (1.0 + (k - kNominalScale) * kScaleStep));
     m_lookahead =
         static_cast<int>(std::ceil(plan.bitSamples)) + static_cast<int>(bitOffset(kScales - 1, 6)) + 2;
 }
@@ -150,7 +150,7 @@ FrameReader::Candidate FrameReader::candidate(std::int64_t e, int scale) const
 int FrameReader::burstScale() const
 {
     if (!m_burst || m_burst->frames.frames.size() < 2)
-        return kScales / 2;
+        return kNominalScale;
     const auto& s = m_burst->scaleScore;
     return static_cast<int>(std::max_element(s.begin(), s.end()) - s.begin());
 }
@@ -164,7 +164,7 @@ FrameReader::Candidate FrameReader::search(std::int64_t trigger)
     best.fill(-1e300);
     // The nominal bit length over the whole range; the others round its peak (the start bit places
     // a frame; the bit length only moves its later bits).
-    constexpr int kNominal = kScales / 2;
+    constexpr int kNominal = kNominalScale;
     for (int k : {kNominal, 0, 1, 3, 4}) {
         const auto& off = m_offsets[static_cast<std::size_t>(k)];
         const bool around = k != kNominal && best[kNominal] > -1e299;
@@ -256,7 +256,8 @@ void FrameReader::accept(const Candidate& c, const Judgement& j)
     const std::int64_t stop = c.start + bitOffset(c.scale, 6);
     const std::int64_t firstSample = c.start - m_plan.window + 1;
     if (!m_burst) {
-        m_burst.emplace();
+        // (Burst{}: clang cannot default-construct a nested class in emplace() while it is incomplete.)
+        m_burst.emplace(Burst{});
         m_burst->frames.start = firstSample;
     } else if (!m_burst->frames.frames.empty()) {
         // Characters sent back to back repeat at a fixed period: once two spacings agree, the next
@@ -304,7 +305,7 @@ bool FrameReader::tryExpected()
             const auto nominal = static_cast<std::int64_t>(std::llround(bits * m_plan.bitSamples));
             if (std::abs(period - nominal) <= 2) {
                 const std::array<double, kScales> delta = c.scaleDelta;
-                c = candidate(m_burst->lastStart + nominal, kScales / 2);
+                c = candidate(m_burst->lastStart + nominal, kNominalScale);
                 c.scaleDelta = delta;
                 period = nominal;
             }

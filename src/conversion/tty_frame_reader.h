@@ -60,6 +60,7 @@ public:
 
 private:
     static constexpr int kScales = 5;
+    static constexpr int kNominalScale = kScales / 2; // the bit length the baud rate gives
 
     struct Candidate
     {

@@ -148,13 +148,15 @@ ToneBank::ToneBank(double rate, std::vector<BaudPlan> plans)
     }
     // The filters for block j run once the spectra up to block j + halfBlocks exist, and reach back
     // one window before the block.
-    const std::size_t needed = static_cast<std::size_t>((m_halfBlocks + 2) * m_block + m_window + 1);
+    const std::size_t needed =
+        (static_cast<std::size_t>(m_halfBlocks) + 2) * static_cast<std::size_t>(m_block) +
+        static_cast<std::size_t>(m_window) + 1;
     std::size_t ring = 1;
     while (ring < needed)
         ring <<= 1;
     m_ring.assign(ring, {});
     m_ringMask = ring - 1;
-    m_spectra.assign(static_cast<std::size_t>(2 * m_halfBlocks + 2) * m_binHz.size(), 0.0F);
+    m_spectra.assign((2 * static_cast<std::size_t>(m_halfBlocks) + 2) * m_binHz.size(), 0.0F);
     m_smoothed.assign(m_binHz.size(), 0.0);
 }
 
@@ -199,7 +201,7 @@ void ToneBank::analyseBlock(std::int64_t block)
 void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out)
 {
     const std::size_t bins = m_binHz.size();
-    const std::size_t slots = static_cast<std::size_t>(2 * m_halfBlocks + 2);
+    const std::size_t slots = 2 * static_cast<std::size_t>(m_halfBlocks) + 2;
     // Slide the averaging span to [block - half, block + half], clipped to the blocks that exist.
     const std::int64_t first = std::max<std::int64_t>(0, block - m_halfBlocks);
     const std::int64_t end = std::min(block + m_halfBlocks + 1, m_analysed);
@@ -223,12 +225,13 @@ void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeatu
             if (d < 0)
                 shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
         }
-        return m_binHz[static_cast<std::size_t>(from + i)] + shift * kBinStepHz;
+        return m_binHz[static_cast<std::size_t>(from) + static_cast<std::size_t>(i)] + shift * kBinStepHz;
     };
     const double markHz = peakHz(0, m_markBins), spaceHz = peakHz(m_markBins, m_spaceBins);
     double noise[3];
     for (int i = 0; i < 3; ++i)
-        noise[i] = m_smoothed[static_cast<std::size_t>(m_markBins + m_spaceBins + i)];
+        noise[i] = m_smoothed[static_cast<std::size_t>(m_markBins) + static_cast<std::size_t>(m_spaceBins) +
+                              static_cast<std::size_t>(i)];
     std::sort(std::begin(noise), std::end(noise));
     // Median of the noise bins, per sample of window, so each plan can scale it to its own window.
     const double noisePerSample =
