@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build twice, into a prefix and staged under DESTDIR, and checks what a user or a
-# packager gets: the program directory, the links on PATH, the desktop entry and icons, and an
-# installed quillfen-cli that converts and decodes using only what lies beside it.
+# packager gets: the program directory, the links on PATH, the desktop entry and icons, the man
+# pages, and an installed quillfen-cli that converts and decodes using only what lies beside it.
 #
 # Usage: install_test.sh CMAKE BUILD_DIR PROGRAM_DIR HAVE_WINDOW_PROGRAM(0|1)
 set -u
@@ -109,6 +109,13 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
             }
         fi
     fi
+
+    # The man pages, whenever the build made them.
+    shopt -s nullglob
+    for f in "$build"/resources/man/*.1.gz; do
+        cmp -s "$f" "$root/share/man/man1/${f##*/}" || fail "man page ${f##*/} not installed in share/man/man1"
+    done
+    shopt -u nullglob
 }
 
 check_cli() { # ROOT
