@@ -39,7 +39,7 @@ bench: configure
 
 format:
 	@bash scripts/install-deps.sh clang-format
-	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' \
+	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'resources/*.cpp' \
 		| xargs clang-format -i
 
 lint: configure
