@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test test-asan bench format lint clean
+.PHONY: all deps configure build run demo test test-asan package bench format lint clean
 
 all: build
 
@@ -32,6 +32,15 @@ test-asan: deps
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
 
+# A .deb of the build, left here for: sudo apt install ./quillfen_*.deb
+package:
+	@bash scripts/install-deps.sh packaging
+	@$(MAKE) --no-print-directory build
+	@cd $(BUILD) && cpack
+	@rm -f quillfen_*.deb
+	@mv $(BUILD)/quillfen_*.deb .
+	@ls quillfen_*.deb
+
 bench: configure
 	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -48,4 +57,4 @@ lint: configure
 	@bash scripts/lint.sh $(BUILD) $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan
+	@rm -rf $(BUILD) $(BUILD)-asan quillfen_*.deb

@@ -56,4 +56,6 @@ if(UNIX AND NOT APPLE)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/screenshots/main-window.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/quillfen/screenshots)
   install(FILES ${QUILLFEN_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright ${QUILLFEN_CHANGELOG}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillfen)
 endif()

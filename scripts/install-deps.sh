@@ -3,8 +3,15 @@
 set -euo pipefail
 
 packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
-# Extra packages a caller wants on top (the benchmark asks for its comparison programs).
-packages+=("$@")
+# Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
+# set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
+# pages).
+for arg in "$@"; do
+  case $arg in
+    packaging) packages+=(dpkg-dev file scdoc) ;;
+    *) packages+=("$arg") ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # The desktop entry and the software-centre metadata, through the freedesktop validators when they
-# are installed (without them the test reports itself skipped), and the release list, which must
-# start with this version.
+# are installed (without them the test reports itself skipped), and the two release lists, the
+# metadata's and the package changelog, which must both start with this version.
 #
-# Usage: metadata_test.sh DESKTOP_FILE METAINFO_FILE PROJECT_VERSION
+# Usage: metadata_test.sh DESKTOP_FILE METAINFO_FILE CHANGELOG PROJECT_VERSION
 set -u
-desktop=$1 metainfo=$2 version=$3
+desktop=$1 metainfo=$2 changelog=$3 version=$4
 failures=0
 
 newest=$(grep -oE '<release version="[^"]*"' "$metainfo" | head -n1 | cut -d'"' -f2)
 if [[ $newest != "$version" ]]; then
     echo "FAIL: the newest release in $metainfo is '$newest', but this is version $version: add a <release>" >&2
+    failures=$((failures + 1))
+fi
+newest=$(sed -n '1s/^quillfen (\([^)]*\)).*/\1/p' "$changelog")
+if [[ $newest != "$version" ]]; then
+    echo "FAIL: the newest entry in $changelog is '$newest', but this is version $version: add an entry" >&2
     failures=$((failures + 1))
 fi
 
@@ -38,7 +43,7 @@ fi
 
 ((failures)) && exit 1
 if ((${#missing[@]})); then
-    echo "skipped: ${missing[*]} not installed (the release list is up to date)"
+    echo "skipped: ${missing[*]} not installed (the release lists are up to date)"
     exit 77
 fi
-echo "metadata: both validators accept the files, and the release list is up to date"
+echo "metadata: both validators accept the files, and the release lists are up to date"
