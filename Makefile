@@ -7,8 +7,9 @@ CMAKE_FLAGS ?=
 
 all: build
 
+# The package test (root and QUILLFEN_TEST_PACKAGE=1, as CI runs) needs the packaging tools too.
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(if $(filter 1,$(QUILLFEN_TEST_PACKAGE)),package-test)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
