@@ -3,9 +3,10 @@
 #  1. a 32,767-character text end to end through quillfen-cli
 #  2. wavcat alone on that run's arguments, against cat of the same bytes
 #  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
-#  4. the window program's cold start against an empty QMainWindow and one with a caption
+#  4. the TTY decoder: error rate against noise and speed, beside minimodem and spandsp where installed
+#  5. the window program's cold start against an empty QMainWindow and one with a caption
 #     (offscreen), and the disk syncs of its start-up
-#  5. peak memory while the window puts a 100 MB result on the clipboard
+#  6. peak memory while the window puts a 100 MB result on the clipboard
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 work="$(mktemp -d)"
@@ -77,6 +78,20 @@ else
   echo "minimodem: not installed"
 fi
 
+# 4. The TTY decoder against white noise, other transmitters and clean transforms, beside minimodem's
+#    and spandsp's receivers where they are here, and its speed against minimodem's.
+echo
+benchbin="$bin/../bench"
+if [ -x "$benchbin/tty_decoder_bench" ]; then
+  peer=()
+  [ -x "$benchbin/v18_peer" ] && peer=(--peer "$benchbin/v18_peer")
+  "$benchbin/tty_decoder_bench" "${peer[@]}"
+else
+  echo "tty_decoder_bench: not built"
+fi
+
+# 5. and 6. The window program, offscreen.
+echo
 benchdir="$(cd "$bin/../bench" 2>/dev/null && pwd)"
 if [ -z "$benchdir" ] || [ ! -x "$benchdir/quillfen_bench_start" ]; then
   echo "window start-up and clipboard: not built (make bench builds them in a window build)"

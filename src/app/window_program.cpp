@@ -3,6 +3,7 @@
 #include "app/main_menus.h"
 #include "mainwindow/frm_main.h"
 #include "platform/messages.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/widgets/program_icon.h"
 #include "platform/widgets/qt_dialogs.h"
@@ -20,6 +21,8 @@ int runWindowProgram(QApplication& app)
     setMessages(&messages);
     QtSaveDialog saveDialog;
     setSaveDialog(&saveDialog);
+    QtOpenDialog openDialog;
+    setOpenDialog(&openDialog);
 
     int status = 0;
     {
@@ -32,6 +35,7 @@ int runWindowProgram(QApplication& app)
     }
     setMessages(nullptr);
     setSaveDialog(nullptr);
+    setOpenDialog(nullptr);
     return status;
 }
 

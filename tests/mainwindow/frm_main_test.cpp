@@ -5,6 +5,7 @@
 #include "localization/string_table.h"
 #include "mainwindow/frm_main.h"
 #include "platform/app_error.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
 #include "platform/twips.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -421,7 +423,10 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     const QUrl greeting = file("greeting.txt", "GA\r\nSK");
     const QUrl note = file("note", "HI ");
     const QUrl big = file("big.txt", QByteArray(2 << 20, 'E'));
-    const QUrl wav = QUrl::fromLocalFile(QDir(kProgramDir).filePath("a.wav"));
+    QByteArray binary;
+    for (int b = 0; b < 256; ++b)
+        binary += char(b);
+    const QUrl table = file("table.bin", binary);
     // Dropped at the start of "AB": what is taken, and what the box then holds.
     const struct
     {
@@ -431,8 +436,8 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     } drops[] = {
         {{greeting}, true, "GA\nSKAB"},
         {{note, greeting}, true, "HI GA\nSKAB"},
-        {{wav}, false, "AB"},
-        {{greeting, wav}, false, "AB"},
+        {{table}, false, "AB"},
+        {{greeting, table}, false, "AB"},
         {{big}, true, "AB"}, // too large: reported, nothing inserted
     };
     for (const auto& d : drops) {
@@ -452,4 +457,58 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith("(error):6 (")) << boxes.texts[0].toStdString();
     EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure txtInputText_OLEDragDrop of Form frmMain"));
+}
+
+TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
+{
+    struct AnsweringOpenDialog final : OpenDialog
+    {
+        AnsweringOpenDialog() { setOpenDialog(this); }
+        ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
+        QStringList ShowOpen(const OpenDialogRequest& r) override
+        {
+            filters = r.filters;
+            return answer.isEmpty() ? throw cancelError() : answer;
+        }
+        QStringList answer, filters;
+    } dialog;
+
+    const QString wav = out.filePath("hi.wav");
+    convert("HI 5", wav);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(wav); }));
+    window->frmMain_Auto_Init();
+    auto* menuItem = window->findChild<QAction*>("mnuDecodeRecording");
+    ASSERT_NE(menuItem, nullptr);
+    EXPECT_EQ(menuItem->text(), QStringLiteral("Decode TTY Recording..."));
+
+    menuItem->trigger(); // cancelled: nothing happens
+    EXPECT_FALSE(diag().contains("decoded from"));
+    EXPECT_TRUE(dialog.filters.first().contains("*.wav"));
+
+    dialog.answer = {wav};
+    menuItem->trigger();
+    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n"))
+        << diag().toStdString();
+
+    // Dropped on the text box, a recording is decoded and the text is left alone; other files are
+    // not the window's business.
+    auto* text = child<QPlainTextEdit>("txtInputText");
+    text->setPlainText("KEEP");
+    const auto drop = [&](const QString& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        // Qt delivers a drop only where the drag was let in.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &event);
+        return enter.isAccepted() && event.isAccepted();
+    };
+    const QString before = diag();
+    EXPECT_TRUE(drop(wav));
+    EXPECT_EQ(diag(), before + "TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n");
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("KEEP"));
+    const QString notes = out.filePath("notes.txt");
+    drop(notes);
+    EXPECT_FALSE(diag().contains(notes));
 }
