@@ -47,6 +47,7 @@ bench: deps
 	@bash scripts/install-deps.sh sox minimodem pkg-config libspandsp-dev || echo "bench: peers not installed; comparing with what is here"
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	@cmake --build $(BUILD) -j$(JOBS)
+	@cmake --build $(BUILD) -j$(JOBS) --target bench_programs || echo "bench: no window build; start-up and clipboard figures skipped"
 	@bash bench/run.sh $(BUILD)/bin
 
 format:

@@ -4,6 +4,9 @@
 #  2. wavcat alone on that run's arguments, against cat of the same bytes
 #  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
 #  4. the TTY decoder: error rate against noise and speed, beside minimodem and spandsp where installed
+#  5. the window program's cold start against an empty QMainWindow and one with a caption
+#     (offscreen), and the disk syncs of its start-up
+#  6. peak memory while the window puts a 100 MB result on the clipboard
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 work="$(mktemp -d)"
@@ -86,3 +89,38 @@ if [ -x "$benchbin/tty_decoder_bench" ]; then
 else
   echo "tty_decoder_bench: not built"
 fi
+
+# 5. and 6. The window program, offscreen.
+echo
+benchdir="$(cd "$bin/../bench" 2>/dev/null && pwd)"
+if [ -z "$benchdir" ] || [ ! -x "$benchdir/quillfen_bench_start" ]; then
+  echo "window start-up and clipboard: not built (make bench builds them in a window build)"
+  exit 0
+fi
+# A private home, config and runtime directory: the real settings and a running copy stay out of it.
+home="$work/home"
+mkdir -p "$home/rt" && chmod 700 "$home/rt"
+in_home() { env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/rt" QT_QPA_PLATFORM=offscreen "$@"; }
+start() { rm -f "$home/rt"/*; in_home "$benchdir/quillfen_bench_start" "$1" "$bin"; }
+first_start() { rm -rf "$home/config"; start quillfen; }
+later_start() { start quillfen; }
+empty_start() { start empty; }
+caption_start() { start caption; }
+later_start >/dev/null 2>&1 # settings in place for the later starts
+t_first=$(runs=10 best first_start)
+t_later=$(runs=10 best later_start)
+t_empty=$(runs=10 best empty_start)
+t_caption=$(runs=10 best caption_start)
+echo "cold start until the window is shown: first start ${t_first:-failed} s, later start ${t_later:-failed} s"
+echo "  empty QMainWindow ${t_empty:-failed} s   later/empty: $(ratio "$t_later" "$t_empty")" \
+  "first/empty: $(ratio "$t_first" "$t_empty") (target <= 1.5)"
+echo "  QMainWindow with one caption (loads the fonts) ${t_caption:-failed} s   later/caption:" \
+  "$(ratio "$t_later" "$t_caption")   first/caption: $(ratio "$t_first" "$t_caption")"
+if command -v strace >/dev/null; then
+  syncs() { rm -f "$home/rt"/*; in_home strace -f -qq -e trace=fdatasync,fsync,sync,syncfs -o "$work/strace" "$benchdir/quillfen_bench_start" quillfen "$bin" >/dev/null 2>&1; grep -c -E '^[0-9]+ +(fdatasync|fsync|sync|syncfs)\(' "$work/strace"; }
+  rm -rf "$home/config"
+  echo "disk syncs before the window is shown: first start $(syncs), later start $(syncs) (target <= 1)"
+fi
+
+truncate -s 100M "$work/big.wav"
+in_home "$benchdir/quillfen_bench_clipboard" "$work/big.wav" 2>/dev/null || echo "clipboard copy: failed"

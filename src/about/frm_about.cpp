@@ -13,9 +13,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 static void initLogoResources()
 {
@@ -25,10 +29,9 @@ static void initLogoResources()
 namespace quillfen {
 namespace {
 
-QFont sansSerif825(bool bold, bool underline)
+QFont labelFont(bool bold, bool underline)
 {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPointSizeF(8.25);
+    QFont f = designedFont();
     f.setBold(bold);
     f.setUnderline(underline);
     return f;
@@ -54,11 +57,47 @@ std::int32_t leadingNumber(const QString& tag)
 
 } // namespace
 
+ClickableLabel::ClickableLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        m_byKeyboard = false;
         emit clicked();
+    }
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        m_byKeyboard = true;
+        emit clicked();
+        event->accept();
+        break;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void ClickableLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A label draws no focus of its own; this one takes it, so it must show it.
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = contentsRect().intersected(
+        QRect(contentsRect().topLeft(), fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(2, 0)));
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
@@ -71,7 +110,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     // Labels draw no box of their own: they show the window's background colour.
     setAutoFillBackground(true);
     // The notices are long for their labels; the design's small font keeps them readable.
-    setFont(sansSerif825(false, false));
+    setFont(labelFont(false, false));
 
     auto label = [this](const char* name, QRect where, const QString& text = {}) {
         auto* l = new QLabel(text, this);
@@ -84,7 +123,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     QLabel* title = label("lblVersionTitle", pixelRect(3240, 300, 975, 195), QStringLiteral("Version:"));
     title->setProperty("index", 1);
     title->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    title->setFont(sansSerif825(true, false));
+    title->setFont(labelFont(true, false));
     m_lblVersionTitle[1] = title;
     m_lblVersion = label("lblVersion", pixelRect(4260, 300, 1755, 255));
     m_lblCopyright = label("lblCopyright", pixelRect(180, 1140, 5835, 195));
@@ -92,7 +131,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     m_lblChangeLanguage = new ClickableLabel(QStringLiteral("Change Language"), this);
     m_lblChangeLanguage->setObjectName(QStringLiteral("lblChangeLanguage"));
     m_lblChangeLanguage->setGeometry(pixelRect(180, 1860, 2895, 195));
-    m_lblChangeLanguage->setFont(sansSerif825(false, true));
+    m_lblChangeLanguage->setFont(labelFont(false, true));
     QPalette link = m_lblChangeLanguage->palette();
     link.setColor(QPalette::WindowText, QColor(0, 0, 255));
     m_lblChangeLanguage->setPalette(link);
@@ -114,10 +153,15 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     first->setProperty("index", 0);
     connect(first, &QAction::triggered, this, [this] { mnuLanguageList_Click(0); });
     m_mnuLanguageList.push_back(first);
+    connect(m_mnuSelectLanguage, &QMenu::aboutToShow, this, [this] { markCurrentLanguage(); });
 
     connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_lblChangeLanguage, &ClickableLabel::clicked, this, [this] { lblChangeLanguage_Click(); });
-    registerOpenForm({objectName(), this, [this] { frmAbout_Auto_Init(); }, [this] { SetFormFonts(this); },
+    registerOpenForm({objectName(), this, [this] { frmAbout_Auto_Init(); },
+                      [this] {
+                          SetFormFonts(this);
+                          FitCaptionFonts(this);
+                      },
                       [this] { RefreshControls(this); }});
 }
 
@@ -133,6 +177,7 @@ void frmAbout::frmAbout_Auto_Init()
     m_lblVeltraneAddress1->setText(myLoadResString(IDS_COMPANY_NAME));
     m_lblVersionTitle.at(1)->setText(myLoadResString(IDS_VERSION_TITLE));
     m_mnuSelectLanguage->setTitle(myLoadResString(IDS_SELECT_LANGUAGE));
+    FitCaptionFonts(this);
 }
 
 void frmAbout::Form_Load()
@@ -171,6 +216,7 @@ void frmAbout::Form_Load()
             }
         },
         report);
+    FitCaptionFonts(this);
     m_loaded = true;
 }
 
@@ -183,7 +229,25 @@ void frmAbout::showModally()
 
 void frmAbout::lblChangeLanguage_Click()
 {
-    m_mnuSelectLanguage->popup(QCursor::pos());
+    // From the keyboard the mouse may be anywhere: the menu opens below the label instead.
+    m_mnuSelectLanguage->popup(
+        m_lblChangeLanguage->clickedByKeyboard()
+            ? m_lblChangeLanguage->mapToGlobal(m_lblChangeLanguage->rect().bottomLeft())
+            : QCursor::pos());
+}
+
+void frmAbout::markCurrentLanguage()
+{
+    // "No loaded languages" is not a language to mark.
+    const bool languages = LoadedLanguages().size() > 1;
+    const QString current = QString::number(CurrentLCID());
+    bool marked = false;
+    for (QAction* item : m_mnuLanguageList) {
+        const bool isCurrent = languages && !marked && item->data().toString() == current;
+        item->setCheckable(languages);
+        item->setChecked(isCurrent);
+        marked = marked || isCurrent;
+    }
 }
 
 void frmAbout::mnuLanguageList_Click(int index)

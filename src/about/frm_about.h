@@ -12,17 +12,24 @@ class QPushButton;
 
 namespace quillfen {
 
-// A label the user can click, as "Change Language" is.
+// A label the user can click, as "Change Language" is; Tab reaches it, and Enter or Space clicks it.
 class ClickableLabel final : public QLabel
 {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit ClickableLabel(const QString& text, QWidget* parent = nullptr);
+    // Whether the last click came from the keyboard (a menu then opens at the label, not the mouse).
+    bool clickedByKeyboard() const { return m_byKeyboard; }
 signals:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_byKeyboard = false;
 };
 
 // The About box: product, version, notices, logos, and the language menu. One instance for the
@@ -54,6 +61,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void markCurrentLanguage();
+
     QLabel* m_picOrrinLogo;
     std::map<int, QLabel*> m_lblVersionTitle;
     QLabel* m_lblVersion;

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/twips.h"
 #include "platform/widgets/outer_size.h"
+#include "platform/widgets/program_icon.h"
 
 #include <QEvent>
 #include <QTextBrowser>
@@ -28,10 +29,13 @@ frmHelp::frmHelp(const QString& programDir)
     setObjectName(QStringLiteral("frmHelp"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quillfen"));
+    // A window of its own, without an owner: it does not take the main window's icon.
+    setWindowIcon(programIcon());
     m_browserHelp = new QTextBrowser(this);
     m_browserHelp->setObjectName(QStringLiteral("browserHelp"));
     m_browserHelp->setOpenExternalLinks(true);
     resize(pixelsFromTwips(9405), pixelsFromTwips(8040));
+    setMinimumSize(minimumPixels(kMinimumWidth, kMinimumHeight, kDesignFrame));
     registerOpenForm({objectName(), this, [this] { frmHelp_Auto_Init(); }, [this] { SetFormFonts(this); },
                       [this] { RefreshControls(this); }});
 }

@@ -15,12 +15,15 @@
 #include "platform/session.h"
 #include "platform/twips.h"
 #include "platform/widgets/outer_size.h"
+#include "platform/widgets/program_icon.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -30,8 +33,11 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
+#include <QTextCursor>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillfen {
@@ -56,10 +62,7 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quillfen"));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/quillfen_16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/quillfen_32.png"), QSize(32, 32));
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
     buildControls();
     m_terminate = [this] {
         hide();
@@ -75,12 +78,18 @@ frmMain::frmMain(const QString& programDir, QWidget* parent)
         QMetaObject::invokeMethod(
             this, [this] { syncDiagnostics(); }, Qt::QueuedConnection);
     });
-    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); }, [this] { SetFormFonts(this); },
+    registerOpenForm({objectName(), this, [this] { frmMain_Auto_Init(); },
+                      [this] {
+                          SetFormFonts(this);
+                          FitCaptionFonts(this);
+                      },
                       [this] { RefreshControls(this); }});
 }
 
 frmMain::~frmMain()
 {
+    if (m_answersLaterCopies)
+        setActivationHandler({});
     // Another main window may have taken the diagnostics over (tests make several).
     if (s_diagnosticsOwner == this) {
         mainDiagnostics().setChangedCallback({});
@@ -92,6 +101,8 @@ void frmMain::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    // The controls at their designed size, not the desktop's; the menus keep the desktop's.
+    client->setFont(designedFont());
     setCentralWidget(client);
 
     m_frameDiagnosticOutput = new QGroupBox(QStringLiteral("Diagnostic Output"), client);
@@ -142,13 +153,17 @@ void frmMain::buildControls()
     m_mainHelp->setObjectName(QStringLiteral("mainHelp"));
     m_mnuHelp = m_mainHelp->addAction(QStringLiteral("Help"));
     m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    m_mnuHelp->setShortcut(QKeySequence::HelpContents);
     m_seperator = m_mainHelp->addSeparator();
     m_seperator->setObjectName(QStringLiteral("seperator"));
-    m_seperator->setText(QStringLiteral("-"));
     m_mnuAbout = m_mainHelp->addAction(QStringLiteral("About"));
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     m_mnuCheckForUpdatedVersion = m_mainHelp->addAction(QStringLiteral("Check for updated version"));
     m_mnuCheckForUpdatedVersion->setObjectName(QStringLiteral("mnuCheckForUpdatedVersion"));
+    // F10 opens the menu bar, as on Linux desktops; the arrow keys and Enter go on from there.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(m_mnuFile->menuAction()); });
 
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
@@ -157,8 +172,9 @@ void frmMain::buildControls()
     // Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
     // otherwise take the file's name as text.
     setAcceptDrops(true);
-    for (QObject* box : {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
-                         static_cast<QObject*>(m_txtDiag->viewport())})
+    for (QObject* box :
+         {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
+          static_cast<QObject*>(m_txtDiag->viewport())})
         box->installEventFilter(this);
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
@@ -169,6 +185,7 @@ void frmMain::buildControls()
 
     applyLayout(m_layout);
     resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
+    setMinimumSize(minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
 }
 
 void frmMain::frmMain_Auto_Init()
@@ -188,6 +205,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
     m_mnuAbout->setText(myLoadResString(IDS_ABOUT));
     m_mnuCheckForUpdatedVersion->setText(myLoadResString(IDS_CHECK_FOR_UPDATE));
+    FitCaptionFonts(this);
 }
 
 void frmMain::reportLoadError(const AppError& error, const char* procedure)
@@ -207,6 +225,8 @@ bool frmMain::Form_Load()
     // A test that fails counts as held: the copy ends.
     if (!reportAndContinue([&] { another = previousInstanceRunning(executableName()); }, report) || another)
         return false;
+    setActivationHandler([this] { bringToFront(); });
+    m_answersLaterCopies = true;
     reportAndContinue([] { SetPriority(Priority::BelowNormal); }, report);
     bool remote = true;
     reportAndContinue([&] { remote = GetSystemMetrics(SystemMetric::RemoteSession) != 0; }, report);
@@ -234,6 +254,20 @@ void frmMain::ExitApplication()
         m_terminate();
 }
 
+void frmMain::bringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    // An open About box stays above the window it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     ExitApplication();
@@ -251,6 +285,9 @@ void frmMain::syncDiagnostics()
     QString shown = mainDiagnostics().text();
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_txtDiag->setPlainText(shown);
+    // A run ends with its outcome: show the last lines, not the start of a long text.
+    m_txtDiag->moveCursor(QTextCursor::End);
+    m_txtDiag->ensureCursorVisible();
 }
 
 void frmMain::cmdConstructWavFromString_Click()
@@ -258,7 +295,10 @@ void frmMain::cmdConstructWavFromString_Click()
     // The text box holds its line breaks as CR LF, as the run expects of a text box.
     QString text = m_txtInputText->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    const QString output = m_txtOutputFileName->text();
+    // The run works in the program directory; a bare name must not land there, beside (or over)
+    // the prompts, but beside the default output.
+    const QString output = absoluteOutputPath(
+        m_txtOutputFileName->text(), QFileInfo(defaultOutputFileName()).absolutePath(), QDir::homePath());
     RunOutcome outcome = RunOutcome::EmptyText;
     {
         // Busy only while there is something to wait for, and never over a message box.
@@ -279,15 +319,97 @@ void frmMain::cmdConstructWavFromString_Click()
 
 void frmMain::myCopyWavToClipboard(const QString& fileName)
 {
-    // Read only: a missing file is an error, never created; the clipboard keeps what it had.
+    // Read only: a missing file is an error, never created; the clipboard keeps what it had. Our
+    // own earlier copy, as large as this one may be, goes once this file is open, so that only
+    // one copy is held at a time.
     QByteArray bytes;
-    if (!reportAndContinue([&] { bytes = readWholeFile(fileName); },
+    const auto dropEarlierCopy = [this] {
+        if (m_clipboardCopy)
+            QApplication::clipboard()->clear();
+    };
+    if (!reportAndContinue([&] { bytes = readWholeFile(fileName, dropEarlierCopy); },
                            [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;
     data->setData(QStringLiteral("audio/wav"), bytes);
     data->setData(QStringLiteral("audio/x-wav"), bytes);
+    // The file itself, for file managers and mail programs.
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+    m_clipboardCopy = data;
     QApplication::clipboard()->setMimeData(data);
+}
+
+namespace {
+
+// The local files a drag carries; empty when it carries anything else as well.
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+bool allTextFiles(const QStringList& files)
+{
+    return !files.isEmpty() && std::all_of(files.begin(), files.end(), isTextFile);
+}
+
+// The largest file whose text a drop puts in the text box; a run takes 32,767 characters at most.
+constexpr qint64 kMaxDroppedBytes = 1 << 20;
+
+} // namespace
+
+bool frmMain::txtInputText_OLEDragOver(QDragMoveEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return false; // text dragged from elsewhere: the text box's own business
+    if (allTextFiles(files)) {
+        event->acceptProposedAction();
+        return true;
+    }
+    // Other files are not text to insert, nor their names: the window may have a use for them.
+    event->ignore();
+    return true;
+}
+
+bool frmMain::txtInputText_OLEDragDrop(QDropEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return false;
+    if (!allTextFiles(files)) {
+        event->ignore();
+        return true;
+    }
+    event->acceptProposedAction();
+    QString text;
+    for (const QString& file : files) {
+        const bool read = reportAndContinue(
+            [&] {
+                if (QFileInfo(file).size() > kMaxDroppedBytes)
+                    throw AppError::make(
+                        AppError::Overflow,
+                        QStringLiteral("%1 is larger than %2 bytes").arg(file).arg(kMaxDroppedBytes));
+                text += textFromFile(readWholeFile(file));
+            },
+            [this](const AppError& e) { reportLoadError(e, "txtInputText_OLEDragDrop"); });
+        if (!read)
+            return true; // nothing is inserted from a drop that could not be read whole
+    }
+    QTextCursor at = m_txtInputText->cursorForPosition(event->position().toPoint());
+    at.insertText(text);
+    m_txtInputText->setTextCursor(at);
+    m_txtInputText->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void frmMain::cmdBrowse_Click()
@@ -371,16 +493,22 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (droppedRecordings(drag->mimeData()).isEmpty())
+        if (droppedRecordings(drag->mimeData()).isEmpty()) {
+            if (watched == m_txtInputText->viewport())
+                return txtInputText_OLEDragOver(drag);
             break;
+        }
         drag->acceptProposedAction();
         return true;
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const QStringList files = droppedRecordings(drop->mimeData());
-        if (files.isEmpty())
+        if (files.isEmpty()) {
+            if (watched == m_txtInputText->viewport())
+                return txtInputText_OLEDragDrop(drop);
             break;
+        }
         drop->acceptProposedAction();
         decodeRecordings(files);
         return true;
@@ -396,14 +524,21 @@ int frmMain::menuHeight() const
     return menuBar()->isVisible() ? menuBar()->height() : menuBar()->sizeHint().height();
 }
 
+QPoint frmMain::framePosition() const
+{
+    // Until the window is first shown its position is the frame's, as set; Qt may know the frame's
+    // size by then and would report a position a frame's width off.
+    return m_shown ? frameGeometry().topLeft() : geometry().topLeft();
+}
+
 float frmMain::Left() const
 {
-    return twipsFromPixels(frameGeometry().x());
+    return twipsFromPixels(framePosition().x());
 }
 
 float frmMain::Top() const
 {
-    return twipsFromPixels(frameGeometry().y());
+    return twipsFromPixels(framePosition().y());
 }
 
 float frmMain::Width() const
@@ -418,12 +553,12 @@ float frmMain::Height() const
 
 void frmMain::setLeft(float t)
 {
-    move(pixelsFromTwips(t), frameGeometry().y());
+    move(pixelsFromTwips(t), framePosition().y());
 }
 
 void frmMain::setTop(float t)
 {
-    move(frameGeometry().x(), pixelsFromTwips(t));
+    move(framePosition().x(), pixelsFromTwips(t));
 }
 
 void frmMain::setWidth(float t)
@@ -442,6 +577,9 @@ void frmMain::Form_Resize()
         [this] {
             if (isMinimized())
                 return;
+            // The menu bar's height may change with the language's font.
+            setMinimumSize(
+                minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
             const QScreen* primary = QGuiApplication::primaryScreen();
             const QSize screenSize = primary ? primary->size() : QSize(1920, 1080);
             // A size set here is itself a resize; lay out for the size the window really took,
@@ -481,6 +619,28 @@ void frmMain::applyLayout(const MainLayout& l)
     place(m_txtDiag, l.txtDiag);
     place(m_cmdConstructWavFromString, l.cmdConstructWavFromString);
     place(m_cmdExit, l.cmdExit);
+    // The frames narrow with the window.
+    FitCaptionFonts(this);
+}
+
+void frmMain::setVisible(bool visible)
+{
+    // Left and Top are the outer frame's, title bar included. Until the window exists, a position
+    // set on it counts the frame; one set while the window is being shown counts only its inside,
+    // and a window brought back on screen then had its title bar above the screen. So the first
+    // showing applies the rules before the window exists.
+    if (visible && !testAttribute(Qt::WA_WState_Created))
+        Form_Resize();
+    QMainWindow::setVisible(visible);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    m_shown = true;
+    QMainWindow::showEvent(event);
+    // Styles draw the focus only after a keyboard move, and showing a window forgets any. The
+    // control that holds the focus at start must show it, or the keyboard user is lost.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

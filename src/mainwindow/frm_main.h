@@ -5,13 +5,17 @@
 #include "settings/settings_store.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
 class QAction;
+class QDragMoveEvent;
+class QDropEvent;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -43,6 +47,8 @@ public:
     void decodeRecordings(const QStringList& files);
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
+    // A later copy was started and has ended: this window comes forward, raised and restored.
+    void bringToFront();
 
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
@@ -60,6 +66,8 @@ public:
     // The controls' geometry as laid out last, in twips.
     const MainLayout& currentLayout() const { return m_layout; }
 
+    void setVisible(bool visible) override;
+
 signals:
     // Help, About / Help, Help / Help, Check for updated version: the windows behind them live
     // above this one.
@@ -68,19 +76,24 @@ signals:
     void updateCheckRequested();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    // A drop of text files on the text box inserts their text where they are dropped.
+    bool txtInputText_OLEDragOver(QDragMoveEvent* event);
+    bool txtInputText_OLEDragDrop(QDropEvent* event);
     void applyLayout(const MainLayout& layout);
     void reportLoadError(const struct AppError& error, const char* procedure);
     void syncDiagnostics();
     int menuHeight() const;
+    QPoint framePosition() const;
 
     QGroupBox* m_frameFileName = nullptr;
     QLineEdit* m_txtOutputFileName = nullptr;
@@ -101,11 +114,14 @@ private:
     QAction* m_mnuCheckForUpdatedVersion = nullptr;
 
     ConversionRun m_run;
+    QPointer<QMimeData> m_clipboardCopy; // what we last put on the clipboard, while it is there
     MainLayout m_layout;
     std::function<void()> m_terminate;
     bool m_exiting = false;
     bool m_inResize = false;
+    bool m_shown = false;
     bool m_diagSyncPending = false;
+    bool m_answersLaterCopies = false;
     static const frmMain* s_diagnosticsOwner;
 };
 

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 namespace quillfen {
 
@@ -23,6 +26,17 @@ void setCurrentDirectory(const QString& directory)
         throw AppError::make(AppError::PathNotFound, directory);
 }
 
+QString absoluteOutputPath(const QString& name, const QString& baseDir, const QString& homeDir)
+{
+    if (name.isEmpty())
+        return name;
+    if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/")))
+        return QDir::cleanPath(homeDir + name.mid(1));
+    if (QDir::isAbsolutePath(name))
+        return name;
+    return QDir::cleanPath(QDir(baseDir).filePath(name));
+}
+
 QString findProgram(const QString& name, const QString& programDir)
 {
     const QFileInfo local(QDir(programDir).filePath(name));
@@ -31,7 +45,7 @@ QString findProgram(const QString& name, const QString& programDir)
     return QStandardPaths::findExecutable(name);
 }
 
-QByteArray readWholeFile(const QString& path)
+QByteArray readWholeFile(const QString& path, const std::function<void()>& opened)
 {
     QFile file(path);
     if (!file.exists())
@@ -40,10 +54,29 @@ QByteArray readWholeFile(const QString& path)
         throw AppError::make(file.error() == QFileDevice::PermissionsError ? AppError::PermissionDenied
                                                                            : AppError::PathFileAccessError,
                              path, file.errorString());
+    if (opened)
+        opened();
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw AppError::make(AppError::DeviceIoError, path, file.errorString());
     return bytes;
+}
+
+bool isTextFile(const QString& path)
+{
+    return QFileInfo(path).isFile() &&
+           QMimeDatabase().mimeTypeForFile(path).inherits(QStringLiteral("text/plain"));
+}
+
+QString textFromFile(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8));
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        text = QString::fromLatin1(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
 }
 
 } // namespace quillfen

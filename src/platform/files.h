@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace quillfen {
 
 // The directory of the running executable (symbolic links resolved), without a trailing separator.
@@ -18,13 +20,23 @@ void setReadOnly(const QString& path);   // throws AppError
 
 void setCurrentDirectory(const QString& directory); // throws AppError
 
+// The file a typed output name means: a relative name lies in `baseDir` (where the default output
+// lies), "~/" starts in `homeDir`, an absolute path is itself. An empty name stays empty.
+QString absoluteOutputPath(const QString& name, const QString& baseDir, const QString& homeDir);
+
 // `name` in the program directory when it is an executable there, else the first on PATH;
 // empty when there is none.
 QString findProgram(const QString& name, const QString& programDir);
 
 // The whole file, opened for reading only (a missing file is never created). Throws AppError:
 // 53 when it does not exist, 70 when it may not be read, 75 when it cannot be opened otherwise,
-// 57 when reading fails part way.
-QByteArray readWholeFile(const QString& path);
+// 57 when reading fails part way. `opened` runs once the file is open, before it is read.
+QByteArray readWholeFile(const QString& path, const std::function<void()>& opened = {});
+
+// True for a file whose type (by name and content) is text of any kind.
+bool isTextFile(const QString& path);
+// A text file's bytes as text: the encoding its byte-order mark names, else UTF-8, else Latin-1;
+// CR LF and CR become LF.
+QString textFromFile(const QByteArray& bytes);
 
 } // namespace quillfen

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace quillfen {
 
 // Indexes of GetSystemMetrics, with the values the platform gives them.
@@ -17,11 +19,13 @@ void setRemoteSessionForTesting(bool remote);
 // Where a new conversion writes by default: the home directory on this platform.
 QString defaultOutputFileName();
 
-// The previous-instance test: true when another copy of this executable holds the instance lock.
-// The first copy takes the lock for its lifetime; a lock left by a copy that was killed is taken
-// over.
+// The previous-instance test: true when another copy of this executable holds the instance lock,
+// which has then been asked to come forward. The first copy takes the lock for its lifetime; a
+// copy that was killed leaves no lock behind.
 bool previousInstanceRunning(const QString& executableName);
 // Gives the lock back (tests start several "copies" in one process).
 void releaseInstanceLock();
+// What the first copy does each time a later copy asks it to come forward.
+void setActivationHandler(std::function<void()> handler);
 
 } // namespace quillfen

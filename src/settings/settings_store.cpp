@@ -53,14 +53,32 @@ public:
         return value.toString();
     }
 
-    // Writes and syncs at once, so a store that cannot be written fails the step that wrote.
-    void write(const QString& key, const QString& text)
+    // Sets `key` to `text` unless the store holds exactly that already; nothing reaches the disk
+    // before commit().
+    void set(const QString& key, const QString& text)
     {
-        for (const QString& name : namesFor(key))
-            if (name != key)
+        bool variants = false;
+        for (const QString& name : namesFor(key)) {
+            if (name != key) {
                 m_settings.remove(name);
+                variants = true;
+            }
+        }
+        // A file that did not parse is rewritten whole, even where a value happens to match.
+        if (!variants && m_settings.status() == QSettings::NoError && m_settings.contains(key) &&
+            m_settings.value(key).typeId() == QMetaType::QString && m_settings.value(key).toString() == text)
+            return;
         m_settings.setValue(key, text);
+        m_changed = true;
+    }
+
+    // One write, and one sync, for everything set; none when nothing changed.
+    void commit()
+    {
+        if (!m_changed)
+            return;
         m_settings.sync();
+        m_changed = false;
         // A FormatError is not a failed write: the file has just been rewritten in good form.
         if (m_settings.status() == QSettings::AccessError)
             throw writeError(m_settings.fileName());
@@ -76,6 +94,7 @@ private:
     }
 
     QSettings m_settings;
+    bool m_changed = false;
 };
 
 void report(const AppError& error, const char* procedure)
@@ -152,17 +171,29 @@ void LoadSettings(SettingsWindow& window)
 
 void SaveSettings(const SettingsWindow& window)
 {
-    // A store per step: status() keeps the first error for the object's lifetime.
+    // All five entries go to the disk in one write: start-up and exit each sync it once at most, and
+    // not at all when the store holds these values already. A store that refuses the write fails
+    // every step that had something to write, so such a store still gives five reports.
     const auto onError = [](const AppError& e) { report(e, "SaveSettings"); };
+    Store store;
+    int written = 0;
     for (const GeometryValue& g : kGeometry) {
-        reportAndContinue(
-            [&] {
-                Store().write(QLatin1String(g.saveKey),
+        if (reportAndContinue(
+                [&] {
+                    store.set(QLatin1String(g.saveKey),
                               settingsNumberText((window.*g.get)(), QLocale::system()));
-            },
-            onError);
+                },
+                onError))
+            ++written;
     }
-    reportAndContinue([] { Store().write(QStringLiteral("EXEPath"), programDirectory()); }, onError);
+    if (reportAndContinue([&] { store.set(QStringLiteral("EXEPath"), programDirectory()); }, onError))
+        ++written;
+    try {
+        store.commit();
+    } catch (const AppError& e) {
+        for (int i = 0; i < written; ++i)
+            onError(e);
+    }
 }
 
 } // namespace quillfen

@@ -2,23 +2,30 @@
 #include "about/frm_about.h"
 #include "app/main_menus.h"
 #include "help/frm_help.h"
+#include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/widgets/fonts.h"
 #include "mainwindow/frm_main.h"
+#include "platform/twips.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWindow>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -149,7 +156,7 @@ TEST_F(AboutHelpTest, okHidesWithoutListingAgainAndClosingUnloads)
     EXPECT_EQ(commands.about()->mnuSelectLanguage()->actions().size(), 3);
 }
 
-TEST_F(AboutHelpTest, helpFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfterClosing)
+TEST_F(AboutHelpTest, helpHasTheIconFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfterClosing)
 {
     install({"Quillfen_ENU.htm", "Quillfen.htm"});
     window = std::make_unique<frmMain>(kBuilt);
@@ -159,9 +166,14 @@ TEST_F(AboutHelpTest, helpFollowsTheLanguageKeepsItsMinimumAndIsReloadedOnlyAfte
     ASSERT_NE(shown, nullptr);
     ASSERT_TRUE(waitFor([&] { return shown->isVisible(); }));
     EXPECT_EQ(shown->navigatedTo(), dir.filePath("Quillfen_ENU.htm")); // nothing chosen yet: a plain path
+    EXPECT_EQ(shown->windowIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}})); // the program's
     shown->setWidth(1000);
     shown->setHeight(1000);
     EXPECT_TRUE(waitFor([&] { return shown->Width() >= 2500 && shown->Height() >= 2400; }));
+    // The window system knows the minimum.
+    const QSize least = shown->windowHandle()->minimumSize();
+    EXPECT_EQ(twipsFromPixels(least.width()) + shown->Width() - twipsFromPixels(shown->width()), 2505);
+    EXPECT_EQ(twipsFromPixels(least.height()) + shown->Height() - twipsFromPixels(shown->height()), 2400);
     EXPECT_EQ(shown->browserHelp()->width(), qRound((shown->Width() - 200) / 15));
 
     // Help again while open: the same window, not reloaded even after a language change.
@@ -192,5 +204,90 @@ TEST_F(AboutHelpTest, brokenLibraryAndQuickRepeatedChoicesAreHarmless)
     EXPECT_EQ(about->mnuLanguageListCount(), 2);
     for (int i = 0; i < 6; ++i)
         about->mnuLanguageList(i % 2)->trigger();
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(AboutHelpTest, tabReachesChangeLanguageWhoseMenuOpensFromTheKeyboardWithTheLanguageMarked)
+{
+    install({"Quillfen_DEU.dll", "Quillfen_JPN.dll"});
+    loadAbout();
+    about->show();
+    about->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(about.get()));
+    auto* label = in<QLabel>(about.get(), "lblChangeLanguage");
+    for (int i = 0; i < 5 && QApplication::focusWidget() != label; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), label);
+
+    const auto marked = [&] {
+        QStringList out;
+        for (const QAction* a : about->mnuSelectLanguage()->actions())
+            if (a->isChecked())
+                out << a->data().toString();
+        return out;
+    };
+    // The system language, then a language chosen in the menu.
+    const std::pair<Qt::Key, QString> openings[] = {{Qt::Key_Space, "1031"}, {Qt::Key_Return, "1041"}};
+    for (const auto& [key, lcid] : openings) {
+        QTest::keyClick(label, key);
+        ASSERT_TRUE(waitFor([&] { return about->mnuSelectLanguage()->isVisible(); })) << key;
+        EXPECT_EQ(marked(), QStringList{lcid});
+        // Opened at the label, not wherever the mouse is.
+        EXPECT_TRUE(
+            about->mnuSelectLanguage()->geometry().contains(label->mapToGlobal(label->rect().bottomLeft())));
+        about->mnuSelectLanguage()->hide();
+        SwitchLanguage(1041);
+    }
+    EXPECT_TRUE(about->isVisible()); // Enter went to the label, not to the OK button
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(AboutHelpTest, everyCaptionFitsItsControlInEveryShippedLanguageAtTheDesignedAndTheMinimumWidth)
+{
+    const QStringList libraries = QDir(kBuilt).entryList({"Quillfen_*.dll"}, QDir::Files);
+    ASSERT_EQ(libraries.size(), 6);
+    install(libraries);
+    window = std::make_unique<frmMain>(kBuilt);
+    window->frmMain_Auto_Init();
+    window->show();
+    loadAbout(window.get());
+    about->show();
+    // Every control with a caption, with its font's size: all of them at the designed size in the
+    // program's own texts, none below 7 points in any language.
+    const auto captions = [&](const QString& where) {
+        QStringList sizes;
+        for (QWidget* form : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(about.get())}) {
+            for (const QWidget* c : form->findChildren<QWidget*>()) {
+                const QString caption = shownCaption(c);
+                if (caption.isEmpty() || c->objectName().isEmpty() || c->window() != form)
+                    continue;
+                const QFont font = c->font();
+                EXPECT_LE(QFontMetricsF(font).horizontalAdvance(caption), captionRoom(c))
+                    << where.toStdString() << ": " << c->objectName().toStdString() << " \""
+                    << caption.toStdString() << "\" at " << font.pointSizeF() << " points";
+                EXPECT_GE(font.pointSizeF(), 7.0) << c->objectName().toStdString();
+                sizes << QString::number(font.pointSizeF());
+            }
+        }
+        return sizes;
+    };
+    const QStringList own = captions("own texts");
+    EXPECT_EQ(own.size(), 15);
+    EXPECT_EQ(own, QStringList(own.size(), "8.25"));
+    EXPECT_EQ(in<QPushButton>(window.get(), "cmdExit")->font().family(), QApplication::font().family());
+
+    for (const QString& library : libraries) {
+        const QString code = library.mid(9, 3);
+        if (code == "JPN") { // its captions need a CJK font on the machine
+            ASSERT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
+        }
+        SwitchLanguage(GetLCIDFromCode(code));
+        window->setWidth(9930);
+        QApplication::processEvents();
+        captions(code + " at the designed width");
+        window->setWidth(3900);
+        QApplication::processEvents();
+        captions(code + " at the minimum width");
+    }
     EXPECT_TRUE(boxes.texts.isEmpty());
 }

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTextBrowser>
+
+#include <memory>
 
 using namespace quillfen;
 
@@ -47,4 +52,18 @@ TEST(Fonts, eachLanguageGivesControlsItsCharsetAndFace)
         EXPECT_EQ(font.font.family(), face) << lcid;
     }
     resetLanguageState();
+}
+
+TEST(Fonts, aCaptionIsMeasuredAsItIsShownWithoutItsMnemonicMarks)
+{
+    const std::pair<QString, QString> buttons[] = {
+        {"E&xit", "Exit"},
+        {"Save && Quit", "Save & Quit"},
+        {QString::fromUtf8("WAV ファイルの作成(&C)"), QString::fromUtf8("WAV ファイルの作成(C)")},
+        {"Trailing&", "Trailing"}};
+    for (const auto& [text, shown] : buttons)
+        EXPECT_EQ(shownCaption(std::make_unique<QPushButton>(text).get()), shown) << text.toStdString();
+    EXPECT_EQ(shownCaption(std::make_unique<QLabel>("Rock & Roll").get()), "Rock & Roll"); // no buddy
+    EXPECT_EQ(shownCaption(std::make_unique<QGroupBox>("&Output").get()), "Output");
+    EXPECT_EQ(shownCaption(std::make_unique<QLineEdit>("typed & kept").get()), QString()); // not a caption
 }

@@ -8,26 +8,34 @@
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
+#include "platform/twips.h"
 #include "platform/widgets/qt_dialogs.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -87,7 +95,7 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
+TEST_F(MainWindowTest, captionsDefaultNameAndTabOrderWithTheFocusShownAtStart)
 {
     window->frmMain_Auto_Init();
     EXPECT_EQ(child<QPushButton>("cmdConstructWavFromString")->text(), QStringLiteral("&Create WAV File"));
@@ -95,9 +103,19 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
     child<QLineEdit>("txtOutputFileName")->setText("/elsewhere.wav");
     window->frmMain_Auto_Init(); // relocalizing puts the default name back
     EXPECT_EQ(child<QLineEdit>("txtOutputFileName")->text(), defaultOutputFileName());
+    // A line, without a stray "-" drawn on it.
+    EXPECT_TRUE(child<QAction>("seperator")->isSeparator());
+    EXPECT_EQ(child<QAction>("seperator")->text(), QString());
 
     window->show();
-    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == child<QPushButton>("cmdBrowse"); }));
+    auto* browse = child<QPushButton>("cmdBrowse");
+    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == browse; }));
+    // It shows that it has the focus: it looks different once the focus has gone.
+    const QImage focused = browse->grab().toImage();
+    child<QPlainTextEdit>("txtInputText")->setFocus();
+    EXPECT_TRUE(waitFor([&] { return !browse->hasFocus(); }));
+    EXPECT_NE(browse->grab().toImage(), focused);
+    browse->setFocus();
     QStringList order;
     for (QWidget* w = QApplication::focusWidget(); order.size() < 5;) {
         w = w->nextInFocusChain();
@@ -108,7 +126,7 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrder)
                                   "txtDiag"}));
 }
 
-TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndOffScreenIsPutBack)
+TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndTheMinimumSize)
 {
     ASSERT_TRUE(window->Form_Load());
     EXPECT_EQ(QSettings(settingsFile(), QSettings::IniFormat).value("Settings/FormWidth").toString(), "9930");
@@ -122,14 +140,40 @@ TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemAndOffScr
     EXPECT_EQ(QRectF(window->Left(), window->Top(), window->Width(), window->Height()),
               QRectF(1500, 3000, 12000, 6010));
 
-    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormLeft", "-500");
-    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormTop", "-48000");
     QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormWidth", "100");
     newWindow();
     ASSERT_TRUE(window->Form_Load());
     window->show();
-    EXPECT_TRUE(waitFor([&] { return window->Top() >= 0 && window->Left() >= 0; }));
     EXPECT_TRUE(waitFor([&] { return window->Width() == 3900.0f; })) << window->Width();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, theOuterFrameComesBackWhereItWasOrOnTheScreenAndIsSavedSo)
+{
+    // Stored Left, Top -> where the frame is shown and saved again: on the screen it round-trips,
+    // an edge off the screen comes back to 1 twip (0 pixels) and the other edge stays.
+    const std::array<const char*, 4> cases[] = {{"1500", "3000", "1500", "3000"},
+                                                {"-500", "-48000", "0", "0"},
+                                                {"1000000", "3000", "0", "3000"},
+                                                {"1500", "1000000", "1500", "0"}};
+    for (const auto& [left, top, shownLeft, shownTop] : cases) {
+        QSettings stored(settingsFile(), QSettings::IniFormat);
+        stored.setValue("Settings/FormLeft", left);
+        stored.setValue("Settings/FormTop", top);
+        stored.sync();
+        newWindow();
+        ASSERT_TRUE(window->Form_Load());
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }));
+        EXPECT_EQ(QPointF(window->Left(), window->Top()),
+                  QPointF(QString(shownLeft).toFloat(), QString(shownTop).toFloat()))
+            << left << ", " << top;
+        window->ExitApplication();
+        stored.sync();
+        EXPECT_EQ(stored.value("Settings/FormLeft").toString() + "," +
+                      stored.value("Settings/FormTop").toString(),
+                  QString(shownLeft) + "," + shownTop);
+    }
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }
 
@@ -142,6 +186,14 @@ TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
     EXPECT_TRUE(waitFor([&] { return window->Width() >= 3900 && window->Height() >= 4575; }))
         << window->Width() << " x " << window->Height();
     EXPECT_TRUE(window->Width() < 3900 + 15 && window->Height() < 4575 + 15);
+    // The window system is told that minimum, so a drag stops there.
+    const QSize least = window->windowHandle()->minimumSize();
+    const float leastWidth =
+        twipsFromPixels(least.width()) + window->Width() - twipsFromPixels(window->width());
+    const float leastHeight =
+        twipsFromPixels(least.height()) + window->Height() - twipsFromPixels(window->height());
+    EXPECT_TRUE(leastWidth >= 3900 && leastWidth < 3900 + 15) << leastWidth;
+    EXPECT_TRUE(leastHeight >= 4575 && leastHeight < 4575 + 15) << leastHeight;
 
     window->setWidth(15000);
     window->setHeight(9000);
@@ -174,7 +226,7 @@ TEST_F(MainWindowTest, browseTakesTheChosenNameCancelKeepsTheOldOneAndTheRealDia
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
-TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesOnTheClipboard)
+TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesAndItsFileOnTheClipboard)
 {
     const QString wav = out.filePath("hi five.wav");
     convert("hi\n5", wav);
@@ -183,8 +235,15 @@ TEST_F(MainWindowTest, createWavFileWritesADecodableWavAndPutsItsBytesOnTheClipb
               "Original String=HI\n5\nNew Text=HI 5\nConverstion from text to TTY WAV file complete\n\n");
     QFile file(wav);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly) && QApplication::clipboard()->mimeData());
-    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), file.readAll());
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(wav)});
+    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("text/uri-list"));
     EXPECT_TRUE(boxes.texts.isEmpty());
+
+    // A file that cannot be read does not take the place of our earlier copy.
+    window->myCopyWavToClipboard(out.filePath("gone.wav"));
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
 }
 
 TEST_F(MainWindowTest, conversionsThatCannotRunLeaveClipboardAndDiskAlone)
@@ -266,6 +325,140 @@ TEST(SecondCopy, endsSilentlyAndTouchesNothing)
     first.waitForFinished();
 }
 
+TEST_F(MainWindowTest, aSecondStartEndsAtOnceAndBringsThisWindowForward)
+{
+    ASSERT_TRUE(window->Form_Load());
+    window->show();
+    window->showMinimized();
+    ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
+    QProcess second;
+    second.start(QDir(kProgramDir).filePath("Quillfen"));
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+    EXPECT_TRUE(
+        waitFor([&] { return !window->isMinimized() && QApplication::activeWindow() == window.get(); }));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    releaseInstanceLock();
+}
+
+TEST_F(MainWindowTest, aBareOutputNameIsWrittenInTheHomeFolderNotOverAPrompt)
+{
+    const QString prompt = QDir(kProgramDir).filePath("LTRS.wav");
+    QFile promptFile(prompt);
+    ASSERT_TRUE(promptFile.open(QIODevice::ReadOnly));
+    const QByteArray before = promptFile.readAll();
+    const QString inHome = QDir::home().filePath("LTRS.wav");
+    QFile::remove(inHome);
+    convert("HI", "LTRS.wav");
+    EXPECT_TRUE(diag().contains("Converstion from text to TTY WAV file complete")) << diag().toStdString();
+    EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(inHome).toStdString()).text), "HI");
+    promptFile.seek(0);
+    EXPECT_EQ(promptFile.readAll(), before);
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(inHome)});
+    QFile::remove(inHome);
+}
+
+TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
+{
+    window->show();
+    auto* box = child<QPlainTextEdit>("txtDiag");
+    const auto lineShown = [box](const QString& line) {
+        const QTextCursor at = box->document()->find(line);
+        return !at.isNull() && box->viewport()->rect().contains(box->cursorRect(at));
+    };
+    // Ending in an error, in a success, in an error again: the outcome is in sight each time.
+    const std::pair<QString, QString> runs[] = {{QString(32768, QLatin1Char('E')), "(error):6"},
+                                                {QString(3000, QLatin1Char('E')), "Converstion from text"},
+                                                {QString(32768, QLatin1Char('E')), "(error):6"}};
+    for (const auto& [text, outcome] : runs) {
+        convert(text, out.filePath("long.wav"));
+        QApplication::processEvents();
+        EXPECT_TRUE(lineShown(outcome)) << outcome.toStdString();
+        EXPECT_FALSE(lineShown("Original String=")) << outcome.toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, f10OpensTheMenuBarTheArrowKeysAndEnterReachTheCommandsAndF1OpensHelp)
+{
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QSignalSpy about(window.get(), &frmMain::aboutRequested);
+    QSignalSpy update(window.get(), &frmMain::updateCheckRequested);
+    const auto key = [](Qt::Key k) {
+        QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                        : QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, k);
+    };
+    key(Qt::Key_F10);
+    ASSERT_TRUE(waitFor([&] { return child<QMenu>("mnuFile")->isVisible(); }));
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitFor([&] { return child<QMenu>("mainHelp")->isVisible(); }));
+    key(Qt::Key_Down); // past the separator
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return about.size() == 1; }));
+    key(Qt::Key_F10);
+    key(Qt::Key_Left); // round to Help
+    key(Qt::Key_Up);   // from the top entry up to the last
+    key(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return update.size() == 1; }));
+    EXPECT_EQ(child<QMenu>("mnuFile")->title(), QStringLiteral("File")); // captions as designed
+
+    QSignalSpy help(window.get(), &frmMain::helpRequested);
+    key(Qt::Key_F1);
+    EXPECT_TRUE(waitFor([&] { return help.size() == 1; }));
+    EXPECT_EQ(child<QAction>("mnuHelp")->text(), QStringLiteral("Help"));
+}
+
+TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingElse)
+{
+    window->show();
+    auto* box = child<QPlainTextEdit>("txtInputText");
+    const auto file = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(out.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return QUrl::fromLocalFile(f.fileName());
+    };
+    const QUrl greeting = file("greeting.txt", "GA\r\nSK");
+    const QUrl note = file("note", "HI ");
+    const QUrl big = file("big.txt", QByteArray(2 << 20, 'E'));
+    QByteArray binary;
+    for (int b = 0; b < 256; ++b)
+        binary += char(b);
+    const QUrl table = file("table.bin", binary);
+    // Dropped at the start of "AB": what is taken, and what the box then holds.
+    const struct
+    {
+        QList<QUrl> urls;
+        bool taken;
+        QString text;
+    } drops[] = {
+        {{greeting}, true, "GA\nSKAB"},
+        {{note, greeting}, true, "HI GA\nSKAB"},
+        {{table}, false, "AB"},
+        {{greeting, table}, false, "AB"},
+        {{big}, true, "AB"}, // too large: reported, nothing inserted
+    };
+    for (const auto& d : drops) {
+        box->setPlainText("AB");
+        QMimeData data;
+        data.setUrls(d.urls);
+        const QPointF start(2, 2);
+        QDragEnterEvent enter(start.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box->viewport(), &enter);
+        EXPECT_EQ(enter.isAccepted(), d.taken) << d.text.toStdString();
+        if (enter.isAccepted()) {
+            QDropEvent drop(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box->viewport(), &drop);
+        }
+        EXPECT_EQ(box->toPlainText(), d.text);
+    }
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].startsWith("(error):6 (")) << boxes.texts[0].toStdString();
+    EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure txtInputText_OLEDragDrop of Form frmMain"));
+}
+
 TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
 {
     struct AnsweringOpenDialog final : OpenDialog
@@ -294,7 +487,8 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
 
     dialog.answer = {wav};
     menuItem->trigger();
-    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n")) << diag().toStdString();
+    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n"))
+        << diag().toStdString();
 
     // Dropped on the text box, a recording is decoded and the text is left alone; other files are
     // not the window's business.

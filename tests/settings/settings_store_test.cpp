@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <array>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -100,6 +102,42 @@ TEST_F(SettingsStore, keysAreReadInAnyCaseAndABadValueIsOneTypeMismatchThatKeeps
         EXPECT_EQ(boxes.texts,
                   QStringList("(error):13 (Type mismatch) in procedure LoadSettings of Module Module1"));
     }
+}
+
+TEST_F(SettingsStore, aSaveWritesTheFileOnceAndNotAtAllWhenItHoldsTheseValues)
+{
+    SaveSettings(FakeWindow(1, 2, 3, 4));
+    // Every write of the store puts a new file in place under its name.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(dir.filePath("Veltrane")).constData(), IN_MOVED_TO),
+              0);
+    const auto writes = [&] {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(p);
+                if (e->len && QByteArray(e->name) == "Quillfen.ini")
+                    ++count;
+                p += sizeof(inotify_event) + e->len;
+            }
+        }
+        return count;
+    };
+    const struct
+    {
+        Geometry geometry;
+        int writes;
+    } saves[] = {{{1, 2, 3, 4}, 0}, {{5, 6, 7, 8}, 1}, {{5, 6, 7, 9}, 1}, {{5, 6, 7, 9}, 0}};
+    for (const auto& [g, expected] : saves) {
+        SaveSettings(FakeWindow(g[0], g[1], g[2], g[3]));
+        EXPECT_EQ(writes(), expected) << g[3];
+        EXPECT_EQ(loaded(), g);
+    }
+    close(watch);
+    EXPECT_EQ(QSettings(iniPath(), QSettings::IniFormat).allKeys().size(), 5);
+    EXPECT_EQ(boxes.texts, QStringList());
 }
 
 TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)

@@ -2,12 +2,22 @@
 
 #include "localization/mod_localize.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetricsF>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTextBrowser>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace quillfen {
 namespace {
@@ -63,6 +73,85 @@ void SetFormFonts(QWidget* form)
         SetFontForLanguage(f);
         control->setFont(f.font);
         control->setProperty(kCharsetProperty, f.charset);
+    }
+}
+
+QFont designedFont()
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(kDesignedPointSize);
+    return font;
+}
+
+QString shownCaption(const QWidget* control)
+{
+    QString text;
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        text = button->text();
+    else if (const auto* frame = qobject_cast<const QGroupBox*>(control))
+        text = frame->title();
+    else if (const auto* label = qobject_cast<const QLabel*>(control))
+        return label->text(); // a label without a buddy shows "&" as it is
+    // "&&" shows as "&"; any other "&" marks the next letter as the mnemonic and is not shown.
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && ++i == text.size())
+            break;
+        shown += text[i];
+    }
+    return shown;
+}
+
+qreal captionRoom(const QWidget* control)
+{
+    const QStyle* style = control->style();
+    if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        if (button->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+        return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    }
+    if (const auto* frame = qobject_cast<const QGroupBox*>(control)) {
+        // The title starts where the style puts it and must end inside the frame's inner edge.
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.textAlignment = frame->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        option.lineWidth = 1;
+        const QRect label =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+        const QRect box =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, frame);
+        const QRect inside =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, frame);
+        return inside.right() - label.left() + 1 - (inside.left() - box.left());
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        return label->contentsRect().width() - 2 * label->margin() - std::max(label->indent(), 0);
+    return control->width();
+}
+
+void FitCaptionFonts(QWidget* form)
+{
+    if (!form)
+        return;
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        const QString caption = shownCaption(control);
+        // A window the form owns (its About box) fits its own captions.
+        if (caption.isEmpty() || control->objectName().isEmpty() || control->window() != form)
+            continue;
+        QFont font = control->font();
+        for (qreal size = kDesignedPointSize;; size = std::max(size - 0.5, kSmallestPointSize)) {
+            font.setPointSizeF(size);
+            if (size == kSmallestPointSize ||
+                QFontMetricsF(font).horizontalAdvance(caption) <= captionRoom(control))
+                break;
+        }
+        if (font != control->font())
+            control->setFont(font);
     }
 }
 

@@ -23,6 +23,22 @@ void SetFontForLanguage(ControlFont& font);
 // form's own font is not touched.
 void SetFormFonts(QWidget* form);
 
+// Controls are drawn at the designed 8.25 points in the application's family; a caption that
+// does not fit its control at that size makes the control's font smaller, in half-point steps,
+// down to 7 points.
+constexpr qreal kDesignedPointSize = 8.25;
+constexpr qreal kSmallestPointSize = 7;
+QFont designedFont();
+
+// The caption a control shows (a button's or a frame's without its mnemonic marks, a label's
+// text); empty for a control without one.
+QString shownCaption(const QWidget* control);
+// The width in pixels that the control's style leaves its caption.
+qreal captionRoom(const QWidget* control);
+// Gives every control of the form that has a caption the largest size, from the designed one
+// down, at which the caption fits. Run again whenever captions, fonts or sizes change.
+void FitCaptionFonts(QWidget* form);
+
 // Repaints every control of the form now (after a language switch).
 void RefreshControls(QWidget* form);
 

@@ -36,4 +36,11 @@ inline void setOuterHeight(QWidget& form, float twips, DesignFrame frame, int me
     form.resize(form.width(), pixelsAtLeast(twips - frame.height) + menuPixels);
 }
 
+// The smallest widget size whose outer size is at least `width` x `height` twips: the minimum the
+// window system is told, so that a drag stops there instead of going below and jumping back.
+inline QSize minimumPixels(float width, float height, DesignFrame frame, int menuPixels = 0)
+{
+    return QSize(pixelsAtLeast(width - frame.width), pixelsAtLeast(height - frame.height) + menuPixels);
+}
+
 } // namespace quillfen
