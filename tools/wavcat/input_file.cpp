@@ -195,6 +195,7 @@ InputFile InputFile::open(const std::string& path)
         throw cannotRead(path, std::strerror(EISDIR));
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
         throw cannotRead(path, "not a regular file or a pipe");
+    in.m_identity = {st.st_dev, st.st_ino};
     // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
     ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
     ReadAt readAt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_identity.h"
+
 #include <sndfile.h>
 
 #include <cstdint>
@@ -25,6 +27,7 @@ public:
     const std::string& path() const { return m_path; }
     const SF_INFO& info() const { return m_info; }
     int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
+    const FileIdentity& identity() const { return m_identity; }
 
     // Every frame, interleaved, in T (short, int, float or double). Memory grows with the data that
     // really arrives, never with what a header claims.
@@ -40,6 +43,7 @@ private:
     std::unique_ptr<Stream> m_stream; // a pipe's bytes, which libsndfile reads from memory
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};
+    FileIdentity m_identity;
     std::uint64_t m_bytes = 0; // the size of the file, or what came through the pipe
 };
 

@@ -117,22 +117,45 @@ std::string followLinks(const std::string& path)
     throw cannotWrite(path, errnoText(ELOOP));
 }
 
+// The target as it will be written: links followed, split into directory and name, and checked.
+struct ResolvedTarget
+{
+    std::string path, dir, name;
+};
+
+ResolvedTarget resolveTarget(const std::string& named)
+{
+    if (named.empty())
+        throw cannotWrite(named, errnoText(ENOENT));
+    ResolvedTarget r;
+    r.path = followLinks(named);
+    const std::size_t slash = r.path.rfind('/');
+    r.dir = slash == std::string::npos ? "." : slash == 0 ? "/" : r.path.substr(0, slash);
+    r.name = slash == std::string::npos ? r.path : r.path.substr(slash + 1);
+    if (r.name.empty())
+        throw cannotWrite(r.path, errnoText(EISDIR));
+    checkDirectoryWritable(named, r.dir);
+    checkTargetWritable(r.path);
+    return r;
+}
+
 } // namespace
 
-ReplacementFile::ReplacementFile(std::string target, Temporary temporary) : m_target(std::move(target))
+std::optional<FileIdentity> ReplacementFile::checkTarget(const std::string& target)
 {
-    if (m_target.empty())
-        throw cannotWrite(m_target, errnoText(ENOENT));
-    const std::string named = m_target;
-    m_target = followLinks(m_target);
-    const std::size_t slash = m_target.rfind('/');
-    m_dir = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
-    m_name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
-    if (m_name.empty())
-        throw cannotWrite(m_target, errnoText(EISDIR));
+    struct stat st = {};
+    if (::stat(resolveTarget(target).path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+}
 
-    checkDirectoryWritable(named, m_dir);
-    checkTargetWritable(m_target);
+ReplacementFile::ReplacementFile(std::string target, Temporary temporary)
+{
+    const std::string named = std::move(target);
+    ResolvedTarget resolved = resolveTarget(named);
+    m_target = std::move(resolved.path);
+    m_dir = std::move(resolved.dir);
+    m_name = std::move(resolved.name);
 
     if (temporary == Temporary::Unnamed) {
         m_fd = ::open(m_dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "file_identity.h"
+
+#include <optional>
 #include <string>
 
 namespace wavcat {
@@ -23,6 +26,10 @@ public:
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // The file now at `target` (through symbolic links), if any, after the constructor's checks;
+    // nothing is created. Throws Error as the constructor does.
+    static std::optional<FileIdentity> checkTarget(const std::string& target);
 
     // A seekable descriptor of the temporary; it stays owned by this object.
     int fd() const { return m_fd; }

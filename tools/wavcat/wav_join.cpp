@@ -124,8 +124,32 @@ private:
     SNDFILE* m_file = nullptr;
 };
 
+// Opens inputs for a join into `output`, refusing any that is the output file under another name
+// (a link, "./a.wav"): the join would replace what it reads.
+class InputOpener
+{
+public:
+    explicit InputOpener(const std::string& output)
+        : m_output(output), m_existing(ReplacementFile::checkTarget(output))
+    {
+    }
+
+    InputFile open(const std::string& path) const
+    {
+        InputFile in = InputFile::open(path);
+        if (m_existing && in.identity() == *m_existing)
+            throw cannotWrite(m_output, "the same file as the input '" + path + "'");
+        return in;
+    }
+
+private:
+    const std::string& m_output;
+    std::optional<FileIdentity> m_existing;
+};
+
 template <typename T>
-void joinAs(const std::vector<std::string>& inputs, const std::string& output, InputFile first)
+void joinAs(const std::vector<std::string>& inputs, const std::string& output, const InputOpener& opener,
+            InputFile first)
 {
     const SF_INFO format = outputFormat(first);
     const SF_INFO firstInfo = first.info();
@@ -145,7 +169,7 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, I
                 decoded.push_back(firstFile->readAll<T>());
                 firstFile.reset();
             } else {
-                InputFile in = InputFile::open(path);
+                InputFile in = opener.open(path);
                 checkSameFormat(inputs.front(), firstInfo, in);
                 decoded.push_back(in.readAll<T>());
             }
@@ -181,18 +205,20 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, I
 
 void joinWavs(const std::vector<std::string>& inputs, const std::string& output)
 {
-    InputFile first = InputFile::open(inputs.at(0));
+    // The output is checked first, so that nothing is read for one that cannot be written.
+    const InputOpener opener(output);
+    InputFile first = opener.open(inputs.at(0));
     // A sample type that carries every value of the first input's format unchanged.
     switch (first.subtype()) {
     case SF_FORMAT_PCM_24:
     case SF_FORMAT_PCM_32:
-        return joinAs<int>(inputs, output, std::move(first));
+        return joinAs<int>(inputs, output, opener, std::move(first));
     case SF_FORMAT_FLOAT:
-        return joinAs<float>(inputs, output, std::move(first));
+        return joinAs<float>(inputs, output, opener, std::move(first));
     case SF_FORMAT_DOUBLE:
-        return joinAs<double>(inputs, output, std::move(first));
+        return joinAs<double>(inputs, output, opener, std::move(first));
     default:
-        return joinAs<short>(inputs, output, std::move(first));
+        return joinAs<short>(inputs, output, opener, std::move(first));
     }
 }
 
