@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -174,6 +175,23 @@ TEST_F(MainWindowTest, theOuterFrameComesBackWhereItWasOrOnTheScreenAndIsSavedSo
                       stored.value("Settings/FormTop").toString(),
                   QString(shownLeft) + "," + shownTop);
     }
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, aStoredSizeBeyondTheDesktopIsCutToItAndSavedSo)
+{
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormWidth", "1e30");
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormHeight", "1e30");
+    ASSERT_TRUE(window->Form_Load());
+    const QSize desktop = window->screen()->virtualSize() * 15;
+    // Whole pixels may make the window up to one pixel larger than asked.
+    EXPECT_TRUE(window->Width() <= desktop.width() + 15 && window->Height() <= desktop.height() + 15)
+        << window->Width() << " x " << window->Height();
+    const QSettings stored(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(QSize(stored.value("Settings/FormWidth").toInt(), stored.value("Settings/FormHeight").toInt()),
+              desktop);
+    window->show(); // a window of 1e30 twips asked for a backing store of terabytes here
+    EXPECT_TRUE(waitFor([&] { return window->isVisible(); }));
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }
 

@@ -140,6 +140,17 @@ TEST_F(SettingsStore, aSaveWritesTheFileOnceAndNotAtAllWhenItHoldsTheseValues)
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
+TEST_F(SettingsStore, sizesBeyondTheLargestWindowAreCutOnLoadAndOnSave)
+{
+    writeIni("[Settings]\nFormLeft=1e30\nFormTop=20\nFormWidth=1e30\nFormHeight=-5\n");
+    EXPECT_EQ(loaded(), Geometry({1e30f, 20, kLargestWindowTwips, -5})); // positions are no sizes
+    SaveSettings(FakeWindow(0, 0, 3e38f, 7000));
+    const QSettings stored(iniPath(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Settings/FormWidth").toString(), "491505");
+    EXPECT_EQ(stored.value("Settings/FormHeight").toString(), "7000");
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
 TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
 {
     ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
