@@ -42,6 +42,9 @@ public:
     std::optional<QString> read(const QString& key) const
     {
         const QStringList names = namesFor(key);
+        if (m_settings.status() == QSettings::FormatError)
+            throw AppError::make(AppError::PathFileAccessError, m_settings.fileName(),
+                                 QStringLiteral("the file is malformed"));
         if (m_settings.status() != QSettings::NoError)
             throw AppError::make(AppError::PathFileAccessError, m_settings.fileName());
         if (names.isEmpty())

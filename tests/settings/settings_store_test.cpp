@@ -159,7 +159,7 @@ TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
                                               ") in procedure SaveSettings of Module Module1"));
 }
 
-TEST_F(SettingsStore, aGarbageFileIsSurvivedAndASaveRepairsIt)
+TEST_F(SettingsStore, aGarbageFileIsReportedAsMalformedAndASaveRepairsIt)
 {
     for (quint32 seed = 1; seed <= 4; ++seed) {
         QByteArray bytes(4096, '\0');
@@ -167,7 +167,14 @@ TEST_F(SettingsStore, aGarbageFileIsSurvivedAndASaveRepairsIt)
         for (char& b : bytes)
             b = char(random.bounded(256));
         writeIni(seed % 2 ? bytes : "[Settings]\nFormLeft=" + bytes);
+        boxes.texts.clear();
         EXPECT_EQ(loaded(), Geometry({1, 2, 3, 4})) << seed;
+        // Garbage after the section header is malformed, and every step says so, naming the file;
+        // garbage alone holds no section and so no settings.
+        const QString malformed = "(error):75 (Path/File access error: " + iniPath() +
+                                  " (the file is malformed)) in procedure LoadSettings of Module Module1";
+        EXPECT_EQ(boxes.texts.join('\n').toStdString(),
+                  (seed % 2 ? QStringList() : QStringList(4, malformed)).join('\n').toStdString());
         boxes.texts.clear();
         SaveSettings(FakeWindow(5, 6, 7, 8));
         EXPECT_EQ(loaded(), Geometry({5, 6, 7, 8})) << seed;
