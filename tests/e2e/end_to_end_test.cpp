@@ -186,6 +186,17 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
     EXPECT_EQ(cli({"--version"}).out, QStringLiteral("quillfen-cli 1.0.6\n"));
 }
 
+TEST(CommandLine, controlCharactersAreEchoedAsEscapes)
+{
+    QTemporaryDir dir;
+    const CliResult r = cli({"-o", dir.filePath("x.wav")}, QByteArray("a\x1b[2Jb\0c\rd\x7f", 11));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Original String=A\\x1b[2JB\\x00C\\x0dD\\x7f\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("    '\\x1b'character not supported")) << r.out.toStdString();
+    for (const char c : {'\x1b', '\0', '\r', '\x7f'})
+        EXPECT_FALSE(r.out.contains(QChar(c))) << int(c);
+}
+
 TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
 {
     QTemporaryDir dir;
@@ -224,7 +235,8 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
 
 TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
 {
-    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"), missing = out.filePath("gone.wav");
+    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"),
+                  missing = out.filePath("gone.wav");
     ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
     ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
     LineCollector report;
