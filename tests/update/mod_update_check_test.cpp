@@ -112,7 +112,7 @@ TEST(UpdateCheck, whatThePageSaysDecidesTheMessage)
         {"leading space", homePage(" " + own), {none}},
         {"no marker", "<html><body>" + own + "</body></html>", {none}},
         {"three characters", homePage("1.2"), {none}},
-        {"spaces", QByteArray(2500, ' '), {none}},
+        {"blank first read", QByteArray(1000, ' ') + homePage(own), {none}}, // reading stops there
         {"no period", homePage("2003"), {noPeriod, none}},
     };
     for (const auto& c : cases) {

@@ -44,7 +44,7 @@ QString pageWithVersionAt(qsizetype at, const QString& version)
 
 } // namespace
 
-TEST(VersionFromPageText, keepsATrailingPeriod)
+TEST(VersionFromPageText, keepsATrailingPeriodAndHoldsToSixteenBitPositions)
 {
     quillfen::testing::RecordingMessages boxes;
     const struct
@@ -59,6 +59,9 @@ TEST(VersionFromPageText, keepsATrailingPeriod)
         {100, "2003.", "2003.", UpdateOutcome::NewerAvailable},
         {100, "1.0.6.", "0001.0000.0006.", UpdateOutcome::UpToDate},
         {100, "1.2", "", UpdateOutcome::NoVersion},
+        // The scan stops at position 32767, and a version that would start beyond it is not read.
+        {32749, "1.1.1.1.1.1.1", "0001.0001.0001.0001.", UpdateOutcome::NewerAvailable},
+        {32757, "1.2.3", "", UpdateOutcome::NoVersion},
     };
     for (const auto& c : cases) {
         const QString padded = versionFromPageText(pageWithVersionAt(c.at, c.published));
