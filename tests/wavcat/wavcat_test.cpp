@@ -195,8 +195,10 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     make("out.wav", {}, 9, 5.0);
     make("rate.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, {}}, 4, 0.0);
     make("wide.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 8000, 1, {}}, 4, 0.0);
+    make("stereo.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, {}}, 2, 0.0);
     for (const auto& [file, what] :
-         {std::pair{"rate.wav", "sample rate"}, std::pair{"wide.wav", "sample format"}}) {
+         {std::pair{"rate.wav", "sample rate"}, std::pair{"wide.wav", "sample format"},
+          std::pair{"stereo.wav", "2 channels, not 1 channel"}}) {
         expectRefused({"a.wav", "a.wav", file, "a.wav", "out.wav"}, file);
         EXPECT_TRUE(run({"a.wav", file, "out.wav"}).err.contains(what)) << file;
     }
@@ -221,6 +223,11 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     }
 
     expectRefused({"a.wav", "nodir/out.wav"}, "nodir/out.wav");
+    // Read-only means without the owner's write permission, for root too.
+    make("readonly.wav", {}, 9, 5.0);
+    ASSERT_TRUE(QFile::setPermissions(path("readonly.wav"), QFile::ReadOwner | QFile::ReadGroup));
+    expectRefused({"a.wav", "readonly.wav"}, "readonly.wav");
+
     // The output may not be an input under any name: it would replace what the join reads.
     make("b.wav", {}, 4, 1.0);
     ASSERT_EQ(
