@@ -221,6 +221,16 @@ TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
               QSize(qRound((window->Width() - 345) / 15), qRound((window->Height() - 4299) / 15)));
 }
 
+TEST_F(MainWindowTest, aMinimizedWindowIsLeftWhereItIs)
+{
+    window->show();
+    window->setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(window->isMinimized());
+    window->move(-2000, -2000); // off the screen, where the rules would bring a shown window back
+    window->Form_Resize();
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(-2000, -2000));
+}
+
 TEST_F(MainWindowTest, browseTakesTheChosenNameCancelKeepsTheOldOneAndTheRealDialogAddsTheExtension)
 {
     AnsweringDialog dialog;
