@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test test-asan package bench format lint clean
+.PHONY: all deps configure build run demo test test-asan fuzz package bench format lint clean
 
 all: build
 
@@ -33,6 +33,15 @@ test-asan: deps
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
 
+# The fuzz targets under libFuzzer, ASan and UBSan, built with clang in a build of their own; each
+# runs FUZZ_SECONDS from its kept corpus. Ordinary builds replay the corpora as tests.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/install-deps.sh fuzzing
+	@cmake -S . -B $(BUILD)-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUILLFEN_FUZZ=ON -DQUILLFEN_BUILD_GUI=OFF $(CMAKE_FLAGS)
+	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_targets
+	@bash scripts/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
 # A .deb of the build, left here for: sudo apt install ./quillfen_*.deb
 package:
 	@bash scripts/install-deps.sh packaging
@@ -61,4 +70,4 @@ lint: configure
 	@bash scripts/lint.sh $(BUILD) $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan quillfen_*.deb
+	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz quillfen_*.deb

@@ -8,9 +8,10 @@ packages+=(fonts-ipafont-gothic)
 # Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
 # set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
 # pages), "package-test" for the package test, which also opens the man pages and validates the
-# desktop entry and the software-centre metadata.
+# desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer).
 for arg in "$@"; do
   case $arg in
+    fuzzing) packages+=(clang libclang-rt-14-dev) ;;
     packaging) packages+=(dpkg-dev file scdoc) ;;
     package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
     *) packages+=("$arg") ;;

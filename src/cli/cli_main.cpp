@@ -32,13 +32,30 @@ const char* const kDescription =
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
+// Control characters from the text or a file name as escapes ("\x1b"), so that they cannot move the
+// cursor, recolour or clear the terminal. A CR LF pair is the text's own line break and stays.
+QString shownOnTerminal(const QString& line)
+{
+    QString shown;
+    shown.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char16_t c = line.at(i).unicode();
+        const bool lineBreak = c == u'\n' || (c == u'\r' && line.mid(i + 1, 1) == QLatin1String("\n"));
+        if ((c < 0x20 && c != u'\t' && !lineBreak) || (c >= 0x7F && c <= 0x9F))
+            shown += QStringLiteral("\\x%1").arg(unsigned(c), 2, 16, QLatin1Char('0'));
+        else
+            shown += QChar(c);
+    }
+    return shown;
+}
+
 class StdoutDiagnostics final : public DiagnosticSink
 {
 public:
     void clearDiagnostics() override {}
     void DiagOutput(const QString& line) override
     {
-        const QByteArray bytes = line.toUtf8();
+        const QByteArray bytes = shownOnTerminal(line).toUtf8();
         std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
@@ -47,7 +64,7 @@ public:
 
 int fail(const QString& message, int status = 2)
 {
-    std::fprintf(stderr, "quillfen-cli: %s\n", message.toUtf8().constData());
+    std::fprintf(stderr, "quillfen-cli: %s\n", shownOnTerminal(message).toUtf8().constData());
     return status;
 }
 

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryFile>
 
 Q_LOGGING_CATEGORY(lcConversion, "quillfen.conversion", QtWarningMsg)
@@ -99,17 +100,30 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_shiftState = mapped.shiftState;
     AddToWavcatCommand(QLatin1Char('"') + outputFileName + QLatin1Char('"'), outputFileName);
 
-    bool madeWritable = false;
-    reportAndContinue(
-        [&] {
-            if (FileExists(outputFileName) && isReadOnly(outputFileName)) {
-                clearReadOnly(outputFileName);
-                madeWritable = true;
-            }
-        },
-        report);
+    // Before anything touches the output: wavcat would refuse it too, but the read-only step below
+    // must not change a device's or a prompt's permissions first.
+    if (!outputFileName.isEmpty()) {
+        const QStringList prompts = m_wavcatArguments.mid(0, m_wavcatArguments.size() - 1);
+        reportAndContinue(
+            [&] {
+                checkReplaceableOutput(outputFileName, QSet<QString>(prompts.begin(), prompts.end()).values(),
+                                       m_programDir);
+            },
+            [this](const AppError& e) { m_wavcatFailure = e; });
+    }
 
-    reportAndContinue([&] { runWavcat(outputFileName); }, report);
+    bool madeWritable = false;
+    if (!m_wavcatFailure) {
+        reportAndContinue(
+            [&] {
+                if (FileExists(outputFileName) && isReadOnly(outputFileName)) {
+                    clearReadOnly(outputFileName);
+                    madeWritable = true;
+                }
+            },
+            report);
+        reportAndContinue([&] { runWavcat(outputFileName); }, report);
+    }
 
     m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + mapped.newText);
     if (m_succeeded)

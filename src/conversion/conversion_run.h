@@ -59,7 +59,7 @@ private:
     std::int16_t m_firstFile = -1;
     std::int16_t m_shiftState = 2;
     QString m_failure;
-    std::optional<AppError> m_wavcatFailure; // wavcat ran but made no file
+    std::optional<AppError> m_wavcatFailure; // the output was refused, or wavcat ran but made no file
     bool m_succeeded = false;
 };
 

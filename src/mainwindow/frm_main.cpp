@@ -571,6 +571,20 @@ void frmMain::setHeight(float t)
     setOuterHeight(*this, t, kDesignFrame, menuHeight());
 }
 
+float frmMain::largestWidth() const
+{
+    const QScreen* desktop = screen();
+    return desktop ? std::min(twipsFromPixels(desktop->virtualSize().width()), kLargestWindowTwips)
+                   : kLargestWindowTwips;
+}
+
+float frmMain::largestHeight() const
+{
+    const QScreen* desktop = screen();
+    return desktop ? std::min(twipsFromPixels(desktop->virtualSize().height()), kLargestWindowTwips)
+                   : kLargestWindowTwips;
+}
+
 void frmMain::Form_Resize()
 {
     reportAndContinue(

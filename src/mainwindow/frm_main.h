@@ -62,6 +62,9 @@ public:
     void setTop(float twips) override;
     void setWidth(float twips) override;
     void setHeight(float twips) override;
+    // The virtual desktop's size.
+    float largestWidth() const override;
+    float largestHeight() const override;
 
     // The controls' geometry as laid out last, in twips.
     const MainLayout& currentLayout() const { return m_layout; }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,6 +28,11 @@ QString absoluteOutputPath(const QString& name, const QString& baseDir, const QS
 // `name` in the program directory when it is an executable there, else the first on PATH;
 // empty when there is none.
 QString findProgram(const QString& name, const QString& programDir);
+
+// Throws AppError 75 naming `output` when a join of `inputs` may not replace it: when it exists and
+// is not a regular file (through symbolic links), or is one of the inputs under any name (links
+// included). Relative paths are taken in `baseDir`.
+void checkReplaceableOutput(const QString& output, const QStringList& inputs, const QString& baseDir);
 
 // The whole file, opened for reading only (a missing file is never created). Throws AppError:
 // 53 when it does not exist, 70 when it may not be read, 75 when it cannot be opened otherwise,

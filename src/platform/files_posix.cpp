@@ -57,6 +57,27 @@ void changeOwnerWrite(const QString& path, bool writable)
 
 } // namespace
 
+void checkReplaceableOutput(const QString& output, const QStringList& inputs, const QString& baseDir)
+{
+    const QDir base(baseDir);
+    struct stat out
+    {
+    };
+    if (::stat(QFile::encodeName(base.absoluteFilePath(output)).constData(), &out) != 0)
+        return; // nothing there yet, or nothing a join could reach either
+    if (!S_ISREG(out.st_mode))
+        throw AppError::make(AppError::PathFileAccessError, output, QStringLiteral("not a regular file"));
+    for (const QString& input : inputs) {
+        struct stat in
+        {
+        };
+        if (::stat(QFile::encodeName(base.absoluteFilePath(input)).constData(), &in) == 0 &&
+            in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+            throw AppError::make(AppError::PathFileAccessError, output,
+                                 QStringLiteral("the same file as the input ") + input);
+    }
+}
+
 void clearReadOnly(const QString& path)
 {
     changeOwnerWrite(path, true);

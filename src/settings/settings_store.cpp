@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -41,6 +42,9 @@ public:
     std::optional<QString> read(const QString& key) const
     {
         const QStringList names = namesFor(key);
+        if (m_settings.status() == QSettings::FormatError)
+            throw AppError::make(AppError::PathFileAccessError, m_settings.fileName(),
+                                 QStringLiteral("the file is malformed"));
         if (m_settings.status() != QSettings::NoError)
             throw AppError::make(AppError::PathFileAccessError, m_settings.fileName());
         if (names.isEmpty())
@@ -111,14 +115,22 @@ struct GeometryValue
     const char* saveKey;
     float (SettingsWindow::*get)() const;
     void (SettingsWindow::*set)(float);
+    float (SettingsWindow::*largest)() const; // sizes only
+
+    float limited(const SettingsWindow& window, float value) const
+    {
+        return largest ? std::min(value, (window.*largest)()) : value;
+    }
 };
 
 // "Formtop" is looked up as it has always been spelt; the case-blind match finds "FormTop".
 constexpr GeometryValue kGeometry[] = {
-    {"FormLeft", "FormLeft", &SettingsWindow::Left, &SettingsWindow::setLeft},
-    {"Formtop", "FormTop", &SettingsWindow::Top, &SettingsWindow::setTop},
-    {"FormWidth", "FormWidth", &SettingsWindow::Width, &SettingsWindow::setWidth},
-    {"FormHeight", "FormHeight", &SettingsWindow::Height, &SettingsWindow::setHeight},
+    {"FormLeft", "FormLeft", &SettingsWindow::Left, &SettingsWindow::setLeft, nullptr},
+    {"Formtop", "FormTop", &SettingsWindow::Top, &SettingsWindow::setTop, nullptr},
+    {"FormWidth", "FormWidth", &SettingsWindow::Width, &SettingsWindow::setWidth,
+     &SettingsWindow::largestWidth},
+    {"FormHeight", "FormHeight", &SettingsWindow::Height, &SettingsWindow::setHeight,
+     &SettingsWindow::largestHeight},
 };
 
 } // namespace
@@ -163,7 +175,7 @@ void LoadSettings(SettingsWindow& window)
             [&] {
                 // A missing key means the current value, which is left exactly as it is.
                 if (const auto text = store.read(QLatin1String(g.loadKey)))
-                    (window.*g.set)(parseSettingsNumber(*text, QLocale::system()));
+                    (window.*g.set)(g.limited(window, parseSettingsNumber(*text, QLocale::system())));
             },
             [](const AppError& e) { report(e, "LoadSettings"); });
     }
@@ -181,7 +193,7 @@ void SaveSettings(const SettingsWindow& window)
         if (reportAndContinue(
                 [&] {
                     store.set(QLatin1String(g.saveKey),
-                              settingsNumberText((window.*g.get)(), QLocale::system()));
+                              settingsNumberText(g.limited(window, (window.*g.get)()), QLocale::system()));
                 },
                 onError))
             ++written;

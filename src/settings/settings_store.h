@@ -5,11 +5,18 @@
 
 namespace quillfen {
 
+// No window system gives a window more than 32767 pixels a side (X11 counts them in 16 bits).
+constexpr float kLargestWindowTwips = 32767.0f * 15;
+
 // The main window as the settings see it: its outer geometry in twips.
 class SettingsWindow
 {
 public:
     virtual ~SettingsWindow() = default;
+    // The largest outer size the window can take, the desktop's. Stored sizes beyond it are cut to it
+    // before they are applied or saved: a hand-edited store must not ask for a window of terabytes.
+    virtual float largestWidth() const { return kLargestWindowTwips; }
+    virtual float largestHeight() const { return kLargestWindowTwips; }
     virtual float Left() const = 0;
     virtual float Top() const = 0;
     virtual float Width() const = 0;
@@ -21,8 +28,9 @@ public:
 };
 
 // Applies the stored geometry ("FormLeft", "Formtop", "FormWidth", "FormHeight"; a missing key
-// leaves that value alone). Each value is its own step: a failing one is reported in a message box
-// ("(error):N (...) in procedure LoadSettings of Module Module1") and the next one runs.
+// leaves that value alone, a size beyond the largest is cut to it). Each value is its own step: a
+// failing one is reported in a message box ("(error):N (...) in procedure LoadSettings of Module
+// Module1") and the next one runs.
 void LoadSettings(SettingsWindow& window);
 
 // Writes the geometry and "EXEPath", the directory of the running executable; reports like

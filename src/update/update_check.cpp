@@ -108,9 +108,6 @@ QString versionFromPageText(const QString& page)
             break;
         ++position;
     }
-    // A sentence that ends with the version ("... 1.0.6.") must not add an empty field.
-    while (collected.endsWith(QLatin1Char('.')))
-        collected.chop(1);
     qCDebug(lcUpdate) << "version on the page:" << collected;
     return PadVersionString(collected);
 }

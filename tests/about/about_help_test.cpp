@@ -2,6 +2,7 @@
 #include "about/frm_about.h"
 #include "app/main_menus.h"
 #include "help/frm_help.h"
+#include "library_image.h"
 #include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/widgets/fonts.h"
@@ -10,6 +11,8 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <QAction>
 #include <QApplication>
@@ -97,6 +100,16 @@ TEST_F(AboutHelpTest, aboutBoxAndItsLanguageMenuWithNoneOneAndThreeLibraries)
     loadAbout();
     EXPECT_TRUE(menu().contains("English (TTY/TDD)|33801"));
     EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(AboutHelpTest, theVersionSeparatorIsTheLanguagesString10)
+{
+    std::ofstream(dir.filePath("Quillfen_DEU.dll").toStdString(), std::ios::binary)
+        << langlib::buildLibraryImage(
+               strtab::parseSource("LANGUAGE 7, 1\nSTRINGTABLE\nBEGIN\n 10, \",\"\nEND\n", "t.rc"), "t.rc");
+    loadAbout(); // the first opening loads the library of the German system language
+    loadAbout();
+    EXPECT_EQ(in<QLabel>(about.get(), "lblVersion")->text(), QStringLiteral(" 1,0 Build  6"));
 }
 
 TEST_F(AboutHelpTest, switchingReCaptionsEveryOpenWindowHiddenHelpIncluded)

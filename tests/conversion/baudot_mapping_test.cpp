@@ -41,6 +41,9 @@ TEST(BaudotMapping, textBecomesPromptsShiftsAndDiagnosticLines)
         // Full-width forms pass the set test but have no prompt.
         {"\uFF21", "LTRS.wav", "", ShiftLetters,
          QStringLiteral("(error) unknown character encountered:\uFF21")},
+        // The full-width tilde is a blank: no prompt, but the next letter gets its shift again.
+        {"A\uFF5EB", "LTRS.wav a.wav LTRS.wav b.wav", "AB", ShiftLetters,
+         QStringLiteral("(error) unknown character encountered:\uFF5E")},
         {"a", "LTRS.wav a.wav", "a", ShiftLetters, ""},
     };
     for (const Case& c : cases) {

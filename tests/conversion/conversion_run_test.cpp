@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace quillfen;
 using quillfen::testing::LineCollector;
 using quillfen::testing::RecordingMessages;
@@ -14,12 +17,13 @@ using quillfen::testing::RecordingMessages;
 namespace {
 
 // Records its arguments NUL-separated in args.bin and the output's mode in mode.txt, then writes
-// the last argument, or complains when FAKE_WAVCAT is "fail", or claims success without a file
-// when it is "nofile".
+// the last argument (refusing one that is not a regular file, as the real one does), or complains
+// when FAKE_WAVCAT is "fail", or claims success without a file when it is "nofile".
 const char* const kFakeWavcat = R"SH(#!/bin/sh
 printf '%s\0' "$@" > args.bin
 for out in "$@"; do :; done
 stat -c %a "$out" > mode.txt 2>/dev/null
+if [ -e "$out" ] && [ ! -f "$out" ]; then echo "wavcat: cannot write '$out': not a regular file" >&2; exit 1; fi
 if [ "$FAKE_WAVCAT" = fail ]; then echo "wavcat: cannot write '$out': Permission denied" >&2; exit 1; fi
 [ "$FAKE_WAVCAT" = nofile ] || printf 'RIFF' > "$out"
 )SH";
@@ -160,4 +164,33 @@ TEST_F(ConversionRunTest, textBeyond32767CharactersIsRefusedBeforeWavcat)
     const QString atLimit = QString(32766, 'E') + "\r\n";
     EXPECT_EQ(run.cmdConstructWavFromString_Click(atLimit, dir.filePath("x.wav")), RunOutcome::Completed);
     EXPECT_EQ(recordedArguments().size(), 32767 + 3);
+}
+
+TEST_F(ConversionRunTest, anOutputThatIsAPromptOrNoFileIsRefusedBeforeWavcat)
+{
+    const QByteArray prompt("the prompt for A");
+    QFile a(dir.filePath("a.wav"));
+    ASSERT_TRUE(a.open(QIODevice::WriteOnly) && a.write(prompt) == prompt.size());
+    a.close();
+    ASSERT_EQ(::link(QFile::encodeName(a.fileName()).constData(),
+                     QFile::encodeName(dir.filePath("b.wav")).constData()),
+              0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.wav")).constData(), 0644), 0);
+    const std::pair<QString, QString> cases[] = {
+        {"a.wav", "the same file as the input a.wav"}, // relative: in the program directory
+        {dir.filePath("b.wav"), "the same file as the input a.wav"},
+        {dir.filePath("fifo.wav"), "not a regular file"},
+    };
+    for (const auto& [output, why] : cases) {
+        EXPECT_EQ(run.cmdConstructWavFromString_Click("A", output), RunOutcome::Failed);
+        EXPECT_EQ(diag.lines,
+                  (QStringList{"Original String=A", "New Text=A",
+                               "(error):75 (Path/File access error: " + output + " (" + why +
+                                   ")) in procedure cmdConstructWavFromString_Click of Form frmMain",
+                               ""}));
+        EXPECT_FALSE(QFile::exists(dir.filePath("args.bin"))) << "wavcat was started";
+    }
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), prompt);
+    EXPECT_FALSE(QFileInfo(dir.filePath("fifo.wav")).isFile());
 }

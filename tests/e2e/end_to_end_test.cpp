@@ -12,6 +12,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <sys/stat.h>
+
 using namespace quillfen;
 using quillfen::testing::LineCollector;
 using quillfen::testing::RecordingMessages;
@@ -71,19 +74,31 @@ TEST_F(EndToEnd, decodedAudioCarriesTheNewText)
 
 TEST_F(EndToEnd, failedRunLeavesAnEarlierOutputAsItWas)
 {
-    // A prompt set with h.wav missing: wavcat names it, and the old output survives.
+    // A prompt set with h.wav missing, cut short inside its audio, or a FIFO that nobody writes to:
+    // wavcat names it, and the old output survives.
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
         QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name));
-    ASSERT_TRUE(QFile::remove(programDir.filePath("h.wav")));
+    const QString h = programDir.filePath("h.wav");
+    const std::function<void()> breakH[] = {
+        [&] { QFile::remove(h); },
+        [&] { QFile::resize(h, QFileInfo(h).size() - 100); },
+        [&] { QFile::remove(h) && ::mkfifo(QFile::encodeName(h).constData(), 0644); },
+    };
     const QByteArray earlier("an earlier recording, kept");
     const QString target = out.filePath("kept.wav");
     writeFile(target, earlier);
     ConversionRun partial(diag, programDir.path());
-    EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"));
-    EXPECT_EQ(contents(target), earlier);
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
+    for (const auto& damage : breakH) {
+        QFile::remove(h);
+        ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath("h.wav"), h));
+        damage();
+        EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
+        EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"))
+            << diag.lines.at(2).toStdString();
+        EXPECT_EQ(contents(target), earlier);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
+    }
 
     // A read-only earlier file is made writable for wavcat, and read-only again when it failed.
     ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));
@@ -171,6 +186,17 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
     EXPECT_EQ(cli({"--version"}).out, QStringLiteral("quillfen-cli 1.0.6\n"));
 }
 
+TEST(CommandLine, controlCharactersAreEchoedAsEscapes)
+{
+    QTemporaryDir dir;
+    const CliResult r = cli({"-o", dir.filePath("x.wav")}, QByteArray("a\x1b[2Jb\0c\rd\x7f", 11));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Original String=A\\x1b[2JB\\x00C\\x0dD\\x7f\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("    '\\x1b'character not supported")) << r.out.toStdString();
+    for (const char c : {'\x1b', '\0', '\r', '\x7f'})
+        EXPECT_FALSE(r.out.contains(QChar(c))) << int(c);
+}
+
 TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
 {
     QTemporaryDir dir;
@@ -209,7 +235,8 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
 
 TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
 {
-    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"), missing = out.filePath("gone.wav");
+    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"),
+                  missing = out.filePath("gone.wav");
     ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
     ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
     LineCollector report;

@@ -30,14 +30,19 @@ TEST(MainLayout, atTheMinimumSizeEveryControlHasItsKnownPlaceAndSmallerSnapsBack
     EXPECT_EQ(l.cmdBrowse, (TwipsRect{2520, 300, 1065, 315}));
     EXPECT_EQ(l.txtOutputFileName, (TwipsRect{60, 315, 2445, 285}));
     EXPECT_EQ(laidOut(100, 100, 1000, 2000), l);
+    EXPECT_EQ(laidOut(100, 100, 3899, 4574), l); // the minimum holds to the twip
 }
 
 TEST(MainLayout, onlyLeftAndTopEdgesOffTheScreenAreMovedInAndMinimizedNothingChanges)
 {
     // left, top -> left, top; right and bottom parts off the screen are left alone.
-    const std::array<float, 4> cases[] = {{-500, 300, 1, 300},  {300, -48000, 300, 1},
-                                          {28801, 300, 1, 300}, {300, 16201, 300, 1},
-                                          {0, 0, 0, 0},         {28000, 15000, 28000, 15000}};
+    const std::array<float, 4> cases[] = {{-500, 300, 1, 300},
+                                          {300, -48000, 300, 1},
+                                          {28801, 300, 1, 300},
+                                          {300, 16201, 300, 1},
+                                          {0, 0, 0, 0},
+                                          {28000, 15000, 28000, 15000},
+                                          {28800, 16200, 28800, 16200}}; // exactly at the edge stays
     for (const auto& [left, top, expectLeft, expectTop] : cases) {
         const TwipsRect w = laidOut(left, top, 9930, 4990).window;
         EXPECT_EQ(std::pair(w.left, w.top), std::pair(expectLeft, expectTop)) << left << ", " << top;

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using quillfen::LanguageLibraryFile;
 
@@ -37,10 +38,28 @@ constexpr std::size_t kRsrc = 0x200; // file offset of the resource section lang
 constexpr std::size_t kOpt = 0x58;   // optional header
 constexpr std::size_t kSec = 0x148;  // section table
 
-// Positions inside kSmall's tree, found by following it rather than assumed.
-const std::size_t kTypeDir = kRsrc + (getLe(kSmall, kRsrc + 20, 4) & 0x7FFFFFFF);
-const std::size_t kBlock2Data =
-    kRsrc + getLe(kSmall, kRsrc + (getLe(kSmall, kTypeDir + 28, 4) & 0x7FFFFFFF) + 20, 4);
+// Positions inside a tree langlib wrote, found by following it rather than assumed: the type
+// directory, and the language directory and data entry of the block at `index`.
+std::size_t typeDir(const std::string& img)
+{
+    return kRsrc + (getLe(img, kRsrc + 20, 4) & 0x7FFFFFFF);
+}
+std::size_t languageDir(const std::string& img, int index)
+{
+    return kRsrc + (getLe(img, typeDir(img) + 20 + 8 * index, 4) & 0x7FFFFFFF);
+}
+std::size_t dataEntry(const std::string& img, int index)
+{
+    return kRsrc + getLe(img, languageDir(img, index) + 20, 4);
+}
+const std::size_t kTypeDir = typeDir(kSmall);
+const std::size_t kBlock2Data = dataEntry(kSmall, 1);
+
+std::string patched(std::string_view image, std::size_t at, std::uint32_t value, int bytes = 4)
+{
+    const char le[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+    return std::string(image).replace(at, std::size_t(bytes), le, std::size_t(bytes));
+}
 
 } // namespace
 
@@ -101,12 +120,16 @@ TEST(LanguageLibraryReader, readsALibraryFromAnotherResourceCompiler)
 TEST(LanguageLibraryReader, refusesMalformedFiles)
 {
     ASSERT_TRUE(LanguageLibraryFile::fromBytes(kSmall));
-    auto patched = [](std::size_t at, std::uint32_t value, int bytes = 4) {
-        std::string img = kSmall;
-        for (int i = 0; i < bytes; ++i)
-            img[at + i] = static_cast<char>(value >> (8 * i));
-        return img;
+    const auto patched = [](std::size_t at, std::uint32_t value, int bytes = 4) {
+        return ::patched(kSmall, at, value, bytes);
     };
+    // Only block 2 (ids 16 to 31), whose last string ends where the block does.
+    const std::string lastInBlock = build("LANGUAGE 9, 1\nSTRINGTABLE\nBEGIN\n 31, \"last\"\nEND\n");
+    const std::uint32_t sectionEnd = 0x1000 + getLe(kSmall, kSec + 8, 4);
+    // A second section over the first one's zero-filled end, in a table that has room for it.
+    const std::string overlapping = ::patched(
+        ::patched(::patched(patched(0x46, 2, 2), kSec + 40 + 8, 0x100), kSec + 40 + 12, sectionEnd - 8),
+        kSec + 40 + 36, 0x40000040);
     const std::pair<const char*, std::string> bad[] = {
         {"empty", ""},
         {"not PE", "This is a text file, not a library.\n" + std::string(600, ' ')},
@@ -119,11 +142,33 @@ TEST(LanguageLibraryReader, refusesMalformedFiles)
         {"huge entry counts", patched(kRsrc + 12, 0xFFFFFFFF)},
         {"directory offset past end", patched(kTypeDir + 20, 0x8FFFFFF0)},
         {"data RVA past end", patched(kBlock2Data, 0xFFFFFFF0)},
-        {"block cut short", patched(kBlock2Data + 4, getLe(kSmall, kBlock2Data + 4, 4) - 2)}};
+        {"block cut short", patched(kBlock2Data + 4, getLe(kSmall, kBlock2Data + 4, 4) - 2)},
+        {"block past its section", patched(kBlock2Data + 4, 0x10000)},
+        {"string past its block", ::patched(lastInBlock, dataEntry(lastInBlock, 0) + 4,
+                                            getLe(lastInBlock, dataEntry(lastInBlock, 0) + 4, 4) - 2)},
+        {"overlapping sections", overlapping},
+        {"block 1 twice", patched(kTypeDir + 24, 1)}};
     for (const auto& [what, bytes] : bad)
         EXPECT_FALSE(LanguageLibraryFile::fromBytes(bytes)) << what;
 
     // Copies of exact size, so that an overrun shows under a sanitizer.
     for (std::size_t length = 0; length < kSmall.size(); ++length)
         EXPECT_FALSE(LanguageLibraryFile::fromBytes(std::string(kSmall, 0, length))) << length;
+}
+
+TEST(LanguageLibraryReader, choosesTheLanguageAskedForThenNeutralThenUsEnglish)
+{
+    // kSmall with its second block (id 17) in another language: one block each.
+    const std::size_t block2Language = languageDir(kSmall, 1) + 16;
+    const auto german = LanguageLibraryFile::fromBytes(patched(kSmall, block2Language, 0x0407));
+    const auto neutral = LanguageLibraryFile::fromBytes(patched(kSmall, block2Language, 0x0000));
+    ASSERT_TRUE(german && neutral);
+    EXPECT_EQ(german->languages(), (std::vector<std::uint16_t>{0x0407, 0x0409}));
+    const std::tuple<const LanguageLibraryFile*, std::int64_t, std::uint16_t, std::u16string> cases[] = {
+        {&*german, 17, 0x0407, u"seventeen"},  {&*german, 1, 0x0407, u""}, // no fallback per string
+        {&*german, 1, 0x0409, u"one"},         {&*german, 1, 0x040C, u"one"},
+        {&*neutral, 17, 0x040C, u"seventeen"}, {&*neutral, 1, 0x0409, u"one"},
+    };
+    for (const auto& [lib, id, language, text] : cases)
+        EXPECT_EQ(lib->string(id, language), text) << id << " in 0x" << std::hex << language;
 }

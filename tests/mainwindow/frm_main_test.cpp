@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -177,6 +178,23 @@ TEST_F(MainWindowTest, theOuterFrameComesBackWhereItWasOrOnTheScreenAndIsSavedSo
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }
 
+TEST_F(MainWindowTest, aStoredSizeBeyondTheDesktopIsCutToItAndSavedSo)
+{
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormWidth", "1e30");
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("Settings/FormHeight", "1e30");
+    ASSERT_TRUE(window->Form_Load());
+    const QSize desktop = window->screen()->virtualSize() * 15;
+    // Whole pixels may make the window up to one pixel larger than asked.
+    EXPECT_TRUE(window->Width() <= desktop.width() + 15 && window->Height() <= desktop.height() + 15)
+        << window->Width() << " x " << window->Height();
+    const QSettings stored(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(QSize(stored.value("Settings/FormWidth").toInt(), stored.value("Settings/FormHeight").toInt()),
+              desktop);
+    window->show(); // a window of 1e30 twips asked for a backing store of terabytes here
+    EXPECT_TRUE(waitFor([&] { return window->isVisible(); }));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+}
+
 TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
 {
     window->show();
@@ -201,6 +219,16 @@ TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
     EXPECT_TRUE(waitFor([&] { return exit->x() == (15000 - 1470) / 15; })) << exit->x();
     EXPECT_EQ(child<QPlainTextEdit>("txtInputText")->size(),
               QSize(qRound((window->Width() - 345) / 15), qRound((window->Height() - 4299) / 15)));
+}
+
+TEST_F(MainWindowTest, aMinimizedWindowIsLeftWhereItIs)
+{
+    window->show();
+    window->setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(window->isMinimized());
+    window->move(-2000, -2000); // off the screen, where the rules would bring a shown window back
+    window->Form_Resize();
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(-2000, -2000));
 }
 
 TEST_F(MainWindowTest, browseTakesTheChosenNameCancelKeepsTheOldOneAndTheRealDialogAddsTheExtension)

@@ -75,7 +75,10 @@ TEST_F(SettingsStore, nothingStoredLeavesTheWindowAndASaveLoadsBack)
     SaveSettings(FakeWindow(1234.5f, -300, 9930, 7000));
     QSettings stored(iniPath(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("Settings/EXEPath").toString(), programDirectory());
-    EXPECT_EQ(stored.allKeys().size(), 5);
+    QStringList keys = stored.allKeys();
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"Settings/EXEPath", "Settings/FormHeight", "Settings/FormLeft",
+                                 "Settings/FormTop", "Settings/FormWidth"}));
     EXPECT_EQ(loaded(), Geometry({1234.5f, -300, 9930, 7000}));
     EXPECT_EQ(boxes.texts, QStringList());
 
@@ -140,6 +143,17 @@ TEST_F(SettingsStore, aSaveWritesTheFileOnceAndNotAtAllWhenItHoldsTheseValues)
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
+TEST_F(SettingsStore, sizesBeyondTheLargestWindowAreCutOnLoadAndOnSave)
+{
+    writeIni("[Settings]\nFormLeft=1e30\nFormTop=20\nFormWidth=1e30\nFormHeight=-5\n");
+    EXPECT_EQ(loaded(), Geometry({1e30f, 20, kLargestWindowTwips, -5})); // positions are no sizes
+    SaveSettings(FakeWindow(0, 0, 3e38f, 7000));
+    const QSettings stored(iniPath(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value("Settings/FormWidth").toString(), "491505");
+    EXPECT_EQ(stored.value("Settings/FormHeight").toString(), "7000");
+    EXPECT_EQ(boxes.texts, QStringList());
+}
+
 TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
 {
     ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
@@ -148,7 +162,7 @@ TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
                                               ") in procedure SaveSettings of Module Module1"));
 }
 
-TEST_F(SettingsStore, aGarbageFileIsSurvivedAndASaveRepairsIt)
+TEST_F(SettingsStore, aGarbageFileIsReportedAsMalformedAndASaveRepairsIt)
 {
     for (quint32 seed = 1; seed <= 4; ++seed) {
         QByteArray bytes(4096, '\0');
@@ -156,7 +170,14 @@ TEST_F(SettingsStore, aGarbageFileIsSurvivedAndASaveRepairsIt)
         for (char& b : bytes)
             b = char(random.bounded(256));
         writeIni(seed % 2 ? bytes : "[Settings]\nFormLeft=" + bytes);
+        boxes.texts.clear();
         EXPECT_EQ(loaded(), Geometry({1, 2, 3, 4})) << seed;
+        // Garbage after the section header is malformed, and every step says so, naming the file;
+        // garbage alone holds no section and so no settings.
+        const QString malformed = "(error):75 (Path/File access error: " + iniPath() +
+                                  " (the file is malformed)) in procedure LoadSettings of Module Module1";
+        EXPECT_EQ(boxes.texts.join('\n').toStdString(),
+                  (seed % 2 ? QStringList() : QStringList(4, malformed)).join('\n').toStdString());
         boxes.texts.clear();
         SaveSettings(FakeWindow(5, 6, 7, 8));
         EXPECT_EQ(loaded(), Geometry({5, 6, 7, 8})) << seed;

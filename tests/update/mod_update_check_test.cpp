@@ -11,6 +11,15 @@
 #include <QTcpSocket>
 
 #include <array>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace quillfen;
 
@@ -103,7 +112,7 @@ TEST(UpdateCheck, whatThePageSaysDecidesTheMessage)
         {"leading space", homePage(" " + own), {none}},
         {"no marker", "<html><body>" + own + "</body></html>", {none}},
         {"three characters", homePage("1.2"), {none}},
-        {"spaces", QByteArray(2500, ' '), {none}},
+        {"blank first read", QByteArray(1000, ' ') + homePage(own), {none}}, // reading stops there
         {"no period", homePage("2003"), {noPeriod, none}},
     };
     for (const auto& c : cases) {
@@ -138,4 +147,64 @@ TEST(GetWebPage, readsAtMostOneMebibyteOfATenMebibytePage)
     const QByteArray body = homePage("1.0.6").leftJustified(10 * 1024 * 1024, 'x');
     FakeHomePage server(body);
     EXPECT_EQ(GetWebPage("http://" + server.host() + "/", 0), QString::fromLatin1(body.left(1024 * 1024)));
+}
+
+namespace {
+
+// This process's resident memory (VmRSS) or its peak since the last reset (VmHWM), in KiB.
+long memoryKiB(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field) + 1));
+    return -1;
+}
+
+} // namespace
+
+// The server writes a chunked reply from a thread of its own, as fast as the socket takes it, until
+// the download hangs up or 88 MiB have gone.
+TEST(GetWebPage, anEndlessReplyStaysInTheSocketAndMemoryLow)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const timeval patience{10, 0}; // accept() gives up rather than wait for ever
+    ASSERT_EQ(::setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience), 0);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::size_t sent = 0;
+    std::thread server([listener, &sent] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        char request[4096];
+        const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        std::string chunk;
+        for (int i = 0; i < 4096; ++i)
+            chunk += "10\r\nxxxxxxxxxxxxxxxx\r\n"; // small chunks cost the most to buffer
+        bool open = client >= 0 && ::recv(client, request, sizeof request, 0) > 0 &&
+                    ::send(client, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+        // 88 MiB at most, so that a client that keeps reading ends the test too.
+        while (open && sent < std::size_t{1024} * chunk.size()) {
+            open = ::send(client, chunk.data(), chunk.size(), MSG_NOSIGNAL) > 0;
+            sent += chunk.size();
+        }
+        if (client >= 0)
+            ::close(client);
+    });
+
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+    const long before = memoryKiB("VmRSS:");
+    const QString page = GetWebPage("http://127.0.0.1:" + QString::number(ntohs(address.sin_port)) + "/", 0);
+    const long peak = memoryKiB("VmHWM:");
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(page.size(), 1024 * 1024);
+    EXPECT_LT(peak - before, 64 * 1024) << "KiB more at the peak"; // room for a sanitizer's own
+    // What the program did not read stayed in the socket, beyond its small buffer: the server could
+    // send little more than the mebibyte that was taken and the socket buffers hold.
+    EXPECT_LT(sent, std::size_t{32} << 20);
 }

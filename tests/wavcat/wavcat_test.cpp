@@ -4,10 +4,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sndfile.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -58,15 +62,13 @@ protected:
         return readWav(path(name));
     }
 
-    Result run(const QStringList& args, rlim_t maxOpenFiles = RLIM_INFINITY)
+    // `inChild` runs in wavcat's process before it starts: limits and signal dispositions.
+    Result run(const QStringList& args, const std::function<void()>& inChild = {})
     {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
-        process.setChildProcessModifier([maxOpenFiles] {
-            const rlimit limit{maxOpenFiles, maxOpenFiles};
-            if (maxOpenFiles != RLIM_INFINITY)
-                ::setrlimit(RLIMIT_NOFILE, &limit);
-        });
+        if (inChild)
+            process.setChildProcessModifier(inChild);
         process.start(QStringLiteral(WAVCAT_PROGRAM), args);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -160,9 +162,31 @@ TEST_F(Wavcat, fortyThousandArguments_readEachFileOnceWithFewDescriptors)
         expected.insert(expected.end(), part.begin(), part.end());
     }
     // Far fewer descriptors than distinct inputs: inputs must be closed as soon as they are read.
-    const Result result = run(args << "out.wav", 16);
+    const Result result = run(args << "out.wav", [] {
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(readWav(path("out.wav")).samples, expected);
+}
+
+// The write fails half way: ended by SIGXFSZ, which nothing can catch, as by kill -9, or with EFBIG
+// when that signal is ignored.
+TEST_F(Wavcat, aWriteEndedHalfWay_leavesTheEarlierOutputAndNoTemporary)
+{
+    make("long.wav", {}, 100000, 1.0);
+    make("out.wav", {}, 9, 5.0);
+    const auto before = files();
+    for (const bool killed : {true, false}) {
+        const Result result = run({"long.wav", "out.wav"}, [killed] {
+            const rlimit small{64 * 1024, 64 * 1024}, none{0, 0};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            ::setrlimit(RLIMIT_CORE, &none);
+            ::signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+        });
+        EXPECT_EQ(result.exitCode, killed ? -1 : 1) << result.err.toStdString();
+        EXPECT_TRUE(files() == before) << (killed ? "killed" : "failed");
+    }
 }
 
 TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
@@ -171,22 +195,53 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     make("out.wav", {}, 9, 5.0);
     make("rate.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, {}}, 4, 0.0);
     make("wide.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 8000, 1, {}}, 4, 0.0);
+    make("stereo.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, {}}, 2, 0.0);
     for (const auto& [file, what] :
-         {std::pair{"rate.wav", "sample rate"}, std::pair{"wide.wav", "sample format"}}) {
+         {std::pair{"rate.wav", "sample rate"}, std::pair{"wide.wav", "sample format"},
+          std::pair{"stereo.wav", "2 channels, not 1 channel"}}) {
         expectRefused({"a.wav", "a.wav", file, "a.wav", "out.wav"}, file);
         EXPECT_TRUE(run({"a.wav", file, "out.wav"}).err.contains(what)) << file;
     }
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.wav"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.wav")).constData(), 0644), 0); // nobody writes to it
     for (const auto& [name, size] : {std::pair{"truncated.wav", 30}, std::pair{"empty.wav", 0}})
         ASSERT_TRUE(QFile::copy(path("a.wav"), path(name)) && QFile::resize(path(name), size));
-    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav"}) {
+    // Cut inside the audio data, which libsndfile alone reads as a shorter file.
+    make("long.wav", {}, 100, 2.0);
+    make("long.aiff", {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, {}}, 100, 2.0);
+    for (const char* name : {"long.wav", "long.aiff"}) {
+        const QString cut = QString("cut-") + name;
+        ASSERT_TRUE(QFile::copy(path(name), path(cut)) &&
+                    QFile::resize(path(cut), QFileInfo(path(name)).size() - 7));
+    }
+    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav",
+                            "cut-long.wav", "cut-long.aiff"}) {
         SCOPED_TRACE(bad);
         expectRefused({"a.wav", bad, "a.wav", "out.wav"}, bad);
         expectRefused({bad, "a.wav", "new.wav"}, bad);
     }
 
     expectRefused({"a.wav", "nodir/out.wav"}, "nodir/out.wav");
+    // Read-only means without the owner's write permission, for root too.
+    make("readonly.wav", {}, 9, 5.0);
+    ASSERT_TRUE(QFile::setPermissions(path("readonly.wav"), QFile::ReadOwner | QFile::ReadGroup));
+    expectRefused({"a.wav", "readonly.wav"}, "readonly.wav");
+
+    // The output may not be an input under any name: it would replace what the join reads.
+    make("b.wav", {}, 4, 1.0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(path("a.wav")).constData(), QFile::encodeName(path("hard.wav")).constData()),
+        0);
+    ASSERT_TRUE(QFile::link("a.wav", path("soft.wav")));
+    for (const char* output : {"a.wav", "./a.wav", "hard.wav", "soft.wav"}) {
+        expectRefused({"b.wav", "a.wav", output}, output);
+        EXPECT_TRUE(run({"a.wav", output}).err.contains("the same file as the input 'a.wav'")) << output;
+    }
+    // A FIFO stays one (as root, /dev/null would have become a regular file).
+    expectRefused({"a.wav", "fifo.wav"}, "fifo.wav");
+    EXPECT_TRUE(run({"a.wav", "fifo.wav"}).err.contains("not a regular file"));
+    EXPECT_TRUE(QFileInfo(path("fifo.wav")).isFile() == false && QFileInfo::exists(path("fifo.wav")));
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("locked"));
     make("locked/out.wav", {}, 9, 5.0);
@@ -194,6 +249,70 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     ASSERT_TRUE(QFile::setPermissions(path("locked"), readable));
     expectRefused({"a.wav", "locked/out.wav"}, "locked/out.wav");
     QFile::setPermissions(path("locked"), readable | QFile::WriteOwner);
+}
+
+// A WAV header claiming 1024 channels and `dataLength` bytes of audio, followed by 4 KiB of it.
+QByteArray claimingHeader(quint32 dataLength)
+{
+    QByteArray bytes;
+    const auto le = [&](quint32 v, int n) {
+        for (int i = 0; i < n; ++i)
+            bytes.append(char(v >> (8 * i)));
+    };
+    bytes += "RIFF";
+    le(0xFFFFFFF0, 4);
+    bytes += "WAVEfmt ";
+    for (const auto& [v, n] :
+         {std::pair{16u, 4}, {1u, 2}, {1024u, 2}, {8000u, 4}, {8000u * 2048, 4}, {2048u, 2}, {16u, 2}})
+        le(v, n);
+    bytes += "data";
+    le(dataLength, 4);
+    return bytes + QByteArray(4096, '\x11');
+}
+
+TEST_F(Wavcat, aPipedHeaderCannotClaimMemory_andACutShortOneIsRefused)
+{
+    for (const quint32 claimed : {0xFFFFF000u, 0xFFFFFFFFu /* length unknown, as when streamed */}) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(WAVCAT_PROGRAM), {"/dev/stdin", "out.wav"});
+        process.write(claimingHeader(claimed));
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        if (claimed == 0xFFFFFFFFu) {
+            EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+            const Wav out = readWav(path("out.wav"));
+            EXPECT_EQ(out.samples.size(), 2u * 1024u); // the two frames that are there
+        } else {
+            EXPECT_EQ(process.exitCode(), 1);
+            EXPECT_TRUE(err.contains("'/dev/stdin': cut short")) << err.toStdString();
+        }
+    }
+    // The largest of the children so far; an allocation for the claim alone would be 2 GiB and more.
+    rusage usage{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "KiB";
+}
+
+// In a mount namespace of its own, where a read-only tmpfs can be had without privileges; skipped
+// where the system allows no such namespace.
+TEST_F(Wavcat, aReadOnlyFileSystemIsCalledSo)
+{
+    make("a.wav", {}, 4, 0.0);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("ro"));
+    const QString script = "unshare -r -m true 2>/dev/null || exit 77\n"
+                           "exec unshare -r -m sh -c 'mount -t tmpfs -o ro none ro || exit 77; "
+                           "exec \"$0\" a.wav ro/out.wav' \"$0\"";
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start("sh", {"-c", script, QStringLiteral(WAVCAT_PROGRAM)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    if (process.exitCode() == 77)
+        GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardError().toStdString(),
+              "wavcat: cannot write 'ro/out.wav': Read-only file system\n");
 }
 
 TEST_F(Wavcat, onlyALoneArgumentIsAnOption_tooFewIsUsageError)

@@ -27,6 +27,7 @@ constexpr qsizetype kReadLength = 1000;
 // A home page is a few kilobytes; anything past this is not worth the wait or the memory.
 constexpr qint64 kBodyCap = qint64{1024} * 1024;
 constexpr int kDefaultTimeoutMs = 30000;
+constexpr qint64 kReadBufferBytes = qint64{64} * 1024;
 
 struct Hooks
 {
@@ -84,6 +85,9 @@ QString GetWebPage(const QString& url, qint32 accessType)
     QNetworkRequest request{QUrl(url)};
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("HTTP Generic"));
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    // Without a bound the network thread buffers all it can get while the reads below take their
+    // 1000 bytes at a time: an endless reply grew to gigabytes before the cap was reached.
+    reply->setReadBufferSize(kReadBufferBytes);
 
     QString page;
     QByteArray pending;

@@ -1,0 +1,77 @@
+// The mapping on any text: a simulated TTY receiver, fed the prompts' Baudot codes, prints exactly
+// the New Text (a blank prints nothing) and is left in letters, whichever shift it starts in and
+// whether or not it unshifts on space.
+#include "conversion/baudot_mapping.h"
+#include "fuzz_check.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+#include <string_view>
+
+namespace {
+
+// What a US TTY prints for each 5-bit code; '_' for the shifts and the codes that print nothing.
+constexpr std::string_view kLetters = "_E_A SIU_DRJNFCKTZLWHYPQOBG_MXV_";
+constexpr std::string_view kFigures = "_3_- _87_$4',!:(5\")2#6019?&_./;_";
+constexpr int kSpace = 4, kFigs = 27, kLtrs = 31, kIdle = -1;
+
+// The code a prompt file sends: its letter or figure, found in the table it belongs to.
+int codeOf(const QString& prompt)
+{
+    static const std::map<QString, char> named = {
+        {"comma", ','},        {"question", '?'},  {"colon", ':'},      {"period", '.'},
+        {"singlequote", '\''}, {"quote", '"'},     {"pound", '#'},      {"dollar", '$'},
+        {"dash", '-'},         {"leftparen", '('}, {"rightparen", ')'}, {"exclamation", '!'}};
+    const QString name = prompt.section(QLatin1Char('.'), 0, 0);
+    if (name == QLatin1String("LTRS"))
+        return kLtrs;
+    if (name == QLatin1String("FIGS"))
+        return kFigs;
+    if (name == QLatin1String("space"))
+        return kSpace;
+    if (name == QLatin1String("BlankChar"))
+        return kIdle;
+    if (name.size() == 1 && name.at(0).isLower())
+        return int(kLetters.find(char(name.at(0).toUpper().unicode())));
+    const auto it = named.find(name);
+    const char figure = it != named.end() ? it->second : name.size() == 1 ? char(name.at(0).unicode()) : '_';
+    const auto code = kFigures.find(figure);
+    FUZZ_CHECK(figure != '_' && code != std::string_view::npos);
+    return int(code);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace quillfen;
+    const QString text =
+        upperCasedText(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)).left(4096));
+    QStringList prompts;
+    const MappingResult mapped = mapTextToPrompts(
+        text, ShiftNone, [&](const QString& p) { prompts << p; }, [](const QString&) {});
+    QString expected = mapped.newText;
+    expected.remove(QLatin1Char('~'));
+
+    for (const bool startInFigures : {false, true}) {
+        for (const bool unshiftOnSpace : {false, true}) {
+            bool figures = startInFigures;
+            QString printed;
+            for (const QString& prompt : prompts) {
+                const int code = codeOf(prompt);
+                if (code == kLtrs || code == kFigs)
+                    figures = code == kFigs;
+                else if (code != kIdle)
+                    printed += QLatin1Char((figures ? kFigures : kLetters)[std::size_t(code)]);
+                if (code == kSpace && unshiftOnSpace)
+                    figures = false;
+            }
+            FUZZ_CHECK(printed.compare(expected, Qt::CaseInsensitive) == 0);
+            FUZZ_CHECK(prompts.isEmpty() || !figures);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,257 @@
+#include "input_file.h"
+
+#include "error.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace wavcat {
+namespace {
+
+// Samples decoded per read after the first, and bytes per read from a pipe: memory follows the data
+// in steps of this size.
+constexpr std::size_t kReadStep = std::size_t{1} << 16;
+
+// libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
+std::string sndfileReason(SNDFILE* file)
+{
+    std::string text = sf_strerror(file);
+    for (std::string_view prefix : {"System error : ", "System error: "}) {
+        if (text.starts_with(prefix))
+            text.erase(0, prefix.size());
+    }
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+using ReadAt = std::function<bool(std::uint64_t at, unsigned char* to, std::size_t n)>;
+
+std::uint64_t word32(const unsigned char* p, bool little)
+{
+    return little ? std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 |
+                        std::uint64_t{p[3]} << 24
+                  : std::uint64_t{p[3]} | std::uint64_t{p[2]} << 8 | std::uint64_t{p[1]} << 16 |
+                        std::uint64_t{p[0]} << 24;
+}
+
+struct AudioChunk
+{
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
+};
+
+// The audio data as the header announces it, for the containers that give its length: WAVE in
+// RIFF, RIFX or RF64, and AIFF/AIFC. nullopt where the header does not say, or says "unknown" (0 or
+// all ones, as a writer that streams leaves it).
+std::optional<AudioChunk> announcedAudio(const ReadAt& read, std::uint64_t size)
+{
+    std::array<unsigned char, 12> head{};
+    if (!read(0, head.data(), head.size()))
+        return std::nullopt;
+    const std::string_view form(reinterpret_cast<const char*>(head.data()), 4);
+    const std::string_view kind(reinterpret_cast<const char*>(head.data()) + 8, 4);
+    const bool wave = kind == "WAVE" && (form == "RIFF" || form == "RIFX" || form == "RF64");
+    const bool aiff = form == "FORM" && (kind == "AIFF" || kind == "AIFC");
+    if (!wave && !aiff)
+        return std::nullopt;
+    const bool little = form != "RIFX" && !aiff;
+    std::optional<std::uint64_t> ds64Length;
+    // Every step moves on by at least 8 bytes, so the walk ends within the file.
+    for (std::uint64_t at = 12; at + 8 <= size;) {
+        std::array<unsigned char, 8 + 16> chunk{};
+        if (!read(at, chunk.data(), 8))
+            return std::nullopt;
+        const std::string_view id(reinterpret_cast<const char*>(chunk.data()), 4);
+        std::uint64_t length = word32(chunk.data() + 4, little);
+        if (form == "RF64" && id == "ds64" && read(at + 8, chunk.data() + 8, 16))
+            ds64Length = word32(chunk.data() + 16, true) | word32(chunk.data() + 20, true) << 32;
+        if (id == (aiff ? "SSND" : "data")) {
+            if (length == 0xFFFFFFFF && ds64Length)
+                length = *ds64Length;
+            if (length == 0 || length == 0xFFFFFFFF)
+                return std::nullopt;
+            return AudioChunk{at + 8, length};
+        }
+        at += 8 + length + (length & 1);
+    }
+    return std::nullopt;
+}
+
+// libsndfile reads a file cut short inside its audio data as a shorter one, without a word.
+void checkComplete(const std::string& path, const ReadAt& read, std::uint64_t size)
+{
+    const auto audio = announcedAudio(read, size);
+    if (!audio)
+        return;
+    const std::uint64_t there = size > audio->start ? size - audio->start : 0;
+    if (there < audio->length)
+        throw cannotRead(path, "cut short: the header announces " + std::to_string(audio->length) +
+                                   " bytes of audio, " + std::to_string(there) + " are there");
+}
+
+sf_count_t readFrames(SNDFILE* f, short* p, sf_count_t n)
+{
+    return sf_readf_short(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, int* p, sf_count_t n)
+{
+    return sf_readf_int(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, float* p, sf_count_t n)
+{
+    return sf_readf_float(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n)
+{
+    return sf_readf_double(f, p, n);
+}
+
+} // namespace
+
+// A pipe's bytes, read to its end as they arrive and served to libsndfile as a file of known size,
+// so that a header's claims meet the same checks as in a regular file.
+struct InputFile::Stream
+{
+    std::string bytes;
+    sf_count_t position = 0;
+
+    static sf_count_t length(void* self) { return sf_count_t(static_cast<Stream*>(self)->bytes.size()); }
+    static sf_count_t tell(void* self) { return static_cast<Stream*>(self)->position; }
+    static sf_count_t seek(sf_count_t offset, int whence, void* self)
+    {
+        auto& s = *static_cast<Stream*>(self);
+        const sf_count_t base = whence == SEEK_CUR ? s.position : whence == SEEK_END ? length(self) : 0;
+        if (offset < -base || offset > length(self) - base)
+            return -1;
+        return s.position = base + offset;
+    }
+    static sf_count_t read(void* to, sf_count_t count, void* self)
+    {
+        auto& s = *static_cast<Stream*>(self);
+        const sf_count_t n =
+            std::clamp<sf_count_t>(length(self) - s.position, 0, std::max<sf_count_t>(count, 0));
+        std::memcpy(to, s.bytes.data() + s.position, std::size_t(n));
+        s.position += n;
+        return n;
+    }
+    static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
+
+    void readToEnd(int fd, const std::string& path)
+    {
+        for (;;) {
+            const std::size_t used = bytes.size();
+            bytes.resize(used + kReadStep);
+            const ssize_t got = ::read(fd, bytes.data() + used, kReadStep);
+            bytes.resize(used + std::size_t(std::max<ssize_t>(got, 0)));
+            if (got == 0)
+                return;
+            if (got < 0 && errno != EINTR)
+                throw cannotRead(path, std::strerror(errno));
+        }
+    }
+};
+
+InputFile::InputFile(std::string path) : m_path(std::move(path)) {}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)),
+      m_stream(std::move(other.m_stream)), m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info),
+      m_bytes(other.m_bytes)
+{
+}
+
+InputFile::~InputFile()
+{
+    if (m_file)
+        sf_close(m_file);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+InputFile InputFile::open(const std::string& path)
+{
+    InputFile in(path);
+    // Without O_NONBLOCK, opening a FIFO that nobody writes to would wait for ever. Opening the
+    // descriptor ourselves also gives the system's reason for a missing or unreadable file rather
+    // than libsndfile's paraphrase of it.
+    in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in.m_fd < 0)
+        throw cannotRead(path, std::strerror(errno));
+    struct stat st = {};
+    if (::fstat(in.m_fd, &st) != 0)
+        throw cannotRead(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw cannotRead(path, std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        throw cannotRead(path, "not a regular file or a pipe");
+    in.m_identity = {st.st_dev, st.st_ino};
+    // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
+    ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
+    ReadAt readAt;
+    if (S_ISREG(st.st_mode)) {
+        in.m_bytes = std::uint64_t(st.st_size);
+        in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
+        readAt = [fd = in.m_fd](std::uint64_t at, unsigned char* to, std::size_t n) {
+            return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
+        };
+    } else {
+        in.m_stream = std::make_unique<Stream>();
+        in.m_stream->readToEnd(in.m_fd, path);
+        const std::string& bytes = in.m_stream->bytes;
+        in.m_bytes = bytes.size();
+        SF_VIRTUAL_IO io{&Stream::length, &Stream::seek, &Stream::read, &Stream::write, &Stream::tell};
+        in.m_file = sf_open_virtual(&io, SFM_READ, &in.m_info, in.m_stream.get());
+        readAt = [&bytes](std::uint64_t at, unsigned char* to, std::size_t n) {
+            if (at > bytes.size() || n > bytes.size() - at)
+                return false;
+            std::memcpy(to, bytes.data() + at, n);
+            return true;
+        };
+    }
+    if (!in.m_file)
+        throw cannotRead(path, sndfileReason(nullptr));
+    checkComplete(path, readAt, in.m_bytes);
+    return in;
+}
+
+template <typename T> std::vector<T> InputFile::readAll()
+{
+    const auto channels = static_cast<std::size_t>(m_info.channels);
+    // The usual file is read in one call: room for what the header announces and one frame more to
+    // see the end, but never for more samples than the file has bytes. Beyond that the samples grow
+    // in steps, as they really decode.
+    const auto announced = static_cast<std::uint64_t>(std::max<sf_count_t>(m_info.frames, 0));
+    auto chunk = static_cast<sf_count_t>(std::min(announced, m_bytes / channels) + 1);
+    std::vector<T> samples;
+    for (;;) {
+        const std::size_t used = samples.size();
+        samples.resize(used + static_cast<std::size_t>(chunk) * channels);
+        const sf_count_t got = readFrames(m_file, samples.data() + used, chunk);
+        samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
+        if (got < chunk)
+            break;
+        chunk = static_cast<sf_count_t>(std::max<std::size_t>(kReadStep / channels, 1));
+    }
+    if (sf_error(m_file) != SF_ERR_NO_ERROR)
+        throw cannotRead(m_path, sndfileReason(m_file));
+    samples.shrink_to_fit();
+    return samples;
+}
+
+template std::vector<short> InputFile::readAll<short>();
+template std::vector<int> InputFile::readAll<int>();
+template std::vector<float> InputFile::readAll<float>();
+template std::vector<double> InputFile::readAll<double>();
+
+} // namespace wavcat
