@@ -133,6 +133,9 @@ double FrameReader::contrast(std::int64_t e, int scale) const
 
 FrameReader::Candidate FrameReader::candidate(std::int64_t e, int scale) const
 {
+    // A frame that would reach past what has been heard (at the end of a recording) is no frame.
+    if (e < m_base || e + bitOffset(scale, 6) >= m_total)
+        return {};
     Candidate c;
     c.start = e;
     c.scale = scale;
@@ -229,6 +232,8 @@ void FrameReader::rereadBefore(std::int64_t lockStart)
     for (std::int64_t slot = lockStart - m_burst->period; slot - 2 * bitOffset(scale, 1) >= m_base;
          slot -= m_burst->period) {
         const Candidate c = candidate(slot, scale);
+        if (!c.valid)
+            break;
         const Judgement j = judge(c.mark, c.space);
         const bool inside = slot >= firstKnown - 2;
         // Before the burst as first heard, a frame must be as clear as one that starts a burst.
@@ -310,6 +315,8 @@ bool FrameReader::tryExpected()
                 period = nominal;
             }
         }
+        if (!c.valid)
+            return false;
         // Not yet known to be a stream: the frame must stand as one inside a burst would, start bit
         // and stop bit each clearly heard.
         const Judgement j = judge(c.mark, c.space);
@@ -352,6 +359,8 @@ bool FrameReader::tryExpectedAt(std::int64_t expected, int scale)
     if (free.valid && contrast(e, scale) < free.contrast - 2.0 * m_burst->level)
         return false;
     Candidate c = candidate(e, scale);
+    if (!c.valid)
+        return false;
     c.scaleDelta = free.scaleDelta;
     const Judgement j = judge(c.mark, c.space);
     if (onTime(c, j)) {
