@@ -1,18 +1,16 @@
 #include "wav_join.h"
 
 #include "error.h"
+#include "input_file.h"
 #include "replacement_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <sndfile.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -43,81 +41,6 @@ std::string subtypeName(int format)
         return "format 0x" + std::to_string(info.format);
     return info.name;
 }
-
-class InputFile
-{
-public:
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    InputFile(InputFile&& other) noexcept
-        : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)),
-          m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info)
-    {
-    }
-    InputFile& operator=(InputFile&&) = delete;
-    ~InputFile()
-    {
-        if (m_file)
-            sf_close(m_file);
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    // Opening the descriptor ourselves gives the system's reason for a missing or unreadable file
-    // rather than libsndfile's paraphrase of it.
-    static InputFile open(const std::string& path)
-    {
-        InputFile in(path);
-        in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in.m_fd < 0)
-            throw cannotRead(path, std::strerror(errno));
-        struct stat st = {};
-        if (::fstat(in.m_fd, &st) == 0 && S_ISDIR(st.st_mode))
-            throw cannotRead(path, std::strerror(EISDIR));
-        in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
-        if (!in.m_file)
-            throw cannotRead(path, sndfileReason(nullptr));
-        return in;
-    }
-
-    const std::string& path() const { return m_path; }
-    const SF_INFO& info() const { return m_info; }
-    int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
-
-    template <typename T> std::vector<T> readAll()
-    {
-        const auto channels = static_cast<std::size_t>(m_info.channels);
-        // One frame more than announced, so the usual file is read in one call that also sees its end.
-        sf_count_t chunk = std::clamp<sf_count_t>(m_info.frames, 0, sf_count_t{1} << 20) + 1;
-        std::vector<T> samples;
-        for (;;) {
-            const std::size_t used = samples.size();
-            samples.resize(used + static_cast<std::size_t>(chunk) * channels);
-            const sf_count_t got = readFrames(samples.data() + used, chunk);
-            samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
-            if (got < chunk)
-                break;
-            chunk = sf_count_t{1} << 16;
-        }
-        if (sf_error(m_file) != SF_ERR_NO_ERROR)
-            throw cannotRead(m_path, sndfileReason(m_file));
-        samples.shrink_to_fit();
-        return samples;
-    }
-
-private:
-    explicit InputFile(std::string path) : m_path(std::move(path)) {}
-
-    sf_count_t readFrames(short* p, sf_count_t n) { return sf_readf_short(m_file, p, n); }
-    sf_count_t readFrames(int* p, sf_count_t n) { return sf_readf_int(m_file, p, n); }
-    sf_count_t readFrames(float* p, sf_count_t n) { return sf_readf_float(m_file, p, n); }
-    sf_count_t readFrames(double* p, sf_count_t n) { return sf_readf_double(m_file, p, n); }
-
-    std::string m_path;
-    int m_fd = -1;
-    SNDFILE* m_file = nullptr;
-    SF_INFO m_info{};
-};
 
 std::string channelCount(int channels)
 {

@@ -1,0 +1,108 @@
+#include "input_file.h"
+
+#include "error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace wavcat {
+namespace {
+
+// libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
+std::string sndfileReason(SNDFILE* file)
+{
+    std::string text = sf_strerror(file);
+    for (std::string_view prefix : {"System error : ", "System error: "}) {
+        if (text.starts_with(prefix))
+            text.erase(0, prefix.size());
+    }
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+sf_count_t readFrames(SNDFILE* f, short* p, sf_count_t n)
+{
+    return sf_readf_short(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, int* p, sf_count_t n)
+{
+    return sf_readf_int(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, float* p, sf_count_t n)
+{
+    return sf_readf_float(f, p, n);
+}
+sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n)
+{
+    return sf_readf_double(f, p, n);
+}
+
+} // namespace
+
+InputFile::InputFile(std::string path) : m_path(std::move(path)) {}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)),
+      m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info)
+{
+}
+
+InputFile::~InputFile()
+{
+    if (m_file)
+        sf_close(m_file);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+// Opening the descriptor ourselves gives the system's reason for a missing or unreadable file rather
+// than libsndfile's paraphrase of it.
+InputFile InputFile::open(const std::string& path)
+{
+    InputFile in(path);
+    in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in.m_fd < 0)
+        throw cannotRead(path, std::strerror(errno));
+    struct stat st = {};
+    if (::fstat(in.m_fd, &st) == 0 && S_ISDIR(st.st_mode))
+        throw cannotRead(path, std::strerror(EISDIR));
+    in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
+    if (!in.m_file)
+        throw cannotRead(path, sndfileReason(nullptr));
+    return in;
+}
+
+template <typename T> std::vector<T> InputFile::readAll()
+{
+    const auto channels = static_cast<std::size_t>(m_info.channels);
+    // One frame more than announced, so the usual file is read in one call that also sees its end.
+    sf_count_t chunk = std::clamp<sf_count_t>(m_info.frames, 0, sf_count_t{1} << 20) + 1;
+    std::vector<T> samples;
+    for (;;) {
+        const std::size_t used = samples.size();
+        samples.resize(used + static_cast<std::size_t>(chunk) * channels);
+        const sf_count_t got = readFrames(m_file, samples.data() + used, chunk);
+        samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
+        if (got < chunk)
+            break;
+        chunk = sf_count_t{1} << 16;
+    }
+    if (sf_error(m_file) != SF_ERR_NO_ERROR)
+        throw cannotRead(m_path, sndfileReason(m_file));
+    samples.shrink_to_fit();
+    return samples;
+}
+
+template std::vector<short> InputFile::readAll<short>();
+template std::vector<int> InputFile::readAll<int>();
+template std::vector<float> InputFile::readAll<float>();
+template std::vector<double> InputFile::readAll<double>();
+
+} // namespace wavcat

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <string>
+#include <vector>
+
+namespace wavcat {
+
+// One input, opened and checked: a file that libsndfile can read. Every failure throws Error naming
+// the file.
+class InputFile
+{
+public:
+    static InputFile open(const std::string& path);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&&) = delete;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    const std::string& path() const { return m_path; }
+    const SF_INFO& info() const { return m_info; }
+    int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
+
+    // Every frame, interleaved, in T (short, int, float or double).
+    template <typename T> std::vector<T> readAll();
+
+private:
+    explicit InputFile(std::string path);
+
+    std::string m_path;
+    int m_fd = -1;
+    SNDFILE* m_file = nullptr;
+    SF_INFO m_info{};
+};
+
+} // namespace wavcat
