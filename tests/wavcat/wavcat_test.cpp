@@ -8,6 +8,7 @@
 #include <map>
 #include <sndfile.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -178,9 +179,10 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     }
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.wav"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.wav")).constData(), 0644), 0); // nobody writes to it
     for (const auto& [name, size] : {std::pair{"truncated.wav", 30}, std::pair{"empty.wav", 0}})
         ASSERT_TRUE(QFile::copy(path("a.wav"), path(name)) && QFile::resize(path(name), size));
-    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav"}) {
+    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav"}) {
         SCOPED_TRACE(bad);
         expectRefused({"a.wav", bad, "a.wav", "out.wav"}, bad);
         expectRefused({bad, "a.wav", "new.wav"}, bad);

@@ -62,17 +62,24 @@ InputFile::~InputFile()
         ::close(m_fd);
 }
 
-// Opening the descriptor ourselves gives the system's reason for a missing or unreadable file rather
-// than libsndfile's paraphrase of it.
 InputFile InputFile::open(const std::string& path)
 {
     InputFile in(path);
-    in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO that nobody writes to would wait for ever. Opening the
+    // descriptor ourselves also gives the system's reason for a missing or unreadable file rather
+    // than libsndfile's paraphrase of it.
+    in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in.m_fd < 0)
         throw cannotRead(path, std::strerror(errno));
     struct stat st = {};
-    if (::fstat(in.m_fd, &st) == 0 && S_ISDIR(st.st_mode))
+    if (::fstat(in.m_fd, &st) != 0)
+        throw cannotRead(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
         throw cannotRead(path, std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        throw cannotRead(path, "not a regular file or a pipe");
+    // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
+    ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
     in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
     if (!in.m_file)
         throw cannotRead(path, sndfileReason(nullptr));

@@ -7,8 +7,8 @@
 
 namespace wavcat {
 
-// One input, opened and checked: a file that libsndfile can read. Every failure throws Error naming
-// the file.
+// One input, opened and checked: a regular file or a pipe that libsndfile can read. Every failure
+// throws Error naming the file.
 class InputFile
 {
 public:
