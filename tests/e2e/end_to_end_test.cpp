@@ -11,6 +11,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <sys/stat.h>
+
 using namespace quillfen;
 using quillfen::testing::LineCollector;
 using quillfen::testing::RecordingMessages;
@@ -70,19 +73,31 @@ TEST_F(EndToEnd, decodedAudioCarriesTheNewText)
 
 TEST_F(EndToEnd, failedRunLeavesAnEarlierOutputAsItWas)
 {
-    // A prompt set with h.wav missing: wavcat names it, and the old output survives.
+    // A prompt set with h.wav missing, cut short inside its audio, or a FIFO that nobody writes to:
+    // wavcat names it, and the old output survives.
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
         QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name));
-    ASSERT_TRUE(QFile::remove(programDir.filePath("h.wav")));
+    const QString h = programDir.filePath("h.wav");
+    const std::function<void()> breakH[] = {
+        [&] { QFile::remove(h); },
+        [&] { QFile::resize(h, QFileInfo(h).size() - 100); },
+        [&] { QFile::remove(h) && ::mkfifo(QFile::encodeName(h).constData(), 0644); },
+    };
     const QByteArray earlier("an earlier recording, kept");
     const QString target = out.filePath("kept.wav");
     writeFile(target, earlier);
     ConversionRun partial(diag, programDir.path());
-    EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"));
-    EXPECT_EQ(contents(target), earlier);
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
+    for (const auto& damage : breakH) {
+        QFile::remove(h);
+        ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath("h.wav"), h));
+        damage();
+        EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
+        EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"))
+            << diag.lines.at(2).toStdString();
+        EXPECT_EQ(contents(target), earlier);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
+    }
 
     // A read-only earlier file is made writable for wavcat, and read-only again when it failed.
     ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));

@@ -182,7 +182,16 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.wav")).constData(), 0644), 0); // nobody writes to it
     for (const auto& [name, size] : {std::pair{"truncated.wav", 30}, std::pair{"empty.wav", 0}})
         ASSERT_TRUE(QFile::copy(path("a.wav"), path(name)) && QFile::resize(path(name), size));
-    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav"}) {
+    // Cut inside the audio data, which libsndfile alone reads as a shorter file.
+    make("long.wav", {}, 100, 2.0);
+    make("long.aiff", {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, {}}, 100, 2.0);
+    for (const char* name : {"long.wav", "long.aiff"}) {
+        const QString cut = QString("cut-") + name;
+        ASSERT_TRUE(QFile::copy(path(name), path(cut)) &&
+                    QFile::resize(path(cut), QFileInfo(path(name)).size() - 7));
+    }
+    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav",
+                            "cut-long.wav", "cut-long.aiff"}) {
         SCOPED_TRACE(bad);
         expectRefused({"a.wav", bad, "a.wav", "out.wav"}, bad);
         expectRefused({bad, "a.wav", "new.wav"}, bad);

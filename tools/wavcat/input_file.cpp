@@ -3,9 +3,13 @@
 #include "error.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +29,71 @@ std::string sndfileReason(SNDFILE* file)
     while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
         text.pop_back();
     return text;
+}
+
+using ReadAt = std::function<bool(std::uint64_t at, unsigned char* to, std::size_t n)>;
+
+std::uint64_t word32(const unsigned char* p, bool little)
+{
+    return little ? std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 |
+                        std::uint64_t{p[3]} << 24
+                  : std::uint64_t{p[3]} | std::uint64_t{p[2]} << 8 | std::uint64_t{p[1]} << 16 |
+                        std::uint64_t{p[0]} << 24;
+}
+
+struct AudioChunk
+{
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
+};
+
+// The audio data as the header announces it, for the containers that give its length: WAVE in
+// RIFF, RIFX or RF64, and AIFF/AIFC. nullopt where the header does not say, or says "unknown" (0 or
+// all ones, as a writer that streams leaves it).
+std::optional<AudioChunk> announcedAudio(const ReadAt& read, std::uint64_t size)
+{
+    std::array<unsigned char, 12> head{};
+    if (!read(0, head.data(), head.size()))
+        return std::nullopt;
+    const std::string_view form(reinterpret_cast<const char*>(head.data()), 4);
+    const std::string_view kind(reinterpret_cast<const char*>(head.data()) + 8, 4);
+    const bool wave = kind == "WAVE" && (form == "RIFF" || form == "RIFX" || form == "RF64");
+    const bool aiff = form == "FORM" && (kind == "AIFF" || kind == "AIFC");
+    if (!wave && !aiff)
+        return std::nullopt;
+    const bool little = form != "RIFX" && !aiff;
+    std::optional<std::uint64_t> ds64Length;
+    // Every step moves on by at least 8 bytes, so the walk ends within the file.
+    for (std::uint64_t at = 12; at + 8 <= size;) {
+        std::array<unsigned char, 8 + 16> chunk{};
+        if (!read(at, chunk.data(), 8))
+            return std::nullopt;
+        const std::string_view id(reinterpret_cast<const char*>(chunk.data()), 4);
+        std::uint64_t length = word32(chunk.data() + 4, little);
+        if (form == "RF64" && id == "ds64" && read(at + 8, chunk.data() + 8, 16))
+            ds64Length = word32(chunk.data() + 16, true) | word32(chunk.data() + 20, true) << 32;
+        if (id == (aiff ? "SSND" : "data")) {
+            if (length == 0xFFFFFFFF && ds64Length)
+                length = *ds64Length;
+            if (length == 0 || length == 0xFFFFFFFF)
+                return std::nullopt;
+            return AudioChunk{at + 8, length};
+        }
+        at += 8 + length + (length & 1);
+    }
+    return std::nullopt;
+}
+
+// libsndfile reads a file cut short inside its audio data as a shorter one, without a word.
+void checkComplete(const std::string& path, const ReadAt& read, std::uint64_t size)
+{
+    const auto audio = announcedAudio(read, size);
+    if (!audio)
+        return;
+    const std::uint64_t there = size > audio->start ? size - audio->start : 0;
+    if (there < audio->length)
+        throw cannotRead(path, "cut short: the header announces " + std::to_string(audio->length) +
+                                   " bytes of audio, " + std::to_string(there) + " are there");
 }
 
 sf_count_t readFrames(SNDFILE* f, short* p, sf_count_t n)
@@ -83,6 +152,14 @@ InputFile InputFile::open(const std::string& path)
     in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
     if (!in.m_file)
         throw cannotRead(path, sndfileReason(nullptr));
+    if (S_ISREG(st.st_mode)) {
+        checkComplete(
+            path,
+            [fd = in.m_fd](std::uint64_t at, unsigned char* to, std::size_t n) {
+                return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
+            },
+            std::uint64_t(st.st_size));
+    }
     return in;
 }
 
