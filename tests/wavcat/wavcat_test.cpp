@@ -207,6 +207,50 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     QFile::setPermissions(path("locked"), readable | QFile::WriteOwner);
 }
 
+// A WAV header claiming 1024 channels and `dataLength` bytes of audio, followed by 4 KiB of it.
+QByteArray claimingHeader(quint32 dataLength)
+{
+    QByteArray bytes;
+    const auto le = [&](quint32 v, int n) {
+        for (int i = 0; i < n; ++i)
+            bytes.append(char(v >> (8 * i)));
+    };
+    bytes += "RIFF";
+    le(0xFFFFFFF0, 4);
+    bytes += "WAVEfmt ";
+    for (const auto& [v, n] :
+         {std::pair{16u, 4}, {1u, 2}, {1024u, 2}, {8000u, 4}, {8000u * 2048, 4}, {2048u, 2}, {16u, 2}})
+        le(v, n);
+    bytes += "data";
+    le(dataLength, 4);
+    return bytes + QByteArray(4096, '\x11');
+}
+
+TEST_F(Wavcat, aPipedHeaderCannotClaimMemory_andACutShortOneIsRefused)
+{
+    for (const quint32 claimed : {0xFFFFF000u, 0xFFFFFFFFu /* length unknown, as when streamed */}) {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(QStringLiteral(WAVCAT_PROGRAM), {"/dev/stdin", "out.wav"});
+        process.write(claimingHeader(claimed));
+        process.closeWriteChannel();
+        ASSERT_TRUE(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        if (claimed == 0xFFFFFFFFu) {
+            EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+            const Wav out = readWav(path("out.wav"));
+            EXPECT_EQ(out.samples.size(), 2u * 1024u); // the two frames that are there
+        } else {
+            EXPECT_EQ(process.exitCode(), 1);
+            EXPECT_TRUE(err.contains("'/dev/stdin': cut short")) << err.toStdString();
+        }
+    }
+    // The largest of the children so far; an allocation for the claim alone would be 2 GiB and more.
+    rusage usage{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "KiB";
+}
+
 TEST_F(Wavcat, onlyALoneArgumentIsAnOption_tooFewIsUsageError)
 {
     make("a.wav", {}, 4, 0.0);

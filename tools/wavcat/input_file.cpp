@@ -18,6 +18,10 @@
 namespace wavcat {
 namespace {
 
+// Samples decoded per read after the first, and bytes per read from a pipe: memory follows the data
+// in steps of this size.
+constexpr std::size_t kReadStep = std::size_t{1} << 16;
+
 // libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
 std::string sndfileReason(SNDFILE* file)
 {
@@ -115,11 +119,55 @@ sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n)
 
 } // namespace
 
+// A pipe's bytes, read to its end as they arrive and served to libsndfile as a file of known size,
+// so that a header's claims meet the same checks as in a regular file.
+struct InputFile::Stream
+{
+    std::string bytes;
+    sf_count_t position = 0;
+
+    static sf_count_t length(void* self) { return sf_count_t(static_cast<Stream*>(self)->bytes.size()); }
+    static sf_count_t tell(void* self) { return static_cast<Stream*>(self)->position; }
+    static sf_count_t seek(sf_count_t offset, int whence, void* self)
+    {
+        auto& s = *static_cast<Stream*>(self);
+        const sf_count_t base = whence == SEEK_CUR ? s.position : whence == SEEK_END ? length(self) : 0;
+        if (offset < -base || offset > length(self) - base)
+            return -1;
+        return s.position = base + offset;
+    }
+    static sf_count_t read(void* to, sf_count_t count, void* self)
+    {
+        auto& s = *static_cast<Stream*>(self);
+        const sf_count_t n =
+            std::clamp<sf_count_t>(length(self) - s.position, 0, std::max<sf_count_t>(count, 0));
+        std::memcpy(to, s.bytes.data() + s.position, std::size_t(n));
+        s.position += n;
+        return n;
+    }
+    static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
+
+    void readToEnd(int fd, const std::string& path)
+    {
+        for (;;) {
+            const std::size_t used = bytes.size();
+            bytes.resize(used + kReadStep);
+            const ssize_t got = ::read(fd, bytes.data() + used, kReadStep);
+            bytes.resize(used + std::size_t(std::max<ssize_t>(got, 0)));
+            if (got == 0)
+                return;
+            if (got < 0 && errno != EINTR)
+                throw cannotRead(path, std::strerror(errno));
+        }
+    }
+};
+
 InputFile::InputFile(std::string path) : m_path(std::move(path)) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
     : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)),
-      m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info)
+      m_stream(std::move(other.m_stream)), m_file(std::exchange(other.m_file, nullptr)), m_info(other.m_info),
+      m_bytes(other.m_bytes)
 {
 }
 
@@ -149,25 +197,41 @@ InputFile InputFile::open(const std::string& path)
         throw cannotRead(path, "not a regular file or a pipe");
     // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
     ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
-    in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
+    ReadAt readAt;
+    if (S_ISREG(st.st_mode)) {
+        in.m_bytes = std::uint64_t(st.st_size);
+        in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
+        readAt = [fd = in.m_fd](std::uint64_t at, unsigned char* to, std::size_t n) {
+            return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
+        };
+    } else {
+        in.m_stream = std::make_unique<Stream>();
+        in.m_stream->readToEnd(in.m_fd, path);
+        const std::string& bytes = in.m_stream->bytes;
+        in.m_bytes = bytes.size();
+        SF_VIRTUAL_IO io{&Stream::length, &Stream::seek, &Stream::read, &Stream::write, &Stream::tell};
+        in.m_file = sf_open_virtual(&io, SFM_READ, &in.m_info, in.m_stream.get());
+        readAt = [&bytes](std::uint64_t at, unsigned char* to, std::size_t n) {
+            if (at > bytes.size() || n > bytes.size() - at)
+                return false;
+            std::memcpy(to, bytes.data() + at, n);
+            return true;
+        };
+    }
     if (!in.m_file)
         throw cannotRead(path, sndfileReason(nullptr));
-    if (S_ISREG(st.st_mode)) {
-        checkComplete(
-            path,
-            [fd = in.m_fd](std::uint64_t at, unsigned char* to, std::size_t n) {
-                return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
-            },
-            std::uint64_t(st.st_size));
-    }
+    checkComplete(path, readAt, in.m_bytes);
     return in;
 }
 
 template <typename T> std::vector<T> InputFile::readAll()
 {
     const auto channels = static_cast<std::size_t>(m_info.channels);
-    // One frame more than announced, so the usual file is read in one call that also sees its end.
-    sf_count_t chunk = std::clamp<sf_count_t>(m_info.frames, 0, sf_count_t{1} << 20) + 1;
+    // The usual file is read in one call: room for what the header announces and one frame more to
+    // see the end, but never for more samples than the file has bytes. Beyond that the samples grow
+    // in steps, as they really decode.
+    const auto announced = static_cast<std::uint64_t>(std::max<sf_count_t>(m_info.frames, 0));
+    auto chunk = static_cast<sf_count_t>(std::min(announced, m_bytes / channels) + 1);
     std::vector<T> samples;
     for (;;) {
         const std::size_t used = samples.size();
@@ -176,7 +240,7 @@ template <typename T> std::vector<T> InputFile::readAll()
         samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
         if (got < chunk)
             break;
-        chunk = sf_count_t{1} << 16;
+        chunk = static_cast<sf_count_t>(std::max<std::size_t>(kReadStep / channels, 1));
     }
     if (sf_error(m_file) != SF_ERR_NO_ERROR)
         throw cannotRead(m_path, sndfileReason(m_file));

@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,16 +26,21 @@ public:
     const SF_INFO& info() const { return m_info; }
     int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
 
-    // Every frame, interleaved, in T (short, int, float or double).
+    // Every frame, interleaved, in T (short, int, float or double). Memory grows with the data that
+    // really arrives, never with what a header claims.
     template <typename T> std::vector<T> readAll();
 
 private:
+    struct Stream;
+
     explicit InputFile(std::string path);
 
     std::string m_path;
     int m_fd = -1;
+    std::unique_ptr<Stream> m_stream; // a pipe's bytes, which libsndfile reads from memory
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};
+    std::uint64_t m_bytes = 0; // the size of the file, or what came through the pipe
 };
 
 } // namespace wavcat
