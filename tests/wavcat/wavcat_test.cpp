@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sndfile.h>
@@ -59,15 +61,13 @@ protected:
         return readWav(path(name));
     }
 
-    Result run(const QStringList& args, rlim_t maxOpenFiles = RLIM_INFINITY)
+    // `inChild` runs in wavcat's process before it starts: limits and signal dispositions.
+    Result run(const QStringList& args, const std::function<void()>& inChild = {})
     {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
-        process.setChildProcessModifier([maxOpenFiles] {
-            const rlimit limit{maxOpenFiles, maxOpenFiles};
-            if (maxOpenFiles != RLIM_INFINITY)
-                ::setrlimit(RLIMIT_NOFILE, &limit);
-        });
+        if (inChild)
+            process.setChildProcessModifier(inChild);
         process.start(QStringLiteral(WAVCAT_PROGRAM), args);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -161,9 +161,31 @@ TEST_F(Wavcat, fortyThousandArguments_readEachFileOnceWithFewDescriptors)
         expected.insert(expected.end(), part.begin(), part.end());
     }
     // Far fewer descriptors than distinct inputs: inputs must be closed as soon as they are read.
-    const Result result = run(args << "out.wav", 16);
+    const Result result = run(args << "out.wav", [] {
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(readWav(path("out.wav")).samples, expected);
+}
+
+// The write fails half way: ended by SIGXFSZ, which nothing can catch, as by kill -9, or with EFBIG
+// when that signal is ignored.
+TEST_F(Wavcat, aWriteEndedHalfWay_leavesTheEarlierOutputAndNoTemporary)
+{
+    make("long.wav", {}, 100000, 1.0);
+    make("out.wav", {}, 9, 5.0);
+    const auto before = files();
+    for (const bool killed : {true, false}) {
+        const Result result = run({"long.wav", "out.wav"}, [killed] {
+            const rlimit small{64 * 1024, 64 * 1024}, none{0, 0};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            ::setrlimit(RLIMIT_CORE, &none);
+            ::signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+        });
+        EXPECT_EQ(result.exitCode, killed ? -1 : 1) << result.err.toStdString();
+        EXPECT_TRUE(files() == before) << (killed ? "killed" : "failed");
+    }
 }
 
 TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)

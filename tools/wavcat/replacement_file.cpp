@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits.h>
+#include <random>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -108,7 +110,7 @@ std::string followLinks(const std::string& path)
 
 } // namespace
 
-ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target))
+ReplacementFile::ReplacementFile(std::string target, Temporary temporary) : m_target(std::move(target))
 {
     if (m_target.empty())
         throw cannotWrite(m_target, errnoText(ENOENT));
@@ -116,29 +118,24 @@ ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target
     m_target = followLinks(m_target);
     const std::size_t slash = m_target.rfind('/');
     m_dir = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
-    const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
-    if (name.empty())
+    m_name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    if (m_name.empty())
         throw cannotWrite(m_target, errnoText(EISDIR));
 
     checkDirectoryWritable(named, m_dir);
     checkTargetWritable(m_target);
 
-    const std::string pattern =
-        (m_dir == "/" ? m_dir : m_dir + "/") + "." + name.substr(0, kMaxNameInTemp) + ".XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (m_fd < 0)
-        throw cannotWrite(m_target, errnoText(errno));
-    m_temp = buffer.data();
-
-    if (m_temp.size() < sizeof g_pendingTemp) {
-        std::memcpy(g_pendingTemp, m_temp.c_str(), m_temp.size() + 1);
-        g_havePending = 1;
-        cleanUpOnSignals();
+    if (temporary == Temporary::Unnamed) {
+        m_fd = ::open(m_dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        // Kernels and file systems without unnamed files answer in one of these ways.
+        if (m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw cannotWrite(named, errnoText(errno));
     }
-    // mkstemp makes 0600. A file that is replaced keeps its owner and permissions; a new one is an
-    // ordinary new file, not a private one.
+    if (m_fd < 0)
+        openNamedTemporary();
+
+    // A file that is replaced keeps its owner and permissions; a new one is an ordinary new file,
+    // not the private one that a temporary starts as.
     struct stat existing = {};
     mode_t mode = defaultFileMode();
     if (::stat(m_target.c_str(), &existing) == 0) {
@@ -148,6 +145,59 @@ ReplacementFile::ReplacementFile(std::string target) : m_target(std::move(target
     }
     if (::fchmod(m_fd, mode) != 0)
         throw cannotWrite(named, errnoText(errno));
+}
+
+std::string ReplacementFile::hiddenPrefix() const
+{
+    return (m_dir == "/" ? m_dir : m_dir + "/") + "." + m_name.substr(0, kMaxNameInTemp) + ".";
+}
+
+void ReplacementFile::openNamedTemporary()
+{
+    const std::string pattern = hiddenPrefix() + "XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    m_fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        throw cannotWrite(m_target, errnoText(errno));
+    m_temp = buffer.data();
+    setPending();
+}
+
+// linkat cannot replace a file, so the data takes a hidden name of its own first and rename puts it
+// in place; only between the two does a kill leave something behind, and then the whole output.
+void ReplacementFile::linkToHiddenName()
+{
+    static constexpr std::string_view kLetters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = hiddenPrefix();
+        for (int i = 0; i < 6; ++i)
+            temp += kLetters[random() % kLetters.size()];
+        int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW);
+        // Without /proc the descriptor itself can be linked, by a process allowed to (root).
+        if (linked != 0 && errno == ENOENT)
+            linked = ::linkat(m_fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH);
+        if (linked == 0) {
+            m_temp = temp;
+            setPending();
+            return;
+        }
+        if (errno != EEXIST)
+            throw cannotWrite(m_target, errnoText(errno));
+    }
+    throw cannotWrite(m_target, errnoText(EEXIST));
+}
+
+void ReplacementFile::setPending()
+{
+    if (m_temp.size() < sizeof g_pendingTemp) {
+        std::memcpy(g_pendingTemp, m_temp.c_str(), m_temp.size() + 1);
+        g_havePending = 1;
+        cleanUpOnSignals();
+    }
 }
 
 ReplacementFile::~ReplacementFile()
@@ -164,6 +214,8 @@ void ReplacementFile::commit()
 {
     if (::fsync(m_fd) != 0)
         throw cannotWrite(m_target, errnoText(errno));
+    if (m_temp.empty())
+        linkToHiddenName();
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0)
