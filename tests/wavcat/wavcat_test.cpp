@@ -220,6 +220,10 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     }
 
     expectRefused({"a.wav", "nodir/out.wav"}, "nodir/out.wav");
+    // A FIFO stays one (as root, /dev/null would have become a regular file).
+    expectRefused({"a.wav", "fifo.wav"}, "fifo.wav");
+    EXPECT_TRUE(run({"a.wav", "fifo.wav"}).err.contains("not a regular file"));
+    EXPECT_TRUE(QFileInfo(path("fifo.wav")).isFile() == false && QFileInfo::exists(path("fifo.wav")));
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("locked"));
     make("locked/out.wav", {}, 9, 5.0);
@@ -271,6 +275,26 @@ TEST_F(Wavcat, aPipedHeaderCannotClaimMemory_andACutShortOneIsRefused)
     rusage usage{};
     ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "KiB";
+}
+
+// In a mount namespace of its own, where a read-only tmpfs can be had without privileges; skipped
+// where the system allows no such namespace.
+TEST_F(Wavcat, aReadOnlyFileSystemIsCalledSo)
+{
+    make("a.wav", {}, 4, 0.0);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("ro"));
+    const QString script = "unshare -r -m true 2>/dev/null || exit 77\n"
+                           "exec unshare -r -m sh -c 'mount -t tmpfs -o ro none ro || exit 77; "
+                           "exec \"$0\" a.wav ro/out.wav' \"$0\"";
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start("sh", {"-c", script, QStringLiteral(WAVCAT_PROGRAM)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    if (process.exitCode() == 77)
+        GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardError().toStdString(),
+              "wavcat: cannot write 'ro/out.wav': Read-only file system\n");
 }
 
 TEST_F(Wavcat, onlyALoneArgumentIsAnOption_tooFewIsUsageError)

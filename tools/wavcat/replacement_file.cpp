@@ -51,15 +51,22 @@ std::string errnoText(int error)
     return std::strerror(error);
 }
 
-// A read-only output is one without the owner's write permission (what a caller clears beforehand),
-// even for root, who could write it anyway; rename would otherwise replace it silently.
+// Only a regular file may be replaced: rename would put a regular file in the place of a FIFO or a
+// device (as root, /dev/null). A read-only one is one without the owner's write permission (what a
+// caller clears beforehand), even for root, who could write it anyway; rename would otherwise
+// replace it silently.
 void checkTargetWritable(const std::string& target)
 {
     struct stat st = {};
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             throw cannotWrite(target, errnoText(EISDIR));
-        if (!(st.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
+        if (!S_ISREG(st.st_mode))
+            throw cannotWrite(target, "not a regular file");
+        // access() names the reason, a read-only file system included.
+        if (::access(target.c_str(), W_OK) != 0)
+            throw cannotWrite(target, errnoText(errno));
+        if (!(st.st_mode & S_IWUSR))
             throw cannotWrite(target, errnoText(EACCES));
     } else if (errno != ENOENT) {
         throw cannotWrite(target, errnoText(errno));
@@ -74,7 +81,9 @@ void checkDirectoryWritable(const std::string& target, const std::string& dir)
         throw cannotWrite(target, errnoText(errno));
     if (!S_ISDIR(st.st_mode))
         throw cannotWrite(target, errnoText(ENOTDIR));
-    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(dir.c_str(), W_OK | X_OK) != 0)
+    if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        throw cannotWrite(target, errnoText(errno));
+    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
         throw cannotWrite(target, errnoText(EACCES));
 }
 

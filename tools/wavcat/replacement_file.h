@@ -17,7 +17,8 @@ public:
     enum class Temporary { Unnamed, Named };
 
     // Throws Error when the target cannot be written: a missing or read-only directory, an existing
-    // read-only file or directory at that path, an empty name. `Named` forces the fallback.
+    // read-only file or anything but a regular file at that path (through symbolic links), an empty
+    // name. `Named` forces the fallback.
     explicit ReplacementFile(std::string target, Temporary temporary = Temporary::Unnamed);
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile&) = delete;
