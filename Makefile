@@ -3,12 +3,13 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test test-asan bench format lint clean
+.PHONY: all deps configure build run demo test test-asan package bench format lint clean
 
 all: build
 
+# The package test (root and QUILLFEN_TEST_PACKAGE=1, as CI runs) needs the packaging tools too.
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(if $(filter 1,$(QUILLFEN_TEST_PACKAGE)),package-test)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -32,6 +33,15 @@ test-asan: deps
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
 
+# A .deb of the build, left here for: sudo apt install ./quillfen_*.deb
+package:
+	@bash scripts/install-deps.sh packaging
+	@$(MAKE) --no-print-directory build
+	@cd $(BUILD) && cpack
+	@rm -f quillfen_*.deb
+	@mv $(BUILD)/quillfen_*.deb .
+	@ls quillfen_*.deb
+
 bench: configure
 	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -39,7 +49,7 @@ bench: configure
 
 format:
 	@bash scripts/install-deps.sh clang-format
-	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' \
+	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'resources/*.cpp' \
 		| xargs clang-format -i
 
 lint: configure
@@ -48,4 +58,4 @@ lint: configure
 	@bash scripts/lint.sh $(BUILD) $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan
+	@rm -rf $(BUILD) $(BUILD)-asan quillfen_*.deb

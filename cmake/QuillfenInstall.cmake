@@ -51,4 +51,11 @@ if(UNIX AND NOT APPLE)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quillfen.png)
   install(FILES ${quillfen_icon_dir}/quillfen.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${QUILLFEN_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The metainfo names this file by the same path under the home host.
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/screenshots/main-window.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/quillfen/screenshots)
+  install(FILES ${QUILLFEN_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/copyright ${QUILLFEN_CHANGELOG}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillfen)
 endif()

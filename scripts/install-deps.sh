@@ -3,8 +3,17 @@
 set -euo pipefail
 
 packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
-# Extra packages a caller wants on top (the benchmark asks for its comparison programs).
-packages+=("$@")
+# Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
+# set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
+# pages), "package-test" for the package test, which also opens the man pages and validates the
+# desktop entry and the software-centre metadata.
+for arg in "$@"; do
+  case $arg in
+    packaging) packages+=(dpkg-dev file scdoc) ;;
+    package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
+    *) packages+=("$arg") ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

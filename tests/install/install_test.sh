@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build twice, into a prefix and staged under DESTDIR, and checks what a user or a
-# packager gets: the program directory, the links on PATH, the desktop entry and icons, and an
-# installed quillfen-cli that converts and decodes using only what lies beside it.
+# packager gets: the program directory, the links on PATH, the desktop entry and icons, the
+# software-centre metadata and the man pages, and an installed quillfen-cli that converts and
+# decodes using only what lies beside it.
 #
 # Usage: install_test.sh CMAKE BUILD_DIR PROGRAM_DIR HAVE_WINDOW_PROGRAM(0|1)
 set -u
@@ -109,6 +110,26 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
             }
         fi
     fi
+
+    # The software-centre metadata launches this desktop entry and shows a screenshot installed at
+    # the same path under share/ as the image has on the home host.
+    local metainfo=$root/share/metainfo/example.veltrane.quillfen.metainfo.xml launchable url shot
+    if [[ ! -f $metainfo ]]; then
+        fail "$metainfo missing"
+    else
+        launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
+        [[ -f $root/share/applications/$launchable ]] || fail "metainfo launches '$launchable', which is not installed"
+        url=$(sed -n 's:.*<image>\(.*\)</image>.*:\1:p' "$metainfo")
+        shot=$root/share/${url#*://*/}
+        [[ $(od -An -tx1 -N8 "$shot" 2>/dev/null | tr -d ' \n') == 89504e470d0a1a0a ]] ||
+            fail "the screenshot $url is not installed as a PNG at $shot"
+    fi
+    # The man pages, whenever the build made them.
+    shopt -s nullglob
+    for f in "$build"/resources/man/*.1.gz; do
+        cmp -s "$f" "$root/share/man/man1/${f##*/}" || fail "man page ${f##*/} not installed in share/man/man1"
+    done
+    shopt -u nullglob
 }
 
 check_cli() { # ROOT

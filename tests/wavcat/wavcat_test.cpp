@@ -11,6 +11,7 @@
 #include <sndfile.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -220,6 +221,16 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     }
 
     expectRefused({"a.wav", "nodir/out.wav"}, "nodir/out.wav");
+    // The output may not be an input under any name: it would replace what the join reads.
+    make("b.wav", {}, 4, 1.0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(path("a.wav")).constData(), QFile::encodeName(path("hard.wav")).constData()),
+        0);
+    ASSERT_TRUE(QFile::link("a.wav", path("soft.wav")));
+    for (const char* output : {"a.wav", "./a.wav", "hard.wav", "soft.wav"}) {
+        expectRefused({"b.wav", "a.wav", output}, output);
+        EXPECT_TRUE(run({"a.wav", output}).err.contains("the same file as the input 'a.wav'")) << output;
+    }
     // A FIFO stays one (as root, /dev/null would have become a regular file).
     expectRefused({"a.wav", "fifo.wav"}, "fifo.wav");
     EXPECT_TRUE(run({"a.wav", "fifo.wav"}).err.contains("not a regular file"));
