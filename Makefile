@@ -42,8 +42,10 @@ package:
 	@mv $(BUILD)/quillfen_*.deb .
 	@ls quillfen_*.deb
 
-bench: configure
-	@bash scripts/install-deps.sh sox minimodem || echo "bench: sox/minimodem not installed; comparing with what is here"
+# The peers go in before CMake looks for them.
+bench: deps
+	@bash scripts/install-deps.sh sox minimodem pkg-config libspandsp-dev || echo "bench: peers not installed; comparing with what is here"
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	@cmake --build $(BUILD) -j$(JOBS)
 	@bash bench/run.sh $(BUILD)/bin
 

@@ -3,6 +3,7 @@
 #  1. a 32,767-character text end to end through quillfen-cli
 #  2. wavcat alone on that run's arguments, against cat of the same bytes
 #  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
+#  4. the TTY decoder: error rate against noise and speed, beside minimodem and spandsp where installed
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 work="$(mktemp -d)"
@@ -72,4 +73,16 @@ if command -v minimodem >/dev/null; then
   echo "minimodem --tx tdd at 8000 Hz: ${t_mm:-failed} s   quillfen/minimodem: $(ratio "$t_cli" "$t_mm") (target <= 0.5)"
 else
   echo "minimodem: not installed"
+fi
+
+# 4. The TTY decoder against white noise, other transmitters and clean transforms, beside minimodem's
+#    and spandsp's receivers where they are here, and its speed against minimodem's.
+echo
+benchbin="$bin/../bench"
+if [ -x "$benchbin/tty_decoder_bench" ]; then
+  peer=()
+  [ -x "$benchbin/v18_peer" ] && peer=(--peer "$benchbin/v18_peer")
+  "$benchbin/tty_decoder_bench" "${peer[@]}"
+else
+  echo "tty_decoder_bench: not built"
 fi

@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     quillfen::setMessages(&messages);
     quillfen::QtSaveDialog saveDialog;
     quillfen::setSaveDialog(&saveDialog);
+    quillfen::QtOpenDialog openDialog;
+    quillfen::setOpenDialog(&openDialog);
 
     quillfen::frmMain window;
     quillfen::HelpMenuCommands helpMenu(window, {});
@@ -23,5 +25,6 @@ int main(int argc, char** argv)
     const int status = app.exec();
     quillfen::setMessages(nullptr);
     quillfen::setSaveDialog(nullptr);
+    quillfen::setOpenDialog(nullptr);
     return status;
 }

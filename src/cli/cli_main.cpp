@@ -1,6 +1,7 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "conversion/conversion_run.h"
 #include "conversion/tty_decoder.h"
+#include "platform/app_error.h"
 #include "platform/messages.h"
 #include "version.h"
 
@@ -22,8 +23,12 @@ const char* const kDescription =
     "file of TTY/TDD tones that a text telephone prints. The run's diagnostic lines go to standard\n"
     "output; the exit status is 0 only when the WAV file is complete.\n"
     "\n"
+    "With --decode, prints the text that the TTY tones in each FILE carry, as a text telephone would,\n"
+    "each file's text under its name when there are several. Exit status 0 when text was found, 1\n"
+    "when none was, 2 when a file cannot be read.\n"
+    "\n"
     "       quillfen-cli [TEXT...] -o OUTPUT.wav\n"
-    "       quillfen-cli --decode FILE.wav\n"
+    "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -59,18 +64,41 @@ QString readStandardInput()
     return text;
 }
 
-int decode(const QString& path)
+void writeOut(const std::string& text)
 {
-    try {
-        const tty::DecodedText decoded = tty::decodeFile(QFile::encodeName(path).toStdString());
-        std::fwrite(decoded.text.data(), 1, decoded.text.size(), stdout);
-        std::fputc('\n', stdout);
-        if (decoded.characters == 0)
-            std::fprintf(stderr, "quillfen-cli: no TTY characters found in %s\n", path.toUtf8().constData());
-        return 0;
-    } catch (const std::exception& e) {
-        return fail(QString::fromUtf8(e.what()), 1);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Prints each file's text (under its name when there are several); 0 when any text was found, 1
+// when none was, 2 when a file could not be read. One unreadable file does not stop the others.
+int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, bool timestamps)
+{
+    bool found = false;
+    bool unreadable = false;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString& path = files[i];
+        if (files.size() > 1)
+            writeOut((i > 0 ? "\n" : "") + path.toStdString() + ":\n");
+        try {
+            const tty::DecodedText decoded = tty::decodeFile(QFile::encodeName(path).toStdString(), options);
+            if (timestamps) {
+                for (const tty::Burst& burst : decoded.bursts)
+                    writeOut(tty::formatOffset(burst.startSeconds) + ' ' + burst.text + '\n');
+            } else if (!decoded.text.empty()) {
+                writeOut(decoded.text + '\n');
+            }
+            std::fflush(stdout);
+            if (decoded.text.empty())
+                std::fprintf(stderr, "quillfen-cli: no TTY text found in %s\n", path.toUtf8().constData());
+            else
+                found = true;
+        } catch (const AppError& e) {
+            std::fflush(stdout);
+            fail(e.description);
+            unreadable = true;
+        }
     }
+    return unreadable ? 2 : found ? 0 : 1;
 }
 
 // The option as the user wrote it, for messages: "-o", "--bogus".
@@ -91,18 +119,31 @@ int main(int argc, char** argv)
                                     QStringLiteral("The WAV file to write; an existing file is replaced only "
                                                    "on success."),
                                     QStringLiteral("FILE"));
-    const QCommandLineOption decodeOption(QStringLiteral("decode"),
-                                          QStringLiteral("Print the text that the TTY tones in FILE carry."),
-                                          QStringLiteral("FILE"));
+    const QCommandLineOption decodeOption(
+        QStringLiteral("decode"), QStringLiteral("Print the text that the TTY tones in each FILE carry."));
+    const QCommandLineOption timestamps(
+        QStringLiteral("timestamps"),
+        QStringLiteral("With --decode: start each burst of text with its offset in the recording, "
+                       "[mm:ss.t]."));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("With --decode: read every burst at 45.45 or 50 baud "
+                                                 "instead of detecting the rate."),
+                                  QStringLiteral("RATE"));
+    const QCommandLineOption unshiftOnSpace(
+        QStringLiteral("unshift-on-space"),
+        QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
+                       "a receiver to."));
     const QCommandLineOption showCommand(
         QStringLiteral("show-command"),
         QStringLiteral("After the run, print the wavcat command line it used."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version."));
-    parser.addOptions({output, decodeOption, showCommand, help, versionOption});
-    parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The text to convert."),
-                                 QStringLiteral("[TEXT...]"));
+    parser.addOptions(
+        {output, decodeOption, timestamps, baud, unshiftOnSpace, showCommand, help, versionOption});
+    parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                 QStringLiteral("The text to convert; with --decode, the files to read."),
+                                 QStringLiteral("[TEXT...|FILE...]"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -112,7 +153,7 @@ int main(int argc, char** argv)
         // A value option can only miss its value as the last argument.
         const QString last = QCoreApplication::arguments().constLast();
         if (last.startsWith(QLatin1Char('-')))
-            return fail(last + QStringLiteral(" needs a file name; see --help"));
+            return fail(last + QStringLiteral(" needs a value; see --help"));
         return fail(parser.errorText() + QStringLiteral(" See --help."));
     }
     if (parser.isSet(help)) {
@@ -126,10 +167,27 @@ int main(int argc, char** argv)
 
     const QStringList words = parser.positionalArguments();
     if (parser.isSet(decodeOption)) {
-        if (parser.isSet(output) || !words.isEmpty())
-            return fail(QStringLiteral("--decode takes a file and nothing else"));
-        return decode(parser.value(decodeOption));
+        if (parser.isSet(output) || parser.isSet(showCommand))
+            return fail(
+                QStringLiteral("--decode reads files and writes none; leave out -o and --show-command"));
+        if (words.isEmpty())
+            return fail(QStringLiteral("--decode needs at least one file"));
+        tty::DecodeOptions options;
+        options.unshiftOnSpace = parser.isSet(unshiftOnSpace);
+        if (parser.isSet(baud)) {
+            const QString rate = parser.value(baud);
+            if (rate == QLatin1String("45.45") || rate == QLatin1String("45"))
+                options.baud = tty::BaudRate::Baud45;
+            else if (rate == QLatin1String("50"))
+                options.baud = tty::BaudRate::Baud50;
+            else
+                return fail(QStringLiteral("--baud takes 45.45 or 50, not '%1'").arg(rate));
+        }
+        return decodeFiles(words, options, parser.isSet(timestamps));
     }
+    for (const QCommandLineOption* only : {&timestamps, &baud, &unshiftOnSpace})
+        if (parser.isSet(*only))
+            return fail(QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst()));
     if (!parser.isSet(output))
         return fail(QStringLiteral("no output file given; use -o FILE.wav"));
     if (parser.value(output).isEmpty())

@@ -1,405 +1,535 @@
+// How recordings are decoded, and why.
+//
+// 1. Baseband (tty_tone_bank): one FIR with the mixing folded into its taps takes the input to complex
+//    baseband round 1600 Hz at 1.0-1.33 kHz, so everything after it costs the same at 8 and 192 kHz.
+// 2. Matched filters (tty_tone_bank): a filter integrating one bit is the optimum for a tone of unknown
+//    phase in white noise. A sender 3 % off would turn a fixed filter's phase by more than a cycle in
+//    a bit, so every 32 ms a spectrum on a 10 Hz grid over +-4 % of each tone, averaged over 0.6 s,
+//    places the filters on the sender's real tones (peak interpolated). Energies are divided by the
+//    noise floor measured between the tones: every decision is relative to it, so -55 dBFS and
+//    clipping decode alike and no level is a threshold.
+// 3. Frames (tty_frame_reader): a window turning to space starts a search over start positions at
+//    1/22-bit steps and five bit lengths (+-3 %) for the largest soft energy contrast of the bit
+//    before, start bit, five data bits and stop bit. A burst keeps the bit length its frames chose
+//    (drift across a character) and, once characters come back to back, reads the next one where the
+//    period puts it, pulled only part way towards the local peak: timing then comes from the whole run
+//    rather than from one noisy start bit. Data bits: the louder tone (non-coherent FSK). A lone frame
+//    must be clear in every bit; two in a row, or one inside a burst, may be weaker. That keeps noise,
+//    speech and dialling silent while weak bursts still decode.
+// 4. Choice: 45.45 and 50 baud are read in parallel and, like the channels of a file, compete burst
+//    by burst on summed frame quality.
+// 5. Printing: shifts hold until LTRS or FIGS (optionally until a space). Which shift each character
+//    prints in is chosen over the whole message against a letter-pair model of English and a figure
+//    model of numbers, at the cost of the bits that would have to be misheard; so at low SNR one lost
+//    or false shift does not garble what follows, and at a clear signal nothing is ever changed.
 #include "conversion/tty_decoder.h"
+
+#include "conversion/tty_frame_reader.h"
+#include "conversion/tty_tone_bank.h"
+#include "platform/app_error.h"
+
+#include <QString>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
-#include <complex>
-#include <cstdint>
-#include <functional>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
 #include <memory>
-#include <numbers>
 #include <sndfile.h>
-#include <stdexcept>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace quillfen::tty {
 namespace {
 
-constexpr double kMarkHz = 1400.0;
-constexpr double kSpaceHz = 1800.0;
-constexpr double kBitSeconds = 0.022; // 45.45 baud
-// Below this the space tone would fold over; nothing to decode.
-constexpr double kMinSampleRate = 4000.0;
-// A tone weaker than about -50 dBFS is no carrier, so dither and hiss stay silent.
-constexpr double kMinAmplitude = 0.00316;
-// Share of the window's energy the two tone bins must hold at the start and stop bit. White noise
-// puts about 4/window there, a clean carrier about 1, and one 5 % off still over 0.6.
-constexpr double kMinPurity = 0.35;
-// Spacing of the flanking bins, relative to the tone.
-constexpr double kFlank = 0.025;
+constexpr double kMinRate = 8000.0, kMaxRate = 192000.0;
 
-constexpr unsigned kLtrs = 0b11111;
-constexpr unsigned kFigs = 0b11011;
-constexpr unsigned kSpace = 0b00100;
-constexpr unsigned kLineFeed = 0b00010;
+constexpr unsigned kLtrs = 0b11111, kFigs = 0b11011, kSpace = 0b00100, kCr = 0b01000, kLf = 0b00010;
 
-struct CodeEntry
+struct Shifted
 {
-    unsigned code;
-    char letter;
-    char figure; // '\0': prints nothing (the bell)
+    std::array<char, 32> letters{}, figures{};
 };
 
-constexpr CodeEntry kCodes[] = {
-    {0b00011, 'A', '-'}, {0b11001, 'B', '?'}, {0b01110, 'C', ':'}, {0b01001, 'D', '$'},  {0b00001, 'E', '3'},
-    {0b01101, 'F', '!'}, {0b11010, 'G', '&'}, {0b10100, 'H', '#'}, {0b00110, 'I', '8'},  {0b01011, 'J', '\''},
-    {0b01111, 'K', '('}, {0b10010, 'L', ')'}, {0b11100, 'M', '.'}, {0b01100, 'N', ','},  {0b11000, 'O', '9'},
-    {0b10110, 'P', '0'}, {0b10111, 'Q', '1'}, {0b01010, 'R', '4'}, {0b00101, 'S', '\0'}, {0b10000, 'T', '5'},
-    {0b00111, 'U', '7'}, {0b11110, 'V', ';'}, {0b10011, 'W', '2'}, {0b11101, 'X', '/'},  {0b10101, 'Y', '6'},
-    {0b10001, 'Z', '"'},
-};
-
-struct ShiftTables
+// The first bit on the line is bit 0, so E = 00001 arrives as 1, 0, 0, 0, 0. '\0' prints nothing.
+constexpr Shifted makeTable()
 {
-    std::array<char, 32> letters{};
-    std::array<char, 32> figures{};
-};
-
-constexpr ShiftTables makeShiftTables()
-{
-    ShiftTables t;
-    for (const auto& e : kCodes) {
-        t.letters[e.code] = e.letter;
-        t.figures[e.code] = e.figure;
+    Shifted t;
+    const struct
+    {
+        unsigned code; // most significant bit first, as tables list them
+        char letter, figure;
+    } codes[] = {
+        {0b00011, 'A', '-'}, {0b11001, 'B', '?'},  {0b01110, 'C', ':'},  {0b01001, 'D', '$'},
+        {0b00001, 'E', '3'}, {0b01101, 'F', '!'},  {0b11010, 'G', '&'},  {0b10100, 'H', '#'},
+        {0b00110, 'I', '8'}, {0b01011, 'J', '\''}, {0b01111, 'K', '('},  {0b10010, 'L', ')'},
+        {0b11100, 'M', '.'}, {0b01100, 'N', ','},  {0b11000, 'O', '9'},  {0b10110, 'P', '0'},
+        {0b10111, 'Q', '1'}, {0b01010, 'R', '4'},  {0b00101, 'S', '\0'}, {0b10000, 'T', '5'},
+        {0b00111, 'U', '7'}, {0b11110, 'V', ';'},  {0b10011, 'W', '2'},  {0b11101, 'X', '/'},
+        {0b10101, 'Y', '6'}, {0b10001, 'Z', '"'},
+    };
+    for (const auto& c : codes) {
+        t.letters[c.code] = c.letter;
+        t.figures[c.code] = c.figure;
     }
     return t;
 }
+constexpr Shifted kTable = makeTable();
 
-constexpr ShiftTables kTables = makeShiftTables();
-
-// Pulls up to `max` mono samples into `out`; 0 means the input has ended.
-using SampleSource = std::function<std::size_t(float* out, std::size_t max)>;
-
-struct ToneFeature
+BaudPlan planFor(double baud, double rate)
 {
-    float mark = 0.0F; // amplitude of each tone in the window, full scale = 1
-    float space = 0.0F;
-    float purity = 0.0F; // share of the window's energy in the two tones
+    return {baud, rate / baud, static_cast<int>(std::lround(rate / baud))};
+}
 
-    bool isMark() const { return mark > space && mark >= kMinAmplitude; }
-    bool isSpace() const { return space > mark && space >= kMinAmplitude; }
-    bool hasCarrier() const { return std::max(mark, space) >= kMinAmplitude; }
-    bool isClean() const { return purity >= kMinPurity; }
-};
+std::vector<double> baudsFor(BaudRate b)
+{
+    switch (b) {
+    case BaudRate::Baud45:
+        return {45.45};
+    case BaudRate::Baud50:
+        return {50.0};
+    case BaudRate::Auto:
+        break;
+    }
+    return {45.45, 50.0};
+}
 
-// Sliding single-bin DFTs of the mark and space tones plus the window energy, one result per
-// sample, O(1) each. Each tone is also heard a little below and above its nominal frequency, so
-// a sender a few per cent off still looks clean to the purity test. Results are computed on demand
-// and kept for `history` samples so the frame reader may look ahead and the hunt may then step
-// back behind a rejected frame.
-class ToneAnalyser
+// One channel through baseband, filter bank and a frame reader per baud.
+class ChannelDecoder
 {
 public:
-    ToneAnalyser(double sampleRate, int window, std::size_t history, SampleSource source)
-        : m_window(static_cast<std::size_t>(window)), m_history(history), m_source(std::move(source)),
-          m_ring(m_window, 0.0), m_features(history)
+    ChannelDecoder(double sampleRate, const std::vector<double>& bauds) : m_baseband(sampleRate)
     {
-        const std::array<double, kBins> hz{kMarkHz * (1 - kFlank),  kMarkHz,  kMarkHz * (1 + kFlank),
-                                           kSpaceHz * (1 - kFlank), kSpaceHz, kSpaceHz * (1 + kFlank)};
-        m_twiddles.resize(kBins * m_window);
-        for (std::size_t b = 0; b < kBins; ++b) {
-            const double w = 2.0 * std::numbers::pi * hz[b] / sampleRate;
-            m_stepRe[b] = std::cos(w);
-            m_stepIm[b] = std::sin(w);
-            m_tailRe[b] = std::cos(w * window);
-            m_tailIm[b] = std::sin(w * window);
-            for (std::size_t m = 0; m < m_window; ++m)
-                m_twiddles[b * m_window + m] = {std::cos(w * m), std::sin(w * m)};
+        std::vector<BaudPlan> plans;
+        plans.reserve(bauds.size());
+        for (double b : bauds)
+            plans.push_back(planFor(b, m_baseband.outputRate()));
+        m_bank = std::make_unique<ToneBank>(m_baseband.outputRate(), plans);
+        for (const BaudPlan& p : plans)
+            m_readers.emplace_back(p, m_baseband.outputRate());
+        m_features.resize(plans.size());
+        m_bursts.resize(plans.size());
+    }
+
+    void push(std::span<const float> samples)
+    {
+        m_baseband.push(samples, m_complex);
+        m_bank->push(m_complex, m_features);
+        m_complex.clear();
+        feed();
+    }
+
+    void finish()
+    {
+        m_baseband.finish(m_complex);
+        m_bank->push(m_complex, m_features);
+        m_bank->finish(m_features);
+        m_complex.clear();
+        feed();
+        for (std::size_t p = 0; p < m_readers.size(); ++p) {
+            m_readers[p].finish();
+            collect(p);
         }
     }
 
-    // The window ending at sample n; samples before the input count as silence. nullptr when the
-    // input ends before n.
-    const ToneFeature* at(std::int64_t n)
-    {
-        if (n < 0)
-            return &m_silent;
-        while (m_computed <= n) {
-            if (!advance())
-                return nullptr;
-        }
-        if (m_computed - n > static_cast<std::int64_t>(m_history))
-            throw std::logic_error("tone history too short");
-        return &m_features[static_cast<std::size_t>(n) % m_history];
-    }
+    // Baseband sample index to seconds of input.
+    double seconds(std::int64_t n) const { return static_cast<double>(n) / m_baseband.outputRate(); }
+    double rate() const { return m_baseband.outputRate(); }
+    const std::vector<std::vector<BurstFrames>>& bursts() const { return m_bursts; }
 
 private:
-    static constexpr std::size_t kBins = 6; // mark and its flanks, then space and its flanks
-
-    bool nextSample(double& x)
+    void feed()
     {
-        if (m_bufferPos == m_bufferLen) {
-            m_bufferLen = m_source(m_buffer.data(), m_buffer.size());
-            m_bufferPos = 0;
-            if (m_bufferLen == 0)
-                return false;
-        }
-        x = m_buffer[m_bufferPos++];
-        return true;
-    }
-
-    // Y(n) = sum over m < W of x[n-m] e^{jwm} = x[n] + e^{jw} Y(n-1) - x[n-W] e^{jwW}
-    bool advance()
-    {
-        double x = 0.0;
-        if (!nextSample(x))
-            return false;
-        const auto n = static_cast<std::uint64_t>(m_computed);
-        const std::size_t slot = n % m_window;
-        const double old = m_ring[slot];
-        m_ring[slot] = x;
-        for (std::size_t b = 0; b < kBins; ++b) {
-            const double re = x + m_stepRe[b] * m_sumRe[b] - m_stepIm[b] * m_sumIm[b] - old * m_tailRe[b];
-            const double im = m_stepRe[b] * m_sumIm[b] + m_stepIm[b] * m_sumRe[b] - old * m_tailIm[b];
-            m_sumRe[b] = re;
-            m_sumIm[b] = im;
-        }
-        m_energy += x * x - old * old;
-        // The recursion drifts by rounding over millions of samples; start it afresh now and then.
-        if ((n & 0x3FFFU) == 0x3FFFU)
-            resum(slot);
-
-        std::array<double, kBins> power;
-        for (std::size_t b = 0; b < kBins; ++b)
-            power[b] = m_sumRe[b] * m_sumRe[b] + m_sumIm[b] * m_sumIm[b];
-        const double markPower = std::max({power[0], power[1], power[2]});
-        const double spacePower = std::max({power[3], power[4], power[5]});
-        const double scale = 2.0 / static_cast<double>(m_window);
-        ToneFeature& f = m_features[n % m_history];
-        f.mark = static_cast<float>(std::sqrt(markPower) * scale);
-        f.space = static_cast<float>(std::sqrt(spacePower) * scale);
-        f.purity = m_energy > 1e-12 ? static_cast<float>((markPower + spacePower) * scale / m_energy) : 0.0F;
-        ++m_computed;
-        return true;
-    }
-
-    void resum(std::size_t newest)
-    {
-        m_energy = 0.0;
-        for (double v : m_ring)
-            m_energy += v * v;
-        for (std::size_t b = 0; b < kBins; ++b) {
-            std::complex<double> sum;
-            const std::complex<double>* twiddle = &m_twiddles[b * m_window];
-            for (std::size_t m = 0; m < m_window; ++m)
-                sum += m_ring[(newest + m_window - m) % m_window] * twiddle[m];
-            m_sumRe[b] = sum.real();
-            m_sumIm[b] = sum.imag();
+        for (std::size_t p = 0; p < m_readers.size(); ++p) {
+            m_readers[p].push(m_features[p]);
+            m_features[p].clear();
+            collect(p);
         }
     }
+    void collect(std::size_t p)
+    {
+        for (BurstFrames& b : m_readers[p].takeBursts())
+            m_bursts[p].push_back(std::move(b));
+    }
 
-    std::size_t m_window;
-    std::size_t m_history;
-    SampleSource m_source;
-    std::array<double, kBins> m_stepRe{}, m_stepIm{}, m_tailRe{}, m_tailIm{}, m_sumRe{}, m_sumIm{};
-    std::vector<std::complex<double>> m_twiddles; // e^{jwm} per bin, for resum
-    std::vector<double> m_ring;                   // the window's samples
-    double m_energy = 0.0;
-    std::vector<ToneFeature> m_features;
-    std::int64_t m_computed = 0;
-    std::array<float, 4096> m_buffer{};
-    std::size_t m_bufferLen = 0;
-    std::size_t m_bufferPos = 0;
-    ToneFeature m_silent;
+    Baseband m_baseband;
+    std::unique_ptr<ToneBank> m_bank;
+    std::vector<FrameReader> m_readers;
+    std::vector<std::complex<float>> m_complex;
+    std::vector<std::vector<ToneFeature>> m_features;
+    std::vector<std::vector<BurstFrames>> m_bursts; // per plan
 };
 
+struct Candidate
+{
+    int source; // channel * plans + plan
+    double baud;
+    double start, end; // seconds
+    const BurstFrames* frames;
+    double samplesPerSecond; // of the frames' indices
+};
+
+// What letters in a message look like: pairs of letters (and word starts and ends) counted in a few
+// lines of everyday English. Figures: digits above all, then the separators of numbers, times and
+// prices; the rest of the figure row is rare. Only the contrast between the two matters.
+constexpr std::string_view kEnglish =
+    "HELLO THIS IS THE FRONT DESK HOW CAN I HELP YOU TODAY GA I AM CALLING ABOUT MY APPOINTMENT NEXT "
+    "WEEK COULD YOU PLEASE TELL ME WHEN IT STARTS AND WHERE I SHOULD GO WHEN I ARRIVE GA THANK YOU FOR "
+    "WAITING YOUR APPOINTMENT IS ON THURSDAY MORNING WITH DOCTOR GREEN PLEASE COME TO THE SECOND FLOOR "
+    "AND BRING YOUR CARD AND A LIST OF THE MEDICINE YOU TAKE GA OK THAT IS FINE I WILL BE THERE EARLY "
+    "IS THERE ANYTHING ELSE I NEED TO KNOW GA NO THAT IS ALL HAVE A GOOD DAY AND CALL US BACK IF YOU "
+    "HAVE ANY QUESTIONS SK I HOPE THE WEATHER STAYS WARM AND DRY FOR YOUR TRIP "
+    "MY NAME IS MARY AND I WOULD LIKE TO LEAVE A MESSAGE FOR JOHN HE CAN REACH ME AT HOME THIS EVENING "
+    "WE RECEIVED YOUR ORDER AND IT WILL SHIP TOMORROW YOU SHOULD GET AN EMAIL WITH THE TRACKING NUMBER "
+    "SORRY I DID NOT UNDERSTAND COULD YOU REPEAT THAT PLEASE GA YES OF COURSE THE OFFICE OPENS AT NINE "
+    "AND CLOSES AT FIVE EVERY WEEKDAY BUT WE ARE CLOSED ON HOLIDAYS AND WEEKENDS";
+
+struct Likelihoods
+{
+    std::array<std::array<float, 32>, 32> letters{}; // [previous letter code, or kSpace][code]
+    std::array<float, 32> figures{};
+};
+
+Likelihoods makeLikelihoods()
+{
+    std::array<unsigned, 128> codeOf{};
+    for (unsigned code = 0; code < 32; ++code)
+        if (kTable.letters[code])
+            codeOf[static_cast<unsigned char>(kTable.letters[code])] = code;
+    std::array<std::array<float, 32>, 32> counts{};
+    unsigned previous = kSpace;
+    for (char c : kEnglish) {
+        const unsigned code = c == ' ' ? kSpace : codeOf[static_cast<unsigned char>(c)];
+        counts[previous][code] += 1.0F;
+        previous = code;
+    }
+    Likelihoods l;
+    for (unsigned p = 0; p < 32; ++p) {
+        float total = 0.0F;
+        for (unsigned c = 0; c < 32; ++c)
+            if (kTable.letters[c] || c == kSpace)
+                total += counts[p][c] + 0.5F;
+        for (unsigned c = 0; c < 32; ++c)
+            l.letters[p][c] = std::log((counts[p][c] + 0.5F) / total);
+    }
+    const std::string_view figures = "0123456789-.,:/$?()";
+    const float perMille[] = {85, 85, 85, 85, 85, 85, 85, 85, 85, 85, 40, 30, 20, 15, 10, 10, 5, 3, 3};
+    l.figures.fill(std::log(0.001F)); // ! # & ' " ; and the bell
+    for (unsigned code = 0; code < 32; ++code)
+        if (const auto i = figures.find(kTable.figures[code]);
+            kTable.figures[code] && i != std::string_view::npos)
+            l.figures[code] = std::log(perMille[i] / 1000.0F);
+    return l;
+}
+
+// Prints frames as a TTY would, except where a shift was evidently misheard. Which shift each
+// character is printed in is decided over the whole message (Viterbi over letters/figures): taking a
+// received LTRS or FIGS for something else costs the log-likelihood of its least certain bit; a shift
+// lost between two characters costs that of a bit error at the burst's level. Both are paid only
+// when the characters that follow read far more like the other shift (English letters against
+// numbers), which at a clear signal never happens.
 class Printer
 {
 public:
-    explicit Printer(DecodedText& out) : m_out(out) {}
+    explicit Printer(bool unshiftOnSpace) : m_unshiftOnSpace(unshiftOnSpace) {}
 
-    void accept(unsigned code)
+    void add(const Frame& f) { m_frames.push_back(&f); }
+
+    // One string per frame added, in order. Senders of both habits exist: unless told, the message
+    // is read both ways and the reading that explains it better is kept (a sender that unshifts on
+    // space repeats FIGS after spaces inside numbers and leaves LTRS out after them).
+    std::vector<std::string> print() const
     {
-        ++m_out.characters;
-        switch (code) {
-        case kLtrs:
-            m_figures = false;
-            return;
-        case kFigs:
-            m_figures = true;
-            return;
-        case kSpace:
-            // Unshift on space: senders that assume it do not repeat LTRS after a space.
-            m_out.text += ' ';
-            m_figures = false;
-            return;
-        case kLineFeed:
-            m_out.text += '\n';
-            return;
-        default:
-            break; // 00000 and carriage return have no table entry and print nothing
+        const std::size_t n = m_frames.size();
+        std::vector<int> state(n), other(n);
+        float cost = shiftStates(m_unshiftOnSpace, state);
+        constexpr float kUnusualHabit = 1.0F;
+        if (!m_unshiftOnSpace && shiftStates(true, other) + kUnusualHabit < cost)
+            state.swap(other);
+        std::vector<std::string> out(n);
+        bool afterCr = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned code = m_frames[i]->code;
+            const bool crBefore = std::exchange(afterCr, code == kCr);
+            if (code == kLtrs || code == kFigs)
+                continue;
+            if (code == kSpace)
+                out[i] = " ";
+            else if (code == kCr || (code == kLf && !crBefore))
+                out[i] = "\n";
+            else if (const char c = (state[i] ? kTable.figures : kTable.letters)[code])
+                out[i] = std::string(1, c);
         }
-        if (const char c = (m_figures ? kTables.figures : kTables.letters)[code])
-            m_out.text += c;
+        return out;
     }
 
 private:
-    DecodedText& m_out;
-    bool m_figures = false;
+    // Viterbi over letters (0) and figures (1); fills the state each frame prints in and returns the
+    // cost of that reading in nats.
+    float shiftStates(bool unshiftOnSpace, std::vector<int>& state) const
+    {
+        static const Likelihoods likely = makeLikelihoods();
+        constexpr float kShiftPrior = 2.3F;     // shifts are about a tenth of the characters sent
+        constexpr float kRedundantShift = 2.0F; // a shift to where the receiver already is
+        const std::size_t n = m_frames.size();
+        std::vector<std::array<std::uint8_t, 2>> from(n);
+        std::array<float, 2> cost{0.0F, n ? m_frames[0]->bitErrorLlr + kShiftPrior : 0.0F};
+        for (std::size_t i = 0; i < n; ++i) {
+            const Frame& f = *m_frames[i];
+            // A shift lost just before this character.
+            const float lost = f.bitErrorLlr + kShiftPrior;
+            std::array<float, 2> next;
+            for (std::size_t s = 0; s < 2; ++s) {
+                const float stay = cost[s], swap = cost[1 - s] + lost;
+                next[s] = std::min(stay, swap);
+                from[i][s] = static_cast<std::uint8_t>(stay <= swap ? s : 1 - s);
+            }
+            const bool toLetters = f.code == kLtrs || (unshiftOnSpace && f.code == kSpace);
+            if (toLetters || f.code == kFigs) {
+                // The received shift decides, unless its weakest bit was misheard.
+                const std::size_t told = toLetters ? 0 : 1, other = 1 - told;
+                const float redundant = f.code == kSpace ? 0.0F : kRedundantShift;
+                const float viaOther = next[other], viaTold = next[told] + redundant;
+                next[told] = std::min(viaOther, viaTold);
+                const std::uint8_t fromTold = from[i][told];
+                from[i][told] = viaOther < viaTold ? from[i][other] : fromTold;
+                next[other] += f.weakestBitLlr;
+            } else if (kTable.letters[f.code]) {
+                // Letters are judged in pairs: after a letter, or at the start of a word.
+                const unsigned before =
+                    i > 0 && kTable.letters[m_frames[i - 1]->code] ? m_frames[i - 1]->code : kSpace;
+                next[0] -= likely.letters[before][f.code];
+                next[1] -= likely.figures[f.code];
+            }
+            cost = next;
+        }
+        int s = cost[0] <= cost[1] ? 0 : 1;
+        const float total = cost[static_cast<std::size_t>(s)];
+        for (std::size_t i = n; i-- > 0;) {
+            state[i] = s;
+            s = from[i][static_cast<std::size_t>(s)];
+        }
+        return total;
+    }
+
+    bool m_unshiftOnSpace;
+    std::vector<const Frame*> m_frames;
 };
 
-class FrameDecoder
+// Overlapping bursts from different channels and bauds are one transmission heard several ways: keep
+// the way with the highest summed frame quality over each overlapping group.
+DecodedText assemble(std::vector<Candidate> all, int sources, const DecodeOptions& options)
 {
-public:
-    FrameDecoder(double sampleRate, SampleSource source)
-        : m_bit(sampleRate * kBitSeconds),
-          // Half a bit: centred on a bit it stays inside it even a quarter bit off, and its bins are
-          // wide enough that the flanks cover a sender a few per cent off frequency.
-          m_window(std::max(8, static_cast<int>(std::lround(m_bit / 2.0)))),
-          m_tones(sampleRate, m_window,
-                  static_cast<std::size_t>(std::ceil(8.0 * m_bit)) + 4 * static_cast<std::size_t>(m_window),
-                  std::move(source))
-    {
-    }
-
-    DecodedText run()
-    {
-        DecodedText result;
-        Printer printer(result);
-        bool inSpace = false;
-        for (std::int64_t n = 0;; ++n) {
-            const ToneFeature* f = m_tones.at(n);
-            if (!f)
-                break;
-            const bool space = f->isSpace();
-            const bool edge = space && !inSpace;
-            inSpace = space;
-            if (!edge)
-                continue;
-
-            const Frame frame = readFrame(locateEdge(n));
-            if (frame.outcome == Outcome::Truncated)
-                break;
-            if (frame.outcome == Outcome::Rejected)
-                ++result.framingErrors;
-            if (frame.outcome != Outcome::Accepted)
-                continue; // hunt on from just after this edge
-            printer.accept(frame.code);
-            // Resume at the stop bit: the next start bit may follow as soon as one stop bit ends.
-            n = frame.stopSample;
-            inSpace = false;
+    std::sort(all.begin(), all.end(),
+              [](const Candidate& a, const Candidate& b) { return a.start < b.start; });
+    std::vector<const Candidate*> chosen;
+    for (std::size_t i = 0; i < all.size();) {
+        std::size_t j = i + 1;
+        double end = all[i].end;
+        while (j < all.size() && all[j].start <= end) {
+            end = std::max(end, all[j].end);
+            ++j;
         }
-        return result;
-    }
-
-private:
-    enum class Outcome { Accepted, NoStartBit, Rejected, Truncated };
-    struct Frame
-    {
-        Outcome outcome;
-        unsigned code = 0;
-        std::int64_t stopSample = 0;
-    };
-
-    // A window ending at the returned sample lies half in the start bit. Hunting triggers on the
-    // first space-dominated window; after silence that comes early, as soon as the tone clears the
-    // noise floor, so take the point where the space tone reaches half its full strength.
-    std::int64_t locateEdge(std::int64_t trigger)
-    {
-        const ToneFeature* full = m_tones.at(trigger + m_window);
-        if (!full)
-            return trigger;
-        const float half = 0.5F * full->space;
-        std::int64_t e = trigger;
-        if (m_tones.at(e)->space < half) {
-            while (e < trigger + m_window && m_tones.at(e)->space < half)
-                ++e;
-        } else {
-            while (e > trigger - m_window) {
-                const ToneFeature* before = m_tones.at(e - 1);
-                if (before->space < half || before->space <= before->mark)
-                    break;
-                --e;
+        // Compared over the time every reading covers: a reading that runs on past the others (one at
+        // the wrong baud fitting a cut-off frame, say) gains nothing by it.
+        std::vector<double> first(static_cast<std::size_t>(sources), 1e300), last(first.size(), -1e300);
+        for (std::size_t k = i; k < j; ++k) {
+            const auto s = static_cast<std::size_t>(all[k].source);
+            first[s] = std::min(first[s], all[k].start);
+            last[s] = std::max(last[s], all[k].end);
+        }
+        double from = -1e300, to = 1e300;
+        for (std::size_t s = 0; s < first.size(); ++s) {
+            if (first[s] < 1e299) {
+                from = std::max(from, first[s]);
+                to = std::min(to, last[s]);
             }
         }
-        return e;
-    }
-
-    Frame readFrame(std::int64_t edge)
-    {
-        // Window end for the centre of bit i (0 = start bit, 6 = first stop bit).
-        auto bitSample = [&](int i) { return edge + std::llround((i + 0.5) * m_bit); };
-
-        const ToneFeature* start = m_tones.at(bitSample(0));
-        if (!start)
-            return {Outcome::Truncated};
-        if (!start->isSpace() || !start->isClean())
-            return {Outcome::NoStartBit};
-
-        unsigned code = 0;
-        for (int i = 0; i < 5; ++i) {
-            const ToneFeature* f = m_tones.at(bitSample(i + 1));
-            if (!f)
-                return {Outcome::Truncated};
-            if (!f->hasCarrier())
-                return {Outcome::Rejected};
-            if (f->mark > f->space)
-                code |= 1U << i;
+        std::vector<double> score(static_cast<std::size_t>(sources), -1e300);
+        for (std::size_t k = i; k < j; ++k) {
+            double& sum = score[static_cast<std::size_t>(all[k].source)];
+            sum = std::max(sum, 0.0);
+            for (const Frame& f : all[k].frames->frames) {
+                const double t = static_cast<double>(f.start) / all[k].samplesPerSecond;
+                if (t >= from - 0.1 && t <= to)
+                    sum += f.quality;
+            }
         }
-
-        const std::int64_t stopSample = bitSample(6);
-        const ToneFeature* stop = m_tones.at(stopSample);
-        if (!stop)
-            return {Outcome::Truncated};
-        if (!stop->isMark() || !stop->isClean())
-            return {Outcome::Rejected};
-        return {Outcome::Accepted, code, stopSample};
+        const int best = static_cast<int>(std::max_element(score.begin(), score.end()) - score.begin());
+        for (std::size_t k = i; k < j; ++k)
+            if (all[k].source == best)
+                chosen.push_back(&all[k]);
+        i = j;
     }
 
-    double m_bit;
-    int m_window;
-    ToneAnalyser m_tones;
+    Printer printer(options.unshiftOnSpace);
+    for (const Candidate* c : chosen)
+        for (const Frame& f : c->frames->frames)
+            printer.add(f);
+    const std::vector<std::string> printed = printer.print();
+    DecodedText result;
+    std::size_t next = 0;
+    for (const Candidate* c : chosen) {
+        Burst burst{c->start, c->baud, {}};
+        for (std::size_t k = 0; k < c->frames->frames.size(); ++k)
+            burst.text += printed[next++];
+        result.characters += static_cast<int>(c->frames->frames.size());
+        result.framingErrors += c->frames->framingErrors;
+        result.text += burst.text;
+        if (!burst.text.empty())
+            result.bursts.push_back(std::move(burst));
+    }
+    return result;
+}
+
+DecodedText decodeChannels(std::vector<ChannelDecoder>& channels, const std::vector<double>& bauds,
+                           const DecodeOptions& options)
+{
+    std::vector<Candidate> all;
+    const int plans = static_cast<int>(bauds.size());
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        for (int p = 0; p < plans; ++p) {
+            for (const BurstFrames& b : channels[c].bursts()[static_cast<std::size_t>(p)])
+                all.push_back({static_cast<int>(c) * plans + p, bauds[static_cast<std::size_t>(p)],
+                               channels[c].seconds(b.start), channels[c].seconds(b.end), &b,
+                               channels[c].rate()});
+        }
+    }
+    return assemble(std::move(all), static_cast<int>(channels.size()) * plans, options);
+}
+
+QString rateProblem(double rate)
+{
+    if (std::isfinite(rate) && rate >= kMinRate && rate <= kMaxRate)
+        return {};
+    return QStringLiteral("the sample rate is %1 Hz; recordings from 8000 to 192000 Hz can be decoded")
+        .arg(rate, 0, 'f', 0);
+}
+
+// An AppError whose what() is its description, so callers that catch only std::exception still
+// show which file and why.
+struct DecodeError final : AppError
+{
+    explicit DecodeError(const AppError& e) : AppError(e), m_what(e.description.toStdString()) {}
+    const char* what() const noexcept override { return m_what.c_str(); }
+    std::string m_what;
 };
 
-DecodedText decodeSource(double sampleRate, SampleSource source)
+struct FdCloser
 {
-    if (!std::isfinite(sampleRate) || sampleRate < kMinSampleRate)
-        return {};
-    return FrameDecoder(sampleRate, std::move(source)).run();
-}
+    void operator()(SNDFILE* f) const { sf_close(f); }
+};
 
 } // namespace
 
-DecodedText decodeSamples(const std::vector<float>& samples, double sampleRate)
+DecodedText decodeSamples(std::span<const float> samples, double sampleRate, const DecodeOptions& options)
 {
-    std::size_t pos = 0;
-    return decodeSource(sampleRate, [&](float* out, std::size_t max) {
-        const std::size_t count = std::min(max, samples.size() - pos);
-        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(pos), count, out);
-        pos += count;
-        return count;
-    });
+    if (const QString problem = rateProblem(sampleRate); !problem.isEmpty())
+        throw DecodeError(AppError::make(AppError::InvalidProcedureCall, problem));
+    const std::vector<double> bauds = baudsFor(options.baud);
+    std::vector<ChannelDecoder> channels;
+    channels.emplace_back(sampleRate, bauds);
+    constexpr std::size_t kBlock = 8192;
+    for (std::size_t i = 0; i < samples.size(); i += kBlock)
+        channels[0].push(samples.subspan(i, std::min(kBlock, samples.size() - i)));
+    channels[0].finish();
+    return decodeChannels(channels, bauds, options);
 }
 
-DecodedText decodeFile(const std::string& path)
+DecodedText decodeFile(const std::string& path, const DecodeOptions& options)
 {
-    SF_INFO info{};
-    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(sf_open(path.c_str(), SFM_READ, &info), sf_close);
-    if (!file)
-        throw std::runtime_error("cannot read audio file '" + path + "': " + sf_strerror(nullptr));
-    if (info.channels < 1)
-        throw std::runtime_error("cannot read audio file '" + path + "': no channels");
-    // The buffers follow the rate; a header claiming an absurd one must not claim the memory too.
-    if (info.samplerate > 768000)
-        throw std::runtime_error("cannot read audio file '" + path + "': sample rate " +
-                                 std::to_string(info.samplerate) + " Hz is not a recording's");
+    const QString name = QString::fromLocal8Bit(path.c_str());
+    auto fail = [&](AppError::Number number, const QString& why) {
+        return DecodeError(AppError::make(number, name + QStringLiteral(": ") + why));
+    };
+    // Refuse anything but a regular file before opening it: opening a FIFO or a device can block or
+    // have effects of its own. The check is repeated on the open descriptor against a swap in between.
+    auto refuseNonRegular = [&](const struct stat& st) {
+        if (S_ISDIR(st.st_mode))
+            throw fail(AppError::PathFileAccessError, QStringLiteral("is a directory, not a recording"));
+        if (!S_ISREG(st.st_mode))
+            throw fail(AppError::PathFileAccessError,
+                       QStringLiteral("is not a regular file (a pipe, socket or device); only recordings "
+                                      "stored as files can be decoded"));
+    };
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0) {
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR)
+            throw fail(AppError::FileNotFound, QStringLiteral("no such file"));
+        if (e == EACCES)
+            throw fail(AppError::PermissionDenied, QStringLiteral("the file cannot be read"));
+        throw fail(AppError::PathFileAccessError, QString::fromLocal8Bit(std::strerror(e)));
+    }
+    refuseNonRegular(st);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        throw fail(e == EACCES ? AppError::PermissionDenied : AppError::PathFileAccessError,
+                   QString::fromLocal8Bit(std::strerror(e)));
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refuseNonRegular(st);
+    }
 
-    // Streamed in blocks, so a long recording is never held in memory whole.
-    const auto channels = static_cast<std::size_t>(info.channels);
-    std::vector<float> block;
-    return decodeSource(info.samplerate, [&](float* out, std::size_t max) -> std::size_t {
-        block.resize(max * channels);
-        const sf_count_t got = sf_readf_float(file.get(), block.data(), static_cast<sf_count_t>(max));
-        if (got < 0 || sf_error(file.get()) != SF_ERR_NO_ERROR)
-            throw std::runtime_error("cannot read audio file '" + path + "': " + sf_strerror(file.get()));
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, FdCloser> file(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
+    if (!file) {
+        // libsndfile closes the descriptor only on success.
+        ::close(fd);
+        throw fail(AppError::BadFileName, QStringLiteral("not an audio file that can be read (%1)")
+                                              .arg(QString::fromLocal8Bit(sf_strerror(nullptr))));
+    }
+    if (info.channels < 1)
+        throw fail(AppError::BadFileName, QStringLiteral("the file has no audio channels"));
+    if (const QString problem = rateProblem(info.samplerate); !problem.isEmpty())
+        throw fail(AppError::InvalidProcedureCall, problem);
+
+    const std::vector<double> bauds = baudsFor(options.baud);
+    const auto count = static_cast<std::size_t>(info.channels);
+    std::vector<ChannelDecoder> channels;
+    channels.reserve(count);
+    for (std::size_t c = 0; c < count; ++c)
+        channels.emplace_back(info.samplerate, bauds);
+
+    // Streamed in blocks: a long recording is never held whole.
+    constexpr sf_count_t kFrames = 8192;
+    std::vector<float> interleaved(static_cast<std::size_t>(kFrames) * count), mono(kFrames);
+    for (;;) {
+        const sf_count_t got = sf_readf_float(file.get(), interleaved.data(), kFrames);
+        if (sf_error(file.get()) != SF_ERR_NO_ERROR)
+            throw fail(
+                AppError::DeviceIoError,
+                QStringLiteral("reading failed (%1)").arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+        if (got <= 0)
+            break;
         const auto frames = static_cast<std::size_t>(got);
-        for (std::size_t i = 0; i < frames; ++i) {
-            float sum = 0.0F;
-            for (std::size_t c = 0; c < channels; ++c)
-                sum += block[i * channels + c];
-            out[i] = sum / static_cast<float>(channels);
+        for (std::size_t c = 0; c < count; ++c) {
+            for (std::size_t i = 0; i < frames; ++i)
+                mono[i] = interleaved[i * count + c];
+            channels[c].push(std::span<const float>(mono.data(), frames));
         }
-        return frames;
-    });
+    }
+    for (ChannelDecoder& c : channels)
+        c.finish();
+    return decodeChannels(channels, bauds, options);
+}
+
+std::string formatOffset(double seconds)
+{
+    const auto tenths = static_cast<long long>(std::floor(std::max(0.0, seconds) * 10.0 + 1e-6));
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "[%02lld:%02lld.%lld]", tenths / 600, tenths / 10 % 60, tenths % 10);
+    return buffer;
 }
 
 } // namespace quillfen::tty

@@ -1,6 +1,7 @@
 #include "mainwindow/frm_main.h"
 
 #include "conversion/diagnostic_output.h"
+#include "conversion/recording_report.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
@@ -8,6 +9,7 @@
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/open_dialog.h"
 #include "platform/process.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
@@ -17,6 +19,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -26,6 +30,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QUrl>
 
 #include <cmath>
 
@@ -128,6 +133,9 @@ void frmMain::buildControls()
 
     m_mnuFile = menuBar()->addMenu(QStringLiteral("File"));
     m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    m_mnuDecodeRecording = m_mnuFile->addAction(QStringLiteral("Decode TTY Recording..."));
+    m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
+    m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
     m_mainHelp = menuBar()->addMenu(QStringLiteral("Help"));
@@ -144,6 +152,14 @@ void frmMain::buildControls()
 
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
+    connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
+
+    // Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
+    // otherwise take the file's name as text.
+    setAcceptDrops(true);
+    for (QObject* box : {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
+                         static_cast<QObject*>(m_txtDiag->viewport())})
+        box->installEventFilter(this);
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
             [this] { cmdConstructWavFromString_Click(); });
@@ -166,6 +182,7 @@ void frmMain::frmMain_Auto_Init()
     m_cmdBrowse->setText(myLoadResString(IDS_BROWSE));
     m_cmdExit->setText(myLoadResString(IDS_EXIT_BUTTON));
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
+    m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -286,6 +303,92 @@ void frmMain::cmdBrowse_Click()
         // Cancel, or anything else: the name stays as it was, without a word.
         m_txtOutputFileName->setText(remembered);
     }
+}
+
+void frmMain::mnuDecodeRecording_Click()
+{
+    QStringList files;
+    try {
+        OpenDialogRequest request;
+        request.title = myLoadResString(IDS_DECODE_DIALOG_TITLE);
+        request.filters = {myLoadResString(IDS_AUDIO_FILES) + QStringLiteral(" (") +
+                               recordingFilePatterns().join(QLatin1Char(' ')) + QLatin1Char(')'),
+                           myLoadResString(IDS_ALL_FILES) + QStringLiteral(" (*)")};
+        files = openDialog().ShowOpen(request);
+    } catch (...) {
+        return; // Cancel: nothing to decode
+    }
+    decodeRecordings(files);
+}
+
+void frmMain::decodeRecordings(const QStringList& files)
+{
+    if (files.isEmpty())
+        return;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        reportDecodedRecordings(files, mainDiagnostics());
+    }
+    syncDiagnostics();
+    m_txtDiag->moveCursor(QTextCursor::End);
+}
+
+namespace {
+
+// The recordings among the local files a drag carries.
+QStringList droppedRecordings(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && isRecordingFileName(url.toLocalFile()))
+            files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedRecordings(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    const QStringList files = droppedRecordings(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    decodeRecordings(files);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedRecordings(drag->mimeData()).isEmpty())
+            break;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = droppedRecordings(drop->mimeData());
+        if (files.isEmpty())
+            break;
+        drop->acceptProposedAction();
+        decodeRecordings(files);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 int frmMain::menuHeight() const

@@ -37,6 +37,10 @@ public:
     void myCopyWavToClipboard(const QString& fileName);
     void cmdConstructWavFromString_Click();
     void cmdBrowse_Click();
+    // File, Decode TTY Recording: the chosen recordings' text in the diagnostic box.
+    void mnuDecodeRecording_Click();
+    // Also what dropping recordings on the window does.
+    void decodeRecordings(const QStringList& files);
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
 
@@ -67,6 +71,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -85,6 +92,7 @@ private:
     QPushButton* m_cmdConstructWavFromString = nullptr;
     QPushButton* m_cmdExit = nullptr;
     QMenu* m_mnuFile = nullptr;
+    QAction* m_mnuDecodeRecording = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;

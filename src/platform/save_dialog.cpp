@@ -1,5 +1,7 @@
 #include "platform/save_dialog.h"
 
+#include "platform/open_dialog.h"
+
 namespace quillfen {
 namespace {
 
@@ -9,8 +11,16 @@ public:
     QString ShowSave(const SaveDialogRequest&) override { throw cancelError(); }
 };
 
+class CancellingOpenDialog final : public OpenDialog
+{
+public:
+    QStringList ShowOpen(const OpenDialogRequest&) override { throw cancelError(); }
+};
+
 CancellingSaveDialog g_defaultDialog;
 SaveDialog* g_dialog = nullptr;
+CancellingOpenDialog g_defaultOpenDialog;
+OpenDialog* g_openDialog = nullptr;
 
 } // namespace
 
@@ -22,6 +32,16 @@ SaveDialog& saveDialog()
 void setSaveDialog(SaveDialog* dialog)
 {
     g_dialog = dialog;
+}
+
+OpenDialog& openDialog()
+{
+    return g_openDialog ? *g_openDialog : g_defaultOpenDialog;
+}
+
+void setOpenDialog(OpenDialog* dialog)
+{
+    g_openDialog = dialog;
 }
 
 AppError cancelError()

@@ -1,6 +1,7 @@
 // Text through the real run, the real wavcat and the generated prompt set, and back through the
 // decoder: what a text telephone would print.
 #include "conversion/conversion_run.h"
+#include "conversion/recording_report.h"
 #include "conversion/tty_decoder.h"
 #include "test_support.h"
 
@@ -157,6 +158,21 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, QStringLiteral("HI 5\n"));
 
+    // Several files: each text under its name; a file without text is named on standard error and
+    // only fails the run when no file had text.
+    const QString idle = dir.filePath("idle.wav");
+    ASSERT_EQ(cli({"~", "-o", idle}).exitCode, 0);
+    r = cli({"--decode", "--timestamps", wav, idle});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, wav + ":\n[00:00.2] HI 5\n\n" + idle + ":\n");
+    EXPECT_EQ(r.err, "quillfen-cli: no TTY text found in " + idle + "\n");
+    r = cli({"--decode", idle});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QString());
+    r = cli({"--decode", "--baud", "45.45", "--unshift-on-space", wav});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QStringLiteral("HI 5\n"));
+
     // From a pipe: lines become spaces, the trailing newline is not part of the text.
     EXPECT_EQ(cli({"-o", wav}, "call me\nat 5\n").exitCode, 0);
     EXPECT_EQ(decode(wav), QStringLiteral("CALL ME AT 5"));
@@ -188,7 +204,12 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
         {{"-o", kept}, {}, 1, "You must first enter some text"},
         {{"HI", "-o", dir.filePath("missing/x.wav")}, {}, 1, "no WAV file written"},
         {{"-o", kept}, QByteArray(40000, 'A'), 1, "40000 characters"},
-        {{"--decode", kept}, {}, 1, "kept.wav"},
+        {{"--decode", kept}, {}, 2, "kept.wav"},
+        {{"--decode", dir.path()}, {}, 2, "is a directory"},
+        {{"--decode"}, {}, 2, "at least one file"},
+        {{"--decode", "--baud", "47", kept}, {}, 2, "45.45 or 50"},
+        {{"--decode", "-o", kept, kept}, {}, 2, "leave out -o"},
+        {{"--timestamps", "-o", kept, "HI"}, {}, 2, "--timestamps goes with --decode"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -199,4 +220,22 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
         EXPECT_EQ(r.err.count('\n'), 1);
     }
     EXPECT_EQ(contents(kept), QByteArray("keep me"));
+}
+
+TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
+{
+    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"), missing = out.filePath("gone.wav");
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
+    LineCollector report;
+    reportDecodedRecordings({wav, idle, missing}, report);
+    EXPECT_EQ(report.lines,
+              (QStringList{"TTY text decoded from " + wav + ":", "[00:00.2] HI 5", "",
+                           "TTY text decoded from " + idle + ":", "No TTY text found in " + idle, "",
+                           "TTY text decoded from " + missing + ":",
+                           "(error):53 (File not found: " + missing +
+                               ": no such file) in procedure mnuDecodeRecording_Click of Form frmMain",
+                           ""}));
+    EXPECT_TRUE(isRecordingFileName("/x/Message.WAV"));
+    EXPECT_FALSE(isRecordingFileName("/x/notes.txt"));
 }

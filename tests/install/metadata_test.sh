@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The desktop entry and the software-centre metadata, through the freedesktop validators when they
-# are installed (the package test's set-up installs them; without them the test reports itself
-# skipped), and the two release lists, the metadata's and the package changelog, which must both
-# start with this version.
+# are installed (make test installs them when QUILLFEN_TEST_PACKAGE=1; without them the test reports
+# itself skipped), and the two release lists, the metadata's and the package changelog, which must
+# both start with this version.
 #
 # Usage: metadata_test.sh DESKTOP_FILE METAINFO_FILE CHANGELOG PROJECT_VERSION
 set -u

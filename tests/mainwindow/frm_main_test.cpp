@@ -5,6 +5,7 @@
 #include "localization/string_table.h"
 #include "mainwindow/frm_main.h"
 #include "platform/app_error.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/session.h"
 #include "platform/widgets/qt_dialogs.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDragEnterEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 using namespace quillfen;
 using quillfen::testing::RecordingMessages;
@@ -261,4 +264,57 @@ TEST(SecondCopy, endsSilentlyAndTouchesNothing)
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
+}
+
+TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
+{
+    struct AnsweringOpenDialog final : OpenDialog
+    {
+        AnsweringOpenDialog() { setOpenDialog(this); }
+        ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
+        QStringList ShowOpen(const OpenDialogRequest& r) override
+        {
+            filters = r.filters;
+            return answer.isEmpty() ? throw cancelError() : answer;
+        }
+        QStringList answer, filters;
+    } dialog;
+
+    const QString wav = out.filePath("hi.wav");
+    convert("HI 5", wav);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(wav); }));
+    window->frmMain_Auto_Init();
+    auto* menuItem = window->findChild<QAction*>("mnuDecodeRecording");
+    ASSERT_NE(menuItem, nullptr);
+    EXPECT_EQ(menuItem->text(), QStringLiteral("Decode TTY Recording..."));
+
+    menuItem->trigger(); // cancelled: nothing happens
+    EXPECT_FALSE(diag().contains("decoded from"));
+    EXPECT_TRUE(dialog.filters.first().contains("*.wav"));
+
+    dialog.answer = {wav};
+    menuItem->trigger();
+    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n")) << diag().toStdString();
+
+    // Dropped on the text box, a recording is decoded and the text is left alone; other files are
+    // not the window's business.
+    auto* text = child<QPlainTextEdit>("txtInputText");
+    text->setPlainText("KEEP");
+    const auto drop = [&](const QString& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        // Qt delivers a drop only where the drag was let in.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(text->viewport(), &event);
+        return enter.isAccepted() && event.isAccepted();
+    };
+    const QString before = diag();
+    EXPECT_TRUE(drop(wav));
+    EXPECT_EQ(diag(), before + "TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n");
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("KEEP"));
+    const QString notes = out.filePath("notes.txt");
+    drop(notes);
+    EXPECT_FALSE(diag().contains(notes));
 }

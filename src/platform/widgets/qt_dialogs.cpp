@@ -35,4 +35,15 @@ QString QtSaveDialog::ShowSave(const SaveDialogRequest& request)
     return dialog.selectedFiles().constFirst();
 }
 
+QStringList QtOpenDialog::ShowOpen(const OpenDialogRequest& request)
+{
+    QFileDialog dialog(QApplication::activeWindow(), request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(request.filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        throw cancelError();
+    return dialog.selectedFiles();
+}
+
 } // namespace quillfen

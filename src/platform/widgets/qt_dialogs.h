@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/messages.h"
+#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 
 namespace quillfen {
@@ -17,6 +18,13 @@ class QtSaveDialog final : public SaveDialog
 {
 public:
     QString ShowSave(const SaveDialogRequest& request) override;
+};
+
+// The platform's open-file dialog, for one or more existing files.
+class QtOpenDialog final : public OpenDialog
+{
+public:
+    QStringList ShowOpen(const OpenDialogRequest& request) override;
 };
 
 } // namespace quillfen

@@ -1,0 +1,486 @@
+// Prints the TTY decoder's character error rate against white noise, beside the peers installed here
+// (minimodem's TDD receiver, spandsp's V.18 receiver through bench/v18_peer), its speed on ten minutes
+// of audio against minimodem's, and how it reads other transmitters and clean transforms.
+// Figures only: it never fails on them.
+//
+// Usage: tty_decoder_bench [--quick] [--peer PATH/v18_peer]
+#include "conversion/tty_decoder.h"
+#include "platform/app_error.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <optional>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+using quillfen::tty::BaudRate;
+using quillfen::tty::DecodeOptions;
+
+namespace {
+
+const std::string kLetters = "_E_A SIU_DRJNFCKTZLWHYPQOBG_MXV_",
+                  kFigures = "_3_- _87_$4',!:(5\")2#6019?&_./;_";
+constexpr unsigned kLtrs = 0b11111, kFigs = 0b11011;
+
+// Shifts before every change, and FIGS again after a space, so receivers that fall back to letters on
+// a space print the same as those that do not.
+std::vector<unsigned> encode(const std::string& text)
+{
+    std::vector<unsigned> codes{kLtrs};
+    bool figures = false, afterSpace = false;
+    for (char c : text) {
+        if (c == ' ') {
+            codes.push_back(0b00100);
+            afterSpace = true;
+            continue;
+        }
+        const bool figure = kLetters.find(c) == std::string::npos;
+        if (figure != figures || (figure && afterSpace))
+            codes.push_back(figure ? kFigs : kLtrs);
+        figures = figure;
+        afterSpace = false;
+        codes.push_back(static_cast<unsigned>((figure ? kFigures : kLetters).find(c)));
+    }
+    return codes;
+}
+
+struct Sender
+{
+    double rate = 8000, baud = 45.45, stopBits = 2, toneScale = 1, amplitude = 0.3;
+};
+
+// Continuous-phase FSK: leading silence, a little mark, the characters, trailing silence.
+std::vector<float> transmit(const std::string& text, const Sender& s, double leadSeconds = 0.5)
+{
+    std::vector<float> out;
+    double phase = 0, clock = 0;
+    auto tone = [&](double hz, double seconds) {
+        clock += seconds * s.rate;
+        while (static_cast<double>(out.size()) < std::round(clock)) {
+            phase += 2 * std::numbers::pi * hz * s.toneScale / s.rate;
+            out.push_back(hz > 0 ? static_cast<float>(s.amplitude * std::sin(phase)) : 0.0F);
+        }
+    };
+    const double bit = 1 / s.baud;
+    tone(0, leadSeconds);
+    tone(1400, 0.15);
+    for (unsigned c : encode(text)) {
+        tone(1800, bit);
+        for (int i = 0; i < 5; ++i)
+            tone((c >> i) & 1U ? 1400 : 1800, bit);
+        tone(1400, s.stopBits * bit);
+    }
+    tone(0, 0.3);
+    return out;
+}
+
+void addNoise(std::vector<float>& x, double rms, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::normal_distribution<double> n(0, rms);
+    for (float& v : x)
+        v = static_cast<float>(v + n(gen));
+}
+
+double signalPower(const std::vector<float>& x)
+{
+    double sum = 0;
+    std::size_t count = 0;
+    for (float v : x)
+        if (std::abs(v) > 1e-4F) {
+            sum += double(v) * v;
+            ++count;
+        }
+    return count ? sum / static_cast<double>(count) : 0;
+}
+
+bool writeWav(const fs::path& path, const std::vector<float>& x, int rate,
+              int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_write_float(f, x.data(), static_cast<sf_count_t>(x.size()));
+    sf_close(f);
+    return true;
+}
+
+std::vector<float> readWav(const fs::path& path, int& rate)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+        return {};
+    std::vector<float> x(static_cast<std::size_t>(info.frames * info.channels));
+    sf_read_float(f, x.data(), static_cast<sf_count_t>(x.size()));
+    sf_close(f);
+    rate = info.samplerate;
+    if (info.channels > 1) {
+        std::vector<float> mono(static_cast<std::size_t>(info.frames));
+        for (std::size_t i = 0; i < mono.size(); ++i)
+            mono[i] = x[i * static_cast<std::size_t>(info.channels)];
+        return mono;
+    }
+    return x;
+}
+
+std::optional<std::string> run(const std::string& command)
+{
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+        out.append(buffer, n);
+    if (pclose(p) != 0)
+        return std::nullopt;
+    return out;
+}
+
+// Line breaks as spaces, no space at either end: all decoders are judged on the same footing.
+std::string tidy(std::string s)
+{
+    std::string out;
+    for (char c : s) {
+        if (c == '\r')
+            continue;
+        out += c == '\n' ? ' ' : c;
+    }
+    const auto a = out.find_first_not_of(' '), b = out.find_last_not_of(' ');
+    return a == std::string::npos ? std::string() : out.substr(a, b - a + 1);
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+double cer(const std::string& decoded, const std::string& sent)
+{
+    return static_cast<double>(editDistance(tidy(decoded), sent)) / static_cast<double>(sent.size());
+}
+
+std::string quote(const fs::path& p)
+{
+    return "'" + p.string() + "'";
+}
+
+struct Decoder
+{
+    std::string name;
+    std::function<std::optional<std::string>(const fs::path&)> decode;
+};
+
+std::string ours(const fs::path& p, const DecodeOptions& options = {})
+{
+    try {
+        return quillfen::tty::decodeFile(p.string(), options).text;
+    } catch (const quillfen::AppError& e) {
+        return "(error " + e.description.toStdString() + ")";
+    }
+}
+
+// Processor time of this process and of its finished children.
+double processorSeconds()
+{
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage u{};
+        getrusage(who, &u);
+        total += static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+                 static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+double seconds(std::function<void()> f)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+const std::vector<std::string> kTexts = {
+    "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG",
+    "HELLO THIS IS JOHN CALLING ABOUT THE MEETING ON TUESDAY AT 10 GA",
+    "PLEASE CALL ME BACK AT 555-0142 BEFORE 5 PM THANKS SK",
+    "MY ORDER NUMBER IS 73914 AND IT HAS NOT ARRIVED YET Q GA",
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool quick = false, cerOnly = false, twoStopBits = false;
+    std::string peer;
+    std::vector<double> snrs{0.0, -4.0, -6.0, -8.0, -10.0, -12.0};
+    bool snrGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quick")
+            quick = true;
+        else if (a == "--cer-only")
+            cerOnly = true;
+        else if (a == "--two-stop-bits") // every file as minimodem's TDD mode expects them
+            twoStopBits = true;
+        else if (a == "--snr" && i + 1 < argc) {
+            if (!std::exchange(snrGiven, true))
+                snrs.clear();
+            snrs.push_back(std::atof(argv[++i]));
+        } else if (a == "--peer" && i + 1 < argc)
+            peer = argv[++i];
+        else if (a == "--write" && i + 3 < argc) {
+            // One of the noisy files, for a closer look: --write FILE SNR TEXT_INDEX.
+            const double snr = std::atof(argv[i + 2]);
+            const std::size_t t = static_cast<std::size_t>(std::atoi(argv[i + 3])) % kTexts.size();
+            Sender s;
+            s.amplitude = std::sqrt(2 * 0.01 * std::pow(10, snr / 10));
+            auto x = transmit(kTexts[t], s);
+            addNoise(x, 0.1, 7);
+            writeWav(argv[i + 1], x, 8000);
+            return 0;
+        } else if (a == "--decode" && i + 1 < argc) {
+            // One file through our decoder, with its bursts: for looking into a figure.
+            const auto d = quillfen::tty::decodeFile(argv[++i]);
+            for (const auto& b : d.bursts)
+                std::printf("%s %.2f baud: %s\n", quillfen::tty::formatOffset(b.startSeconds).c_str(), b.baud,
+                            b.text.c_str());
+            std::printf("%d characters, %d framing errors\n", d.characters, d.framingErrors);
+            return 0;
+        }
+    }
+    const bool verbose = std::getenv("BENCH_VERBOSE") != nullptr;
+    const fs::path work = fs::temp_directory_path() / ("tty_decoder_bench." + std::to_string(::getpid()));
+    fs::create_directories(work);
+
+    std::vector<Decoder> decoders{{"Quillfen", [](const fs::path& p) { return std::optional(ours(p)); }}};
+    const bool haveMinimodem = run("command -v minimodem >/dev/null 2>&1 && echo yes").has_value();
+    if (haveMinimodem)
+        decoders.push_back({"minimodem", [](const fs::path& p) {
+                                return run("minimodem --rx tdd -q -f " + quote(p) + " 2>/dev/null");
+                            }});
+    const bool havePeer = !peer.empty() && fs::exists(peer);
+    if (havePeer)
+        decoders.push_back({"spandsp V.18", [peer](const fs::path& p) {
+                                return run(quote(peer) + " rx " + quote(p) + " 2>/dev/null");
+                            }});
+    std::printf("peers: minimodem %s, spandsp V.18 %s\n", haveMinimodem ? "installed" : "not installed",
+                havePeer ? "installed" : "not built (libspandsp-dev missing)");
+
+    // 1. Character error rate against full-band SNR: tone power over white-noise power, 0-4 kHz at 8 kHz.
+    const int seedsPerText = quick ? 2 : 6;
+    std::printf("\ncharacter error rate, 45.45 baud, %s, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
+                twoStopBits ? "2 stop bits" : "1.5 and 2 stop bits", kTexts.size(), seedsPerText);
+    std::printf("%-8s", "SNR dB");
+    for (const Decoder& d : decoders)
+        std::printf("  %14s", d.name.c_str());
+    std::printf("\n");
+    constexpr double kNoiseRms = 0.1;
+    for (double snr : snrs) {
+        std::vector<double> total(decoders.size(), 0.0);
+        int files = 0;
+        for (std::size_t t = 0; t < kTexts.size(); ++t) {
+            for (int seed = 0; seed < seedsPerText; ++seed) {
+                Sender s;
+                s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, snr / 10));
+                s.stopBits = seed % 2 && !twoStopBits ? 1.5 : 2;
+                auto x = transmit(kTexts[t], s);
+                addNoise(x, kNoiseRms, static_cast<unsigned>(1000 * t + seed + 17 * (snr + 20)));
+                const fs::path f = work / "noisy.wav";
+                writeWav(f, x, 8000);
+                for (std::size_t d = 0; d < decoders.size(); ++d) {
+                    const auto text = decoders[d].decode(f);
+                    total[d] += text ? std::min(1.0, cer(*text, kTexts[t])) : 1.0;
+                    if (verbose && text && tidy(*text) != kTexts[t]) {
+                        std::printf("    %s: \"%s\"\n", decoders[d].name.c_str(), tidy(*text).c_str());
+                        fs::copy_file(
+                            f, work / ("miss_" + std::to_string(files) + "_" + std::to_string(d) + ".wav"),
+                            fs::copy_options::overwrite_existing);
+                    }
+                }
+                ++files;
+            }
+        }
+        std::printf("%-8.0f", snr);
+        for (double v : total)
+            std::printf("  %13.2f%%", 100 * v / files);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+
+    // 2. Ten minutes of audio, decoded by us and by minimodem.
+    if (!cerOnly) {
+        std::string text;
+        while (text.size() < 3200) // about 560 s at 45.45 baud: all of it inside the ten minutes
+            text += kTexts[text.size() / 60 % kTexts.size()] + " ";
+        Sender s;
+        s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, -6.0 / 10));
+        auto x = transmit(text, s);
+        x.resize(static_cast<std::size_t>(600 * 8000), 0.0F);
+        addNoise(x, kNoiseRms, 99);
+        const fs::path f = work / "ten_minutes.wav";
+        writeWav(f, x, 8000);
+        // Wall time on a shared machine swings with the load; processor time (ours in this process,
+        // a peer's as a child, shell included) swings less. Both, best of five.
+        std::printf("\ndecoding 10 minutes of 8 kHz audio (-6 dB SNR), best of 5 runs\n");
+        std::vector<double> walls, cpus;
+        for (const Decoder& d : decoders) {
+            double wall = 1e9, cpu = 1e9;
+            std::optional<std::string> out;
+            for (int r = 0; r < 5; ++r) {
+                const double before = processorSeconds();
+                wall = std::min(wall, seconds([&] { out = d.decode(f); }));
+                cpu = std::min(cpu, processorSeconds() - before);
+            }
+            walls.push_back(wall);
+            cpus.push_back(cpu);
+            std::printf("  %-14s wall %5.2f s  processor %5.2f s   CER %.2f%%\n", d.name.c_str(), wall, cpu,
+                        out ? 100 * std::min(1.0, cer(*out, tidy(text))) : 100.0);
+        }
+        if (walls.size() > 1)
+            std::printf("  Quillfen/minimodem: wall %.2f, processor %.2f (goal <= 1)\n", walls[0] / walls[1],
+                        cpus[0] / cpus[1]);
+    }
+
+    // 3. Other transmitters with a little noise (+10 dB and 0 dB full-band SNR).
+    std::printf("\nother transmitters, CER per decoder at +10 dB / 0 dB SNR (%zu texts)\n", kTexts.size());
+    struct Transmitter
+    {
+        std::string name;
+        std::function<bool(const std::string&, const fs::path&)> make;
+    };
+    std::vector<Transmitter> transmitters;
+    if (haveMinimodem)
+        transmitters.push_back({"minimodem --tx tdd", [](const std::string& text, const fs::path& f) {
+                                    return run("printf '%s' '" + text + "' | minimodem --tx tdd -R 8000 -f " +
+                                               quote(f) + " 2>/dev/null")
+                                        .has_value();
+                                }});
+    if (havePeer)
+        transmitters.push_back(
+            {"spandsp V.18 tx", [peer](const std::string& text, const fs::path& f) {
+                 return run(quote(peer) + " tx " + quote(f) + " '" + text + "' 2>/dev/null").has_value();
+             }});
+    for (const Transmitter& tx : cerOnly ? std::vector<Transmitter>{} : transmitters) {
+        for (double snr : {10.0, 0.0}) {
+            std::vector<double> total(decoders.size(), 0.0);
+            for (std::size_t t = 0; t < kTexts.size(); ++t) {
+                const fs::path clean = work / "peer.wav", noisy = work / "peer_noisy.wav";
+                int rate = 0;
+                std::vector<float> x;
+                if (tx.make(kTexts[t], clean))
+                    x = readWav(clean, rate);
+                if (x.empty()) {
+                    std::fill(total.begin(), total.end(), 1e9);
+                    break;
+                }
+                // Half a second of line noise before and after, as a recording would have.
+                x.insert(x.begin(), static_cast<std::size_t>(rate / 2), 0.0F);
+                x.insert(x.end(), static_cast<std::size_t>(rate / 2), 0.0F);
+                const double rms = std::sqrt(signalPower(x) / std::pow(10, snr / 10));
+                addNoise(x, rms, static_cast<unsigned>(t + 5));
+                writeWav(noisy, x, rate);
+                for (std::size_t d = 0; d < decoders.size(); ++d) {
+                    const auto text = decoders[d].decode(noisy);
+                    total[d] += text ? std::min(1.0, cer(*text, kTexts[t])) : 1.0;
+                }
+            }
+            std::printf("  %-18s %+4.0f dB:", tx.name.c_str(), snr);
+            for (std::size_t d = 0; d < decoders.size(); ++d) {
+                if (total[d] > 1e8)
+                    std::printf("  %s n/a", decoders[d].name.c_str());
+                else
+                    std::printf("  %s %.2f%%", decoders[d].name.c_str(), 100 * total[d] / kTexts.size());
+            }
+            std::printf("\n");
+        }
+    }
+
+    // 4. Clean transforms: each must decode exactly.
+    std::printf("\nclean transforms (Quillfen must print the text exactly)\n");
+    const std::string text = kTexts[2];
+    struct Transform
+    {
+        std::string name;
+        Sender sender;
+        int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        double noiseFirst = 0;
+        DecodeOptions options{};
+    };
+    const std::vector<Transform> transforms = {
+        {"-55 dBFS peak", {.amplitude = std::pow(10, -55 / 20.0)}},
+        {"clipped (3x full scale)", {.amplitude = 3}},
+        {"11025 Hz", {.rate = 11025}},
+        {"44100 Hz float", {.rate = 44100}, SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"192000 Hz 24-bit", {.rate = 192000}, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"u-law", {}, SF_FORMAT_WAV | SF_FORMAT_ULAW},
+        {"A-law", {}, SF_FORMAT_WAV | SF_FORMAT_ALAW},
+        {"8-bit", {}, SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+        {"FLAC 48 kHz", {.rate = 48000}, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"Ogg Vorbis 22050 Hz", {.rate = 22050}, SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {"tones +3 %", {.toneScale = 1.03}},
+        {"tones -3 %", {.toneScale = 0.97}},
+        {"baud +3 %", {.baud = 45.45 * 1.03}},
+        {"baud -3 %, 1.5 stop bits", {.baud = 45.45 * 0.97, .stopBits = 1.5}},
+        {"50 baud", {.baud = 50, .stopBits = 1.5}},
+        {"50 baud forced", {.baud = 50}, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, {.baud = BaudRate::Baud50}},
+        {"2 s of loud noise first", {}, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2.0},
+    };
+    int exact = 0;
+    for (const Transform& t : cerOnly ? std::vector<Transform>{} : transforms) {
+        auto x = transmit(text, t.sender);
+        if (t.noiseFirst > 0) {
+            std::vector<float> noise(static_cast<std::size_t>(t.noiseFirst * t.sender.rate));
+            addNoise(noise, 0.3, 4);
+            x.insert(x.begin(), noise.begin(), noise.end());
+        }
+        const bool ogg = (t.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+        const fs::path f = work / (ogg                                                 ? "t.ogg"
+                                   : (t.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC ? "t.flac"
+                                                                                       : "t.wav");
+        if (!writeWav(f, x, static_cast<int>(t.sender.rate), t.format)) {
+            std::printf("  %-26s cannot write this format here\n", t.name.c_str());
+            continue;
+        }
+        const std::string got = tidy(ours(f, t.options));
+        exact += got == text;
+        std::printf("  %-26s %s\n", t.name.c_str(), got == text ? "exact" : ("got \"" + got + "\"").c_str());
+    }
+    std::printf("  %d of %zu exact\n", exact, transforms.size());
+
+    if (!verbose)
+        fs::remove_all(work);
+    return 0;
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "conversion/tty_tone_bank.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quillfen::tty {
+
+// How one frame was heard: per-bit contrasts (mark - space) / (mark + space + softness) summed with
+// the expected sign, and energy differences in noise-floor units.
+struct Judgement
+{
+    float quality = 0.0F; // start + data + stop contrast, at most 7
+    float start = 0.0F, stop = 0.0F, data = 0.0F;
+    float level = 0.0F; // mean energy difference per bit
+    float startLevel = 0.0F, stopLevel = 0.0F;
+    unsigned code = 0;
+};
+
+// One accepted character: its 5-bit code, the baseband sample where its start bit begins, how clearly
+// it was heard (0-7: the summed contrast of its seven bits), and two log-likelihoods (nats) the printer
+// weighs when a shift looks misheard: that of its least certain data bit, and that of any one bit of
+// a character at the burst's level being flipped by noise.
+struct Frame
+{
+    unsigned code = 0;
+    std::int64_t start = 0;
+    float quality = 0.0F;
+    float weakestBitLlr = 0.0F;
+    float bitErrorLlr = 0.0F;
+};
+
+// Characters that followed each other with no more than a second between them, at one baud plan.
+struct BurstFrames
+{
+    std::int64_t start = 0; // baseband sample where the first start bit begins
+    std::int64_t end = 0;   // ... where the last stop bit ends
+    std::vector<Frame> frames;
+    int framingErrors = 0;
+};
+
+// Finds Baudot frames in the tone features of one baud plan. Frames are timed by a search over start
+// positions and bit lengths (+-3 %) that maximises the energy contrast of the bit before, start bit,
+// data bits and stop bit together; a burst's bit length is learnt from its frames. Characters sent
+// back to back are then read where the run's period puts them. A burst starts only on one frame clear
+// in every bit or on two acceptable ones back to back, so noise and speech rarely make one.
+class FrameReader
+{
+public:
+    FrameReader(const BaudPlan& plan, double rate);
+
+    void push(std::span<const ToneFeature> features);
+    void finish();
+    // Bursts completed so far, in order; the reader forgets them.
+    std::vector<BurstFrames> takeBursts();
+
+private:
+    static constexpr int kScales = 5;
+    static constexpr int kNominalScale = kScales / 2; // the bit length the baud rate gives
+
+    struct Candidate
+    {
+        std::int64_t start = 0; // window end of the start bit
+        int scale = 0;
+        std::array<float, 7> mark{}, space{};
+        std::array<double, kScales> scaleDelta{}; // each bit length's best contrast against the best
+        double contrast = 0.0;
+        float before = 0.0F; // mark - space energy of the bit before the start bit
+        bool valid = false;
+    };
+    struct Burst
+    {
+        BurstFrames frames;
+        std::array<double, kScales> scaleScore{};
+        std::int64_t lastStop = 0; // window end of the last stop bit
+        float level = 0.0F;        // its characters' energy difference per bit, averaged
+        std::int64_t lastStart = 0;
+        std::int64_t spacing = 0; // between the last two characters
+        std::int64_t period = 0;  // spacing seen twice running; 0 while unknown
+        bool triedNext = false;   // the slots the period predicts have all been tried
+        int missed = 0;           // slots tried without a character since the last one
+        double phase = 0.0;       // fraction of a sample the last start lies past lastStart
+    };
+
+    void run();
+    const ToneFeature& at(std::int64_t n) const { return m_features[static_cast<std::size_t>(n - m_base)]; }
+    Candidate search(std::int64_t trigger);
+    Candidate candidate(std::int64_t start, int scale) const;
+    double contrast(std::int64_t start, int scale) const;
+    int burstScale() const;
+    bool tryExpected();
+    bool tryExpectedAt(std::int64_t expected, int scale);
+    // `spacing` when characters that far apart were sent back to back; else 0.
+    std::int64_t backToBack(std::int64_t spacing) const;
+    bool onTime(const Candidate& c, const Judgement& j) const;
+    std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
+    void accept(const Candidate& c, const Judgement& j);
+    Frame frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const;
+    void rereadBefore(std::int64_t lockStart);
+    void closeBurst();
+    std::int64_t bitOffset(int scale, int bit) const
+    {
+        return m_offsets[static_cast<std::size_t>(scale)][bit];
+    }
+
+    BaudPlan m_plan;
+    int m_gap;       // samples of silence that end a burst
+    int m_pairing;   // most samples between a lone frame and the one that confirms it
+    int m_lookahead; // samples past a trigger that a frame may need
+    std::array<std::array<std::int64_t, 8>, kScales> m_offsets{};
+    std::vector<ToneFeature> m_features;
+    std::vector<float> m_differences; // mark - space of each feature, what the timing search sums
+    std::int64_t m_base = 0;          // index of m_features[0]
+    std::int64_t m_total = 0;         // features received
+    bool m_ended = false;
+
+    std::int64_t m_pos = 0;      // next sample to test for a start bit
+    std::int64_t m_minStart = 0; // earliest start-bit window end the next frame may have
+    bool m_needMark = false;     // after a break, wait for the line to return to mark
+    std::optional<Burst> m_burst;
+    std::optional<std::pair<Candidate, Judgement>> m_pending; // a lone acceptable frame awaiting a second
+    std::vector<BurstFrames> m_done;
+};
+
+} // namespace quillfen::tty

@@ -1,0 +1,269 @@
+#include "conversion/tty_tone_bank.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace quillfen::tty {
+namespace {
+
+constexpr double kCentreHz = 1600.0; // midway between mark (1400) and space (1800)
+constexpr double kBasebandHz = 1000.0;
+// The decimation filter passes +-290 Hz round the centre (both tones +-4 %) and stops from 710 Hz,
+// whose alias lands outside +-290 Hz at the lowest output rate.
+constexpr double kPassHz = 290.0, kStopHz = 710.0;
+
+// Tone bins span +-4 % (a 3 % sender plus margin); the peak is interpolated between them.
+constexpr double kToneSpan = 0.04, kBinStepHz = 10.0;
+constexpr double kMarkHz = 1400.0, kSpaceHz = 1800.0;
+// Noise bins in the gap between the tones, at least 90 Hz (two bin widths) from any tone bin.
+constexpr double kNoiseHz[] = {1550.0, 1600.0, 1640.0};
+constexpr double kBlockSeconds = 0.032, kAverageSeconds = 0.3;
+
+std::complex<double> rotation(double hz, double rate)
+{
+    return std::polar(1.0, 2.0 * std::numbers::pi * hz / rate);
+}
+
+// The recursion's modulus drifts by rounding; pull it back to 1 (a first-order Newton step).
+void renormalise(std::complex<double>& z)
+{
+    z *= 1.5 - 0.5 * std::norm(z);
+}
+
+// Written out: std::complex's operator* guards against infinities and does not vectorise.
+inline std::complex<float> mul(std::complex<float> a, std::complex<float> b)
+{
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+inline float norm(std::complex<float> a)
+{
+    return a.real() * a.real() + a.imag() * a.imag();
+}
+
+} // namespace
+
+Baseband::Baseband(double sampleRate)
+    : m_factor(std::max(1, static_cast<int>(sampleRate / kBasebandHz))),
+      m_oscStep(rotation(-kCentreHz * m_factor, sampleRate))
+{
+    m_outputRate = sampleRate / m_factor;
+    // Hamming window: transition about 3.3 / taps of the rate, stopband below -50 dB.
+    const int taps = static_cast<int>(std::ceil(3.3 * sampleRate / (kStopHz - kPassHz))) | 1;
+    m_half = taps / 2;
+    const double cutoff = 0.5 * (kPassHz + kStopHz) / sampleRate;
+    const double w = 2.0 * std::numbers::pi * kCentreHz / sampleRate;
+    std::vector<double> h(static_cast<std::size_t>(taps));
+    double sum = 0.0;
+    for (int i = 0; i < taps; ++i) {
+        const double k = i - m_half;
+        const double sinc =
+            k == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * k) / (std::numbers::pi * k);
+        h[static_cast<std::size_t>(i)] =
+            sinc * (0.54 - 0.46 * std::cos(2 * std::numbers::pi * i / (taps - 1)));
+        sum += h[static_cast<std::size_t>(i)];
+    }
+    // y[k] = e^{-jw kR} * sum_t x[kR - H + t] h[t] e^{jw (H - t)}: the mixing moves into the taps.
+    for (int t = 0; t < taps; ++t) {
+        const double v = h[static_cast<std::size_t>(t)] / sum;
+        m_re.push_back(static_cast<float>(v * std::cos(w * (m_half - t))));
+        m_im.push_back(static_cast<float>(v * std::sin(w * (m_half - t))));
+    }
+    m_base = -m_half;
+    m_input.assign(static_cast<std::size_t>(m_half), 0.0F);
+}
+
+void Baseband::push(std::span<const float> in, std::vector<std::complex<float>>& out)
+{
+    m_input.insert(m_input.end(), in.begin(), in.end());
+    m_inputs += static_cast<std::int64_t>(in.size());
+    emitReady(out, m_inputs - 1 - m_half);
+}
+
+void Baseband::finish(std::vector<std::complex<float>>& out)
+{
+    m_input.insert(m_input.end(), static_cast<std::size_t>(m_half), 0.0F);
+    emitReady(out, m_inputs - 1);
+}
+
+void Baseband::emitReady(std::vector<std::complex<float>>& out, std::int64_t lastCentre)
+{
+    const std::size_t taps = m_re.size();
+    for (; m_next * m_factor <= lastCentre; ++m_next) {
+        const float* x = m_input.data() + (m_next * m_factor - m_half - m_base);
+        // Four partial sums keep several multiply-adds in flight.
+        float r[4] = {}, q[4] = {};
+        std::size_t i = 0;
+        for (; i + 4 <= taps; i += 4) {
+            for (std::size_t j = 0; j < 4; ++j) {
+                r[j] += m_re[i + j] * x[i + j];
+                q[j] += m_im[i + j] * x[i + j];
+            }
+        }
+        for (; i < taps; ++i) {
+            r[0] += m_re[i] * x[i];
+            q[0] += m_im[i] * x[i];
+        }
+        const std::complex<double> y(r[0] + r[1] + r[2] + r[3], q[0] + q[1] + q[2] + q[3]);
+        out.emplace_back(y * m_osc);
+        m_osc *= m_oscStep;
+        if ((m_next & 63) == 63)
+            renormalise(m_osc);
+    }
+    // Drop input no later output needs, in large steps so the copying stays cheap.
+    const std::int64_t drop = m_next * m_factor - m_half - m_base;
+    if (drop > 65536) {
+        m_input.erase(m_input.begin(), m_input.begin() + drop);
+        m_base += drop;
+    }
+}
+
+ToneBank::ToneBank(double rate, std::vector<BaudPlan> plans)
+    : m_plans(std::move(plans)), m_rate(rate),
+      m_block(std::max(8, static_cast<int>(std::lround(kBlockSeconds * rate)))),
+      m_halfBlocks(static_cast<int>(std::lround(kAverageSeconds * rate / m_block)))
+{
+    m_window = 0;
+    for (const BaudPlan& p : m_plans)
+        m_window = std::max(m_window, p.window);
+    auto addBins = [&](double nominal) {
+        const double low = nominal * (1 - kToneSpan);
+        const int count = static_cast<int>(std::floor(2 * kToneSpan * nominal / kBinStepHz)) + 1;
+        for (int i = 0; i < count; ++i)
+            m_binHz.push_back(low + i * kBinStepHz);
+        return count;
+    };
+    m_markBins = addBins(kMarkHz);
+    m_spaceBins = addBins(kSpaceHz);
+    for (double hz : kNoiseHz)
+        m_binHz.push_back(hz);
+    m_noiseBins = static_cast<int>(std::size(kNoiseHz));
+    // X = sum_k z[n - k] e^{jwk}: the same magnitude as the filter matched to the bin's tone.
+    for (double hz : m_binHz) {
+        const std::complex<double> step = rotation(hz - kCentreHz, rate);
+        std::complex<double> t = 1.0;
+        for (int k = 0; k < m_window; ++k, t *= step)
+            m_twiddles.emplace_back(t);
+    }
+    // The filters for block j run once the spectra up to block j + halfBlocks exist, and reach back
+    // one window before the block.
+    const std::size_t needed =
+        (static_cast<std::size_t>(m_halfBlocks) + 2) * static_cast<std::size_t>(m_block) +
+        static_cast<std::size_t>(m_window) + 1;
+    std::size_t ring = 1;
+    while (ring < needed)
+        ring <<= 1;
+    m_ring.assign(ring, {});
+    m_ringMask = ring - 1;
+    m_spectra.assign((2 * static_cast<std::size_t>(m_halfBlocks) + 2) * m_binHz.size(), 0.0F);
+    m_smoothed.assign(m_binHz.size(), 0.0);
+}
+
+void ToneBank::push(std::span<const std::complex<float>> in, std::vector<std::vector<ToneFeature>>& out)
+{
+    for (const std::complex<float> z : in) {
+        m_ring[static_cast<std::size_t>(m_count) & m_ringMask] = z;
+        if (++m_count % m_block != 0)
+            continue;
+        analyseBlock(m_analysed++);
+        if (m_analysed - 1 - m_filtered >= m_halfBlocks)
+            filterBlock(m_filtered++, out);
+    }
+}
+
+void ToneBank::finish(std::vector<std::vector<ToneFeature>>& out)
+{
+    // A last, partial block: spectrum over whatever came, features for the samples that exist.
+    if (m_count % m_block != 0)
+        analyseBlock(m_analysed++);
+    while (m_filtered < m_analysed)
+        filterBlock(m_filtered++, out);
+}
+
+void ToneBank::analyseBlock(std::int64_t block)
+{
+    const std::int64_t last = std::min((block + 1) * m_block, m_count) - 1;
+    const std::size_t bins = m_binHz.size();
+    float* spectrum = &m_spectra[static_cast<std::size_t>(block % (2 * m_halfBlocks + 2)) * bins];
+    for (std::size_t b = 0; b < bins; ++b) {
+        const std::complex<float>* tw = &m_twiddles[b * static_cast<std::size_t>(m_window)];
+        float re = 0.0F, im = 0.0F;
+        for (int k = 0; k < m_window && last - k >= 0; ++k) {
+            const std::complex<float> p = mul(sample(last - k), tw[k]);
+            re += p.real();
+            im += p.imag();
+        }
+        spectrum[b] = re * re + im * im;
+    }
+}
+
+void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out)
+{
+    const std::size_t bins = m_binHz.size();
+    const std::size_t slots = 2 * static_cast<std::size_t>(m_halfBlocks) + 2;
+    // Slide the averaging span to [block - half, block + half], clipped to the blocks that exist.
+    const std::int64_t first = std::max<std::int64_t>(0, block - m_halfBlocks);
+    const std::int64_t end = std::min(block + m_halfBlocks + 1, m_analysed);
+    for (; m_spanEnd < end; ++m_spanEnd)
+        for (std::size_t b = 0; b < bins; ++b)
+            m_smoothed[b] +=
+                m_spectra[static_cast<std::size_t>(m_spanEnd % static_cast<std::int64_t>(slots)) * bins + b];
+    for (; m_spanFirst < first; ++m_spanFirst)
+        for (std::size_t b = 0; b < bins; ++b)
+            m_smoothed[b] -=
+                m_spectra[static_cast<std::size_t>(m_spanFirst % static_cast<std::int64_t>(slots)) * bins +
+                          b];
+
+    // The strongest bin of each tone, refined by a parabola through it and its neighbours.
+    auto peakHz = [&](int from, int count) {
+        const double* s = &m_smoothed[static_cast<std::size_t>(from)];
+        const int i = static_cast<int>(std::max_element(s, s + count) - s);
+        double shift = 0.0;
+        if (i > 0 && i < count - 1) {
+            const double a = s[i - 1], b = s[i], c = s[i + 1], d = a - 2 * b + c;
+            if (d < 0)
+                shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
+        }
+        return m_binHz[static_cast<std::size_t>(from) + static_cast<std::size_t>(i)] + shift * kBinStepHz;
+    };
+    const double markHz = peakHz(0, m_markBins), spaceHz = peakHz(m_markBins, m_spaceBins);
+    double noise[3];
+    for (int i = 0; i < 3; ++i)
+        noise[i] = m_smoothed[static_cast<std::size_t>(m_markBins) + static_cast<std::size_t>(m_spaceBins) +
+                              static_cast<std::size_t>(i)];
+    std::sort(std::begin(noise), std::end(noise));
+    // Median of the noise bins, per sample of window, so each plan can scale it to its own window.
+    const double noisePerSample =
+        std::max(noise[1] / static_cast<double>(m_spanEnd - m_spanFirst) / m_window, 1e-30);
+
+    const std::int64_t from = block * m_block, to = std::min((block + 1) * m_block, m_count);
+    for (std::size_t p = 0; p < m_plans.size(); ++p) {
+        const int w = m_plans[p].window;
+        const auto scale = static_cast<float>(1.0 / (noisePerSample * w));
+        // Sliding DFTs X_n = e^{jw} X_{n-1} + z[n] - z[n-W] e^{jwW}, restarted exactly at each block,
+        // where the frequency may change and before rounding can build up.
+        std::complex<float> step[2], tail[2], x[2];
+        const double hz[2] = {markHz, spaceHz};
+        for (int t = 0; t < 2; ++t) {
+            const std::complex<double> r = rotation(hz[t] - kCentreHz, m_rate);
+            step[t] = std::complex<float>(r);
+            tail[t] = std::complex<float>(std::pow(r, w));
+            std::complex<double> sum = 0.0, tw = 1.0;
+            for (int k = 0; k < w && from - k >= 0; ++k, tw *= r)
+                sum += std::complex<double>(sample(from - k)) * tw;
+            x[t] = std::complex<float>(sum);
+        }
+        std::vector<ToneFeature>& o = out[p];
+        o.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
+        for (std::int64_t n = from + 1; n < to; ++n) {
+            const std::complex<float> z = sample(n);
+            const std::complex<float> old = n - w >= 0 ? sample(n - w) : std::complex<float>();
+            for (int t = 0; t < 2; ++t)
+                x[t] = mul(step[t], x[t]) + z - mul(old, tail[t]);
+            o.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
+        }
+    }
+}
+
+} // namespace quillfen::tty
