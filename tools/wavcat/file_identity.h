@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace wavcat {
@@ -11,5 +14,14 @@ struct FileIdentity
     ino_t inode = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
+
+// The file a path names, through symbolic links; nullopt when there is none (or it cannot be seen).
+inline std::optional<FileIdentity> identityOf(const std::string& path)
+{
+    struct stat st = {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+}
 
 } // namespace wavcat

@@ -1,6 +1,7 @@
 #include "wav_join.h"
 
 #include "error.h"
+#include "file_identity.h"
 #include "input_file.h"
 #include "replacement_file.h"
 
@@ -12,6 +13,7 @@
 #include <sndfile.h>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace wavcat {
@@ -177,10 +179,25 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, I
     file.commit();
 }
 
+// Replacing an input would change what the join reads, and a prompt overwritten with a whole text
+// spoils every later run. Each distinct name is looked at once: a text repeats a few dozen prompts.
+void refuseOutputAmongInputs(const std::vector<std::string>& inputs, const std::string& output)
+{
+    const auto target = identityOf(output);
+    if (!target)
+        return;
+    std::unordered_set<std::string_view> seen;
+    for (const std::string& input : inputs) {
+        if (seen.insert(input).second && identityOf(input) == target)
+            throw cannotWrite(output, "it is the same file as the input '" + input + "'");
+    }
+}
+
 } // namespace
 
 void joinWavs(const std::vector<std::string>& inputs, const std::string& output)
 {
+    refuseOutputAmongInputs(inputs, output);
     InputFile first = InputFile::open(inputs.at(0));
     // A sample type that carries every value of the first input's format unchanged.
     switch (first.subtype()) {
