@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,8 +27,9 @@ public:
     const SF_INFO& info() const { return m_info; }
     int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
 
-    // Every frame, interleaved, in T (short, int, float or double). Memory grows with the data that
-    // really arrives, never with what a header claims.
+    // Every frame, interleaved, in T (short, int, float or double; std::byte for the stored bytes of
+    // a one-byte encoding). Memory grows with the data that really arrives, never with what a header
+    // claims.
     template <typename T> std::vector<T> readAll();
 
 private:
