@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -201,4 +202,97 @@ TEST_F(OutputFormats, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
     EXPECT_FALSE(diag.lines.contains("Converstion from text to TTY WAV file complete"));
     EXPECT_EQ(entriesBelow(cache.path()), before);
     EXPECT_EQ(contents(out.filePath("1.wav")), earlier);
+}
+
+namespace {
+
+struct CliResult
+{
+    int exitCode = -1;
+    QString out, err;
+};
+
+CliResult cli(const QStringList& args, const QString& cacheHome)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cacheHome);
+    p.setProcessEnvironment(env);
+    p.start(QDir(kProgramDir).filePath("quillfen-cli"), args);
+    EXPECT_TRUE(p.waitForFinished(120000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST_F(OutputFormats, commandLine_badValuesAndContradictionsAreRefusedBeforeAnythingHappens)
+{
+    const QString kept = out.filePath("kept.wav"), fresh = out.filePath("fresh");
+    QFile f(kept);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("keep me") == 7);
+    f.close();
+    const struct
+    {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"--encoding", "mulaw"}, "--encoding takes pcm16, ulaw or alaw, not 'mulaw'"},
+        {{"--rate", "9600"}, "--rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '9600'"},
+        {{"--level", "-31"}, "--level takes a number of dBFS from -30 to 0, not '-31'"},
+        {{"--level", "3"}, "from -30 to 0"},
+        {{"--level", "loud"}, "from -30 to 0"},
+    };
+    for (const auto& c : cases) {
+        for (const QString& target : {kept, fresh + ".wav"}) {
+            SCOPED_TRACE((c.args.join(' ') + " -o " + target).toStdString());
+            const CliResult r = cli(QStringList(c.args) << "-o" << target << "HI", cache.path());
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_TRUE(r.err.startsWith("quillfen-cli: ") && r.err.contains(QString::fromUtf8(c.says)) &&
+                        r.err.count('\n') == 1)
+                << r.err.toStdString();
+            EXPECT_TRUE(r.out.isEmpty());
+        }
+    }
+    // A headerless name says its own encoding and rate; a contradicting option is refused.
+    for (const QStringList& args : {QStringList{"--encoding", "pcm16", "-o", fresh + ".ulaw"},
+                                    QStringList{"--rate", "8000", "-o", fresh + ".SLN16"},
+                                    QStringList{"--encoding", "ulaw", "-o", fresh + ".al"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliResult r = cli(QStringList(args) << "HI", cache.path());
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains("headerless") && r.err.count('\n') == 1) << r.err.toStdString();
+    }
+    EXPECT_EQ(entriesBelow(out.path()), QStringList{"kept.wav"});
+    EXPECT_EQ(contents(kept), "keep me");
+    EXPECT_EQ(entriesBelow(cache.path()), QStringList{});
+
+    // Agreeing options are fine; --help names every format.
+    const CliResult agreed = cli(
+        {"--encoding", "ulaw", "--rate", "8000", "--level", "-12", "-o", fresh + ".ul", "HI"}, cache.path());
+    EXPECT_EQ(agreed.exitCode, 0) << agreed.err.toStdString();
+    const QString help = cli({"--help"}, cache.path()).out;
+    for (const char* word : {"--encoding", "--rate", "--level", "pcm16", "ulaw", "alaw", "11025", "48000",
+                             ".ulaw", ".ul", ".alaw", ".al", ".sln", ".sln16", ".sln48"})
+        EXPECT_TRUE(help.contains(word)) << word;
+}
+
+TEST_F(OutputFormats, twoRunsAtOnceShareOneWholeSet)
+{
+    QProcess a, b;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    for (QProcess* p : {&a, &b}) {
+        p->setProcessEnvironment(env);
+        p->start(QDir(kProgramDir).filePath("quillfen-cli"),
+                 {"--rate", "48000", "-o", out.filePath(p == &a ? "a.wav" : "b.wav"), "HI"});
+    }
+    for (QProcess* p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    const QString root = defaultPromptCache();
+    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"pcm16_48000Hz_-10.0dBFS"});
+    EXPECT_EQ(contents(out.filePath("a.wav")), contents(out.filePath("b.wav")));
 }
