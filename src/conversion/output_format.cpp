@@ -1,5 +1,7 @@
 #include "conversion/output_format.h"
 
+#include "localization/string_table.h"
+
 #include <QFileInfo>
 
 #include <cmath>
@@ -95,6 +97,66 @@ std::optional<HeaderlessKind> headerlessKindOf(const QString& outputPath)
             return HeaderlessKind{extension, entry.encoding, entry.sampleRate};
     }
     return std::nullopt;
+}
+
+QString encodingName(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Ulaw:
+        return myLoadResString(IDS_ENCODING_ULAW);
+    case Encoding::Alaw:
+        return myLoadResString(IDS_ENCODING_ALAW);
+    case Encoding::Pcm16:
+        break;
+    }
+    return myLoadResString(IDS_ENCODING_PCM16);
+}
+
+QString formatUse(const OutputFormat& format)
+{
+    const bool linear = format.encoding == Encoding::Pcm16;
+    if (format.sampleRate == 8000)
+        return myLoadResString(format.encoding == Encoding::Ulaw   ? IDS_USE_ULAW_8K
+                               : format.encoding == Encoding::Alaw ? IDS_USE_ALAW_8K
+                                                                   : IDS_USE_PCM16_8K);
+    if (linear && format.sampleRate == 16000)
+        return myLoadResString(IDS_USE_PCM16_16K);
+    if (linear && format.sampleRate >= 44100)
+        return myLoadResString(IDS_USE_MEDIA).arg(format.sampleRate);
+    return myLoadResString(IDS_USE_OTHER).arg(format.sampleRate).arg(encodingName(format.encoding));
+}
+
+QString OutputFileType::filter() const
+{
+    return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+QList<OutputFileType> outputFileTypes()
+{
+    QList<OutputFileType> types{{myLoadResString(IDS_WAV_FILES), {QStringLiteral("*.wav")}}};
+    // The laws first: they are what phone systems ask for most.
+    for (const Encoding encoding : {Encoding::Ulaw, Encoding::Alaw, Encoding::Pcm16}) {
+        OutputFileType type{myLoadResString(IDS_RAW_FILES).arg(encodingName(encoding)), {}};
+        for (const HeaderlessEntry& entry : kHeaderless) {
+            if (entry.encoding == encoding)
+                type.patterns << QLatin1Char('*') + QLatin1String(entry.extension);
+        }
+        types << type;
+    }
+    return types;
+}
+
+qsizetype outputFileTypeOf(const QString& outputPath)
+{
+    const auto kind = headerlessKindOf(outputPath);
+    if (!kind)
+        return 0;
+    const QList<OutputFileType> types = outputFileTypes();
+    for (qsizetype i = 1; i < types.size(); ++i) {
+        if (types[i].patterns.contains(QLatin1Char('*') + kind->extension))
+            return i;
+    }
+    return 0;
 }
 
 OutputFormat formatForOutput(const OutputFormat& requested, const QString& outputPath)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -57,5 +59,23 @@ std::optional<HeaderlessKind> headerlessKindOf(const QString& outputPath);
 // The format an output name gets: a headerless name fixes the encoding and the rate, the level is
 // always the requested one; any other name gets a WAV file in the requested format.
 OutputFormat formatForOutput(const OutputFormat& requested, const QString& outputPath);
+
+// The encoding's name in the current language: "16-bit signed linear PCM", "µ-law", "A-law".
+QString encodingName(Encoding encoding);
+// One line, in the current language, on what the format is good for, e.g. "8 kHz µ-law: most
+// voicemail systems". The level does not change it.
+QString formatUse(const OutputFormat& format);
+
+// The file types a save dialog offers for an output: WAV, then the headerless ones, each with its
+// name in the current language and its patterns ("*.ulaw", "*.ul").
+struct OutputFileType
+{
+    QString name;
+    QStringList patterns;
+    QString filter() const; // "µ-law raw (*.ulaw *.ul)"
+};
+QList<OutputFileType> outputFileTypes();
+// The index in outputFileTypes() of the type an output name has; 0 (WAV) for any other name.
+qsizetype outputFileTypeOf(const QString& outputPath);
 
 } // namespace quillfen
