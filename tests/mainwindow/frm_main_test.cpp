@@ -16,8 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -294,7 +294,8 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
 
     dialog.answer = {wav};
     menuItem->trigger();
-    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n")) << diag().toStdString();
+    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI 5\n\n"))
+        << diag().toStdString();
 
     // Dropped on the text box, a recording is decoded and the text is left alone; other files are
     // not the window's business.
@@ -317,4 +318,33 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     const QString notes = out.filePath("notes.txt");
     drop(notes);
     EXPECT_FALSE(diag().contains(notes));
+}
+
+TEST_F(MainWindowTest, theRealSaveDialogGivesANameWithoutExtensionTheChosenTypes)
+{
+    SaveDialogRequest request{"Select file to store WAV output", ".WAV", out.filePath("x.ulaw")};
+    for (const OutputFileType& type : outputFileTypes())
+        request.filters << type.filter();
+    request.selectedFilter = request.filters.value(1);
+    const auto answer = [this](const QString& name, const QString& filter) {
+        QTimer::singleShot(50, [this, name, filter] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            if (!filter.isEmpty()) {
+                d->selectNameFilter(filter);
+                emit d->filterSelected(filter); // as when the user picks it
+            }
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(out.filePath(name));
+            QMetaObject::invokeMethod(d, "accept");
+        });
+    };
+    answer("greeting", {});
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.ulaw"));
+    answer("greeting", request.filters.value(3));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.sln"));
+    answer("greeting", request.filters.value(0));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.WAV"));
+    answer("greeting.al", request.filters.value(0));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.al"));
+    EXPECT_EQ(filterSuffixes("A-law raw (*.alaw *.al)"), (QStringList{"alaw", "al"}));
 }
