@@ -6,6 +6,7 @@
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
+#include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -135,6 +136,8 @@ void frmMain::buildControls()
     m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
     m_mnuDecodeRecording = m_mnuFile->addAction(QStringLiteral("Decode TTY Recording..."));
     m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
+    m_mnuOutputFormat = m_mnuFile->addAction(QStringLiteral("Output Format..."));
+    m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -153,12 +156,15 @@ void frmMain::buildControls()
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
+    connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
+    m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
 
     // Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
     // otherwise take the file's name as text.
     setAcceptDrops(true);
-    for (QObject* box : {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
-                         static_cast<QObject*>(m_txtDiag->viewport())})
+    for (QObject* box :
+         {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
+          static_cast<QObject*>(m_txtDiag->viewport())})
         box->installEventFilter(this);
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
@@ -183,6 +189,7 @@ void frmMain::frmMain_Auto_Init()
     m_cmdExit->setText(myLoadResString(IDS_EXIT_BUTTON));
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
+    m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -269,6 +276,7 @@ void frmMain::cmdConstructWavFromString_Click()
             if (busy)
                 QApplication::restoreOverrideCursor();
         });
+        m_run.setOutputFormat(outputFormat());
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
     syncDiagnostics();
@@ -298,6 +306,9 @@ void frmMain::cmdBrowse_Click()
         request.title = myLoadResString(IDS_SAVE_DIALOG_TITLE);
         request.defaultExt = QStringLiteral(".WAV");
         request.fileName = remembered;
+        for (const OutputFileType& type : outputFileTypes())
+            request.filters << type.filter();
+        request.selectedFilter = request.filters.value(outputFileTypeOf(remembered));
         m_txtOutputFileName->setText(saveDialog().ShowSave(request));
     } catch (...) {
         // Cancel, or anything else: the name stays as it was, without a word.
@@ -319,6 +330,24 @@ void frmMain::mnuDecodeRecording_Click()
         return; // Cancel: nothing to decode
     }
     decodeRecordings(files);
+}
+
+OutputFormat frmMain::outputFormat()
+{
+    if (!m_outputFormat)
+        m_outputFormat = storedOutputFormat();
+    return *m_outputFormat;
+}
+
+void frmMain::mnuOutputFormat_Click()
+{
+    const auto chosen = m_askOutputFormat(outputFormat());
+    if (!chosen)
+        return;
+    m_outputFormat = *chosen;
+    // The choice holds for this session even when it cannot be remembered.
+    reportAndContinue([&] { storeOutputFormat(*chosen); },
+                      [this](const AppError& e) { reportLoadError(e, "mnuOutputFormat_Click"); });
 }
 
 void frmMain::decodeRecordings(const QStringList& files)

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -41,11 +42,20 @@ public:
     void mnuDecodeRecording_Click();
     // Also what dropping recordings on the window does.
     void decodeRecordings(const QStringList& files);
+    // File, Output Format: the format of the files made from now on, remembered in the settings.
+    void mnuOutputFormat_Click();
+    // The format the next conversion uses (a headerless output name still fixes its own).
+    OutputFormat outputFormat();
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
 
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
+    // How File, Output Format asks (the modal box; tests answer it): the choice, or nullopt.
+    void setOutputFormatDialog(std::function<std::optional<OutputFormat>(const OutputFormat&)> ask)
+    {
+        m_askOutputFormat = std::move(ask);
+    }
 
     // Outer geometry in twips: frame, caption and menu bar included.
     float Left() const override;
@@ -93,6 +103,7 @@ private:
     QPushButton* m_cmdExit = nullptr;
     QMenu* m_mnuFile = nullptr;
     QAction* m_mnuDecodeRecording = nullptr;
+    QAction* m_mnuOutputFormat = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;
@@ -103,6 +114,8 @@ private:
     ConversionRun m_run;
     MainLayout m_layout;
     std::function<void()> m_terminate;
+    std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
+    std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_diagSyncPending = false;
