@@ -1,5 +1,6 @@
 #include "mainwindow/frm_main.h"
 
+#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "conversion/recording_report.h"
 #include "localization/mod_localize.h"
@@ -289,7 +290,7 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
 {
     // Read only: a missing file is an error, never created; the clipboard keeps what it had.
     QByteArray bytes;
-    if (!reportAndContinue([&] { bytes = readWholeFile(fileName); },
+    if (!reportAndContinue([&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName)); },
                            [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;

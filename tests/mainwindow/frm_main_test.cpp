@@ -1,4 +1,5 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
+#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "conversion/tty_decoder.h"
 #include "localization/mod_localize.h"
@@ -363,7 +364,15 @@ TEST_F(MainWindowTest, outputFormatIsChosenFromTheFileMenuRememberedAndUsedForFi
     EXPECT_EQ(file.read(22).mid(20), QByteArray("\x07\x00", 2)); // the WAVE format tag of µ-law
     EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(wav).toStdString()).text), "HI 5");
 
+    // A headerless file goes to the clipboard as the same samples in a WAV header.
     convert("hi 5", raw);
+    QFile rawFile(raw);
+    ASSERT_TRUE(rawFile.open(QIODevice::ReadOnly));
+    const QByteArray samples = rawFile.readAll();
+    EXPECT_FALSE(samples.startsWith("RIFF"));
+    ASSERT_TRUE(QApplication::clipboard()->mimeData());
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"),
+              wavFromHeaderless(samples, Encoding::Ulaw, 8000));
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 
     // Browse offers the file types, the output's own chosen at first.
