@@ -202,6 +202,16 @@ TEST_F(OutputFormats, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
     EXPECT_FALSE(diag.lines.contains("Converstion from text to TTY WAV file complete"));
     EXPECT_EQ(entriesBelow(cache.path()), before);
     EXPECT_EQ(contents(out.filePath("1.wav")), earlier);
+
+    // A cache that cannot be made (a file in its place, which stops root too) fails the run the same way.
+    QFile blocker(cache.filePath("blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(blocker.fileName()));
+    EXPECT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Failed);
+    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (") && diag.lines.at(1).contains("blocked/quillfen"))
+        << diag.lines.join('\n').toStdString();
+    EXPECT_EQ(contents(out.filePath("1.wav")), earlier);
 }
 
 namespace {
