@@ -1,13 +1,13 @@
 # cmake --install: the program directory goes whole to lib/quillfen, because the programs find
-# wavcat, the prompts, the language libraries and the help pages beside themselves. PATH gets
-# relative links into it, so the installed tree can be moved or staged with DESTDIR.
+# wavcat, ttyprompts, the prompts, the language libraries and the help pages beside themselves.
+# PATH gets relative links into it, so the installed tree can be moved or staged with DESTDIR.
 include(GNUInstallDirs)
 
 # Literally lib/, not CMAKE_INSTALL_LIBDIR: this is a private program directory, not a place
 # where libraries are looked up, and a multiarch libdir would only make the links longer.
 set(QUILLFEN_INSTALL_PROGRAM_DIR lib/quillfen)
 
-set(quillfen_programs quillfen-cli wavcat)
+set(quillfen_programs quillfen-cli wavcat ttyprompts)
 if(TARGET Quillfen)
   list(PREPEND quillfen_programs Quillfen)
 endif()

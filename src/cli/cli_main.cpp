@@ -1,5 +1,6 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "conversion/conversion_run.h"
+#include "conversion/output_format.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
@@ -27,7 +28,14 @@ const char* const kDescription =
     "each file's text under its name when there are several. Exit status 0 when text was found, 1\n"
     "when none was, 2 when a file cannot be read.\n"
     "\n"
-    "       quillfen-cli [TEXT...] -o OUTPUT.wav\n"
+    "Output formats: a WAV file in 16-bit linear PCM (the default), u-law or A-law, at 8000 Hz (the\n"
+    "default), 11025, 16000, 22050, 44100 or 48000 Hz; or, chosen by the output name in any case, a\n"
+    "file without a header as phone systems such as Asterisk play it: .ulaw or .ul (u-law, 8000 Hz),\n"
+    ".alaw or .al (A-law, 8000 Hz), .sln (16-bit signed linear, 8000 Hz), .sln16 or .sln48 (the same\n"
+    "at 16000 or 48000 Hz). Any other name gets a WAV file. Formats other than the standard one\n"
+    "(16-bit, 8000 Hz, -10 dBFS) get prompts of their own, made on first use in ~/.cache/quillfen.\n"
+    "\n"
+    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
@@ -133,9 +141,22 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The WAV file to write; an existing file is replaced only "
+                                    QStringLiteral("The file to write; an existing file is replaced only "
                                                    "on success."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption encodingOption(
+        QStringLiteral("encoding"),
+        QStringLiteral("The output's encoding: pcm16 (16-bit linear, the default), ulaw or alaw."),
+        QStringLiteral("ENCODING"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"),
+        QStringLiteral(
+            "The output's sample rate in Hz: 8000 (the default), 11025, 16000, 22050, 44100 or 48000."),
+        QStringLiteral("HZ"));
+    const QCommandLineOption levelOption(
+        QStringLiteral("level"),
+        QStringLiteral("The peak of the tones in dBFS, from -30 to 0 in steps of 0.1; the default is -10."),
+        QStringLiteral("DB"));
     const QCommandLineOption decodeOption(
         QStringLiteral("decode"), QStringLiteral("Print the text that the TTY tones in each FILE carry."));
     const QCommandLineOption timestamps(
@@ -156,8 +177,8 @@ int main(int argc, char** argv)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Show the version."));
-    parser.addOptions(
-        {output, decodeOption, timestamps, baud, unshiftOnSpace, showCommand, help, versionOption});
+    parser.addOptions({output, encodingOption, rateOption, levelOption, decodeOption, timestamps, baud,
+                       unshiftOnSpace, showCommand, help, versionOption});
     parser.addPositionalArgument(QStringLiteral("TEXT"),
                                  QStringLiteral("The text to convert; with --decode, the files to read."),
                                  QStringLiteral("[TEXT...|FILE...]"));
@@ -184,9 +205,12 @@ int main(int argc, char** argv)
 
     const QStringList words = parser.positionalArguments();
     if (parser.isSet(decodeOption)) {
-        if (parser.isSet(output) || parser.isSet(showCommand))
-            return fail(
-                QStringLiteral("--decode reads files and writes none; leave out -o and --show-command"));
+        for (const QCommandLineOption* writing :
+             {&output, &showCommand, &encodingOption, &rateOption, &levelOption})
+            if (parser.isSet(*writing))
+                return fail(
+                    QStringLiteral("--decode reads files and writes none; leave out -o, --show-command, "
+                                   "--encoding, --rate and --level"));
         if (words.isEmpty())
             return fail(QStringLiteral("--decode needs at least one file"));
         tty::DecodeOptions options;
@@ -205,12 +229,46 @@ int main(int argc, char** argv)
     for (const QCommandLineOption* only : {&timestamps, &baud, &unshiftOnSpace})
         if (parser.isSet(*only))
             return fail(QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst()));
+    // Every value is checked before anything is started or touched.
+    OutputFormat format;
+    if (parser.isSet(encodingOption)) {
+        const auto encoding = parseEncoding(parser.value(encodingOption));
+        if (!encoding)
+            return fail(QStringLiteral("--encoding takes pcm16, ulaw or alaw, not '%1'")
+                            .arg(parser.value(encodingOption)));
+        format.encoding = *encoding;
+    }
+    if (parser.isSet(rateOption)) {
+        const auto rate = parseSampleRate(parser.value(rateOption));
+        if (!rate)
+            return fail(QStringLiteral("--rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '%1'")
+                            .arg(parser.value(rateOption)));
+        format.sampleRate = *rate;
+    }
+    if (parser.isSet(levelOption)) {
+        const auto level = parseLevel(parser.value(levelOption));
+        if (!level)
+            return fail(QStringLiteral("--level takes a number of dBFS from -30 to 0, not '%1'")
+                            .arg(parser.value(levelOption)));
+        format.levelTenths = *level;
+    }
     if (!parser.isSet(output))
         return fail(QStringLiteral("no output file given; use -o FILE.wav"));
     if (parser.value(output).isEmpty())
         return fail(QStringLiteral("the output file name is empty"));
     // The run works in the program directory; the user meant a path relative to where they are.
     const QString outputPath = QDir::current().absoluteFilePath(parser.value(output));
+    // A headerless name says what it holds; an option that says otherwise is a mistake, not a choice.
+    if (const auto kind = headerlessKindOf(outputPath)) {
+        const OutputFormat named = formatForOutput(format, outputPath);
+        if ((parser.isSet(encodingOption) && named.encoding != format.encoding) ||
+            (parser.isSet(rateOption) && named.sampleRate != format.sampleRate))
+            return fail(
+                QStringLiteral("a %1 file is headerless %2 at %3 Hz; leave out --encoding and --rate, "
+                               "or give the output another name")
+                    .arg(kind->extension, encodingKeyword(kind->encoding))
+                    .arg(kind->sampleRate));
+    }
 
     const QString text = words.isEmpty() ? readStandardInput() : words.join(QLatin1Char(' '));
 
@@ -218,6 +276,7 @@ int main(int argc, char** argv)
     setMessages(&messages);
     StdoutDiagnostics diagnostics;
     ConversionRun run(diagnostics);
+    run.setOutputFormat(format);
     const RunOutcome outcome = run.cmdConstructWavFromString_Click(text, outputPath);
     if (parser.isSet(showCommand) && outcome != RunOutcome::EmptyText)
         diagnostics.DiagOutput(run.WavcatCommand());

@@ -3,6 +3,7 @@
 #include "conversion/baudot_mapping.h"
 #include "conversion/characters.h"
 #include "conversion/log.h"
+#include "conversion/prompt_sets.h"
 #include "localization/string_table.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
 
@@ -149,6 +151,9 @@ void ConversionRun::runWavcat(const QString& outputFileName)
         throw AppError::make(AppError::FileNotFound,
                              QStringLiteral("wavcat is neither in %1 nor on the PATH").arg(m_programDir));
 
+    // The prompts are named bare: wavcat runs in the directory of the set it joins.
+    const QString promptDir = promptSetDirectory(formatForOutput(m_format, outputFileName), m_programDir);
+
     QTemporaryFile errors(QDir::temp().filePath(QStringLiteral("quillfen-wavcat-XXXXXX.log")));
     if (!errors.open())
         throw AppError::make(AppError::PathFileAccessError,
@@ -156,8 +161,12 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     errors.close();
 
     qCDebug(lcConversion) << "starting" << wavcat << "with" << m_wavcatArguments.size() << "arguments in"
-                          << m_programDir;
-    const std::int64_t pid = startProcessHidden(wavcat, m_wavcatArguments, m_programDir, errors.fileName());
+                          << promptDir;
+    QStringList arguments = m_wavcatArguments;
+    // A relative output is meant from this run's directory, not from the set's.
+    if (promptDir != m_programDir && !outputFileName.isEmpty())
+        arguments.last() = QFileInfo(outputFileName).absoluteFilePath();
+    const std::int64_t pid = startProcessHidden(wavcat, arguments, promptDir, errors.fileName());
     WaitForProcess(pid, kInfiniteWait);
     const auto exit = reapChild(pid);
 

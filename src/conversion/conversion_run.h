@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/diagnostic_sink.h"
+#include "conversion/output_format.h"
 #include "platform/app_error.h"
 
 #include <QString>
@@ -32,6 +33,11 @@ public:
     // clipboard here).
     void setCompletedHook(std::function<void(const QString&)> hook) { m_completedHook = std::move(hook); }
 
+    // The format of the runs from now on (the standard one until set). A headerless output name
+    // still fixes its own encoding and rate: see formatForOutput.
+    void setOutputFormat(const OutputFormat& format) { m_format = format; }
+    const OutputFormat& outputFormat() const { return m_format; }
+
     RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
 
     // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
@@ -52,6 +58,7 @@ private:
 
     DiagnosticSink& m_diag;
     QString m_programDir;
+    OutputFormat m_format;
     std::function<void(const QString&)> m_completedHook;
 
     QString m_wavcatCommand;

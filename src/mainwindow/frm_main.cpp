@@ -1,11 +1,13 @@
 #include "mainwindow/frm_main.h"
 
+#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "conversion/recording_report.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
+#include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -146,6 +148,8 @@ void frmMain::buildControls()
     m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
     m_mnuDecodeRecording = m_mnuFile->addAction(QStringLiteral("Decode TTY Recording..."));
     m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
+    m_mnuOutputFormat = m_mnuFile->addAction(QStringLiteral("Output Format..."));
+    m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -168,6 +172,8 @@ void frmMain::buildControls()
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
+    connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
+    m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
 
     // Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
     // otherwise take the file's name as text.
@@ -200,6 +206,7 @@ void frmMain::frmMain_Auto_Init()
     m_cmdExit->setText(myLoadResString(IDS_EXIT_BUTTON));
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
+    m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -309,6 +316,7 @@ void frmMain::cmdConstructWavFromString_Click()
             if (busy)
                 QApplication::restoreOverrideCursor();
         });
+        m_run.setOutputFormat(outputFormat());
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
     syncDiagnostics();
@@ -327,7 +335,7 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
         if (m_clipboardCopy)
             QApplication::clipboard()->clear();
     };
-    if (!reportAndContinue([&] { bytes = readWholeFile(fileName, dropEarlierCopy); },
+    if (!reportAndContinue([&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName, dropEarlierCopy)); },
                            [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;
@@ -420,6 +428,9 @@ void frmMain::cmdBrowse_Click()
         request.title = myLoadResString(IDS_SAVE_DIALOG_TITLE);
         request.defaultExt = QStringLiteral(".WAV");
         request.fileName = remembered;
+        for (const OutputFileType& type : outputFileTypes())
+            request.filters << type.filter();
+        request.selectedFilter = request.filters.value(outputFileTypeOf(remembered));
         m_txtOutputFileName->setText(saveDialog().ShowSave(request));
     } catch (...) {
         // Cancel, or anything else: the name stays as it was, without a word.
@@ -441,6 +452,24 @@ void frmMain::mnuDecodeRecording_Click()
         return; // Cancel: nothing to decode
     }
     decodeRecordings(files);
+}
+
+OutputFormat frmMain::outputFormat()
+{
+    if (!m_outputFormat)
+        m_outputFormat = storedOutputFormat();
+    return *m_outputFormat;
+}
+
+void frmMain::mnuOutputFormat_Click()
+{
+    const auto chosen = m_askOutputFormat(outputFormat());
+    if (!chosen)
+        return;
+    m_outputFormat = *chosen;
+    // The choice holds for this session even when it cannot be remembered.
+    reportAndContinue([&] { storeOutputFormat(*chosen); },
+                      [this](const AppError& e) { reportLoadError(e, "mnuOutputFormat_Click"); });
 }
 
 void frmMain::decodeRecordings(const QStringList& files)

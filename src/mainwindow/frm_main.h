@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QDragMoveEvent;
@@ -45,6 +46,10 @@ public:
     void mnuDecodeRecording_Click();
     // Also what dropping recordings on the window does.
     void decodeRecordings(const QStringList& files);
+    // File, Output Format: the format of the files made from now on, remembered in the settings.
+    void mnuOutputFormat_Click();
+    // The format the next conversion uses (a headerless output name still fixes its own).
+    OutputFormat outputFormat();
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
     // A later copy was started and has ended: this window comes forward, raised and restored.
@@ -52,6 +57,11 @@ public:
 
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
+    // How File, Output Format asks (the modal box; tests answer it): the choice, or nullopt.
+    void setOutputFormatDialog(std::function<std::optional<OutputFormat>(const OutputFormat&)> ask)
+    {
+        m_askOutputFormat = std::move(ask);
+    }
 
     // Outer geometry in twips: frame, caption and menu bar included.
     float Left() const override;
@@ -109,6 +119,7 @@ private:
     QPushButton* m_cmdExit = nullptr;
     QMenu* m_mnuFile = nullptr;
     QAction* m_mnuDecodeRecording = nullptr;
+    QAction* m_mnuOutputFormat = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;
@@ -120,6 +131,8 @@ private:
     QPointer<QMimeData> m_clipboardCopy; // what we last put on the clipboard, while it is there
     MainLayout m_layout;
     std::function<void()> m_terminate;
+    std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
+    std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_shown = false;

@@ -3,16 +3,22 @@
 #include "platform/app_error.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace quillfen {
 
 // What the save-file dialog is asked: the title, the default extension (".WAV") added to a name
-// without one, and the name shown at first.
+// without one, and the name shown at first. Optionally the file types it offers, each
+// "Name (*.a *.b)", and the one chosen at first; while another type is chosen, a name without an
+// extension gets that type's first one instead of the default.
 struct SaveDialogRequest
 {
     QString title;
     QString defaultExt;
     QString fileName;
+    // Initialised here, so a request brace-initialised with the first three alone stays warning-free.
+    QStringList filters{};
+    QString selectedFilter{};
 };
 
 // The save-file dialog. The window program installs the real one; tests install one that answers.

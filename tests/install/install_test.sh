@@ -56,7 +56,7 @@ check_link() { # ROOT NAME TARGET
 
 check_tree() { # ROOT: where the installed files are, DESTDIR included
     local root=$1 dir=$1/lib/quillfen f name
-    local programs=(quillfen-cli wavcat)
+    local programs=(quillfen-cli wavcat ttyprompts)
     [[ $have_window == 1 ]] && programs+=(Quillfen)
     for f in "${programs[@]}"; do
         [[ -f $dir/$f && -x $dir/$f ]] || fail "$dir/$f missing or not executable"
@@ -74,7 +74,7 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
     for f in "$dir"/*; do
         name=${f##*/}
         case $name in
-            *.wav | *.WAV | *.dll | *.htm | *.css | quillfen-cli | wavcat | Quillfen) ;;
+            *.wav | *.WAV | *.dll | *.htm | *.css | quillfen-cli | wavcat | ttyprompts | Quillfen) ;;
             *) fail "unexpected $name in the installed program directory" ;;
         esac
     done

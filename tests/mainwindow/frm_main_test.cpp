@@ -1,9 +1,11 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
+#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "conversion/tty_decoder.h"
 #include "localization/mod_localize.h"
 #include "localization/string_table.h"
 #include "mainwindow/frm_main.h"
+#include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
@@ -19,10 +21,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -53,10 +58,14 @@ struct AnsweringDialog final : SaveDialog
     QString ShowSave(const SaveDialogRequest& r) override
     {
         asked << r.fileName + " " + r.defaultExt;
+        filters = r.filters;
+        selectedFilter = r.selectedFilter;
         return answer.isNull() ? throw AppError(kCancelErrorNumber, "Cancel was selected.") : answer;
     }
     QString answer; // null: Cancel
     QStringList asked;
+    QStringList filters;
+    QString selectedFilter;
 };
 
 class MainWindowTest : public ::testing::Test
@@ -539,4 +548,116 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     const QString notes = out.filePath("notes.txt");
     drop(notes);
     EXPECT_FALSE(diag().contains(notes));
+}
+
+TEST_F(MainWindowTest, outputFormatIsChosenFromTheFileMenuRememberedAndUsedForFileAndClipboard)
+{
+    QStringList menu;
+    for (const QAction* action : child<QMenu>("mnuFile")->actions())
+        menu << action->objectName();
+    EXPECT_EQ(menu, (QStringList{"mnuDecodeRecording", "mnuOutputFormat", "", "mnuExit"}));
+
+    QList<OutputFormat> shown;
+    std::optional<OutputFormat> answer = OutputFormat{Encoding::Ulaw, 8000, -150};
+    const auto answering = [&](const OutputFormat& current) {
+        shown << current;
+        return answer;
+    };
+    window->setOutputFormatDialog(answering);
+    child<QAction>("mnuOutputFormat")->trigger();
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Settings/OutputEncoding").toString(), "ulaw");
+    EXPECT_EQ(ini.value("Settings/OutputRate").toString(), "8000");
+    EXPECT_EQ(ini.value("Settings/OutputLevel").toString(), "-15.0");
+
+    // The next start has it back; Cancel keeps it.
+    newWindow();
+    window->setOutputFormatDialog(answering);
+    answer.reset();
+    child<QAction>("mnuOutputFormat")->trigger();
+    EXPECT_EQ(shown, (QList<OutputFormat>{OutputFormat{}, OutputFormat{Encoding::Ulaw, 8000, -150}}));
+
+    const QString wav = out.filePath("u.wav"), raw = out.filePath("g.ulaw");
+    convert("hi 5", wav);
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(22).mid(20), QByteArray("\x07\x00", 2)); // the WAVE format tag of µ-law
+    EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(wav).toStdString()).text), "HI 5");
+
+    // A headerless file goes to the clipboard as the same samples in a WAV header.
+    convert("hi 5", raw);
+    QFile rawFile(raw);
+    ASSERT_TRUE(rawFile.open(QIODevice::ReadOnly));
+    const QByteArray samples = rawFile.readAll();
+    EXPECT_FALSE(samples.startsWith("RIFF"));
+    ASSERT_TRUE(QApplication::clipboard()->mimeData());
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"),
+              wavFromHeaderless(samples, Encoding::Ulaw, 8000));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
+
+    // Browse offers the file types, the output's own chosen at first.
+    AnsweringDialog dialog;
+    child<QPushButton>("cmdBrowse")->click();
+    EXPECT_EQ(dialog.filters, (QStringList{"WAV files (*.wav)", QString::fromUtf8("µ-law raw (*.ulaw *.ul)"),
+                                           "A-law raw (*.alaw *.al)",
+                                           "16-bit signed linear PCM raw (*.sln *.sln16 *.sln48)"}));
+    EXPECT_EQ(dialog.selectedFilter, dialog.filters.value(1));
+}
+
+TEST_F(MainWindowTest, aStoredFormatThatIsNotOfferedFallsBackValueByValue)
+{
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    ini.setValue("Settings/OutputEncoding", "ULAW");
+    ini.setValue("Settings/OutputRate", "9600");
+    ini.setValue("Settings/OutputLevel", "-12.5");
+    ini.sync();
+    EXPECT_EQ(storedOutputFormat(), (OutputFormat{Encoding::Pcm16, 8000, -125}));
+}
+
+TEST_F(MainWindowTest, outputFormatBoxShowsTheChoiceAndWhatItIsGoodFor)
+{
+    frmOutputFormat box({Encoding::Alaw, 16000, -125});
+    auto* encoding = box.findChild<QComboBox*>("cboEncoding");
+    auto* rate = box.findChild<QComboBox*>("cboSampleRate");
+    auto* level = box.findChild<QDoubleSpinBox*>("txtLevel");
+    auto* use = box.findChild<QLabel*>("lblFormatUse");
+    EXPECT_EQ(box.windowTitle(), "Output Format");
+    EXPECT_EQ(encoding->currentText(), "A-law");
+    EXPECT_EQ(rate->currentText(), "16000 Hz");
+    EXPECT_EQ(level->value(), -12.5);
+    EXPECT_EQ(use->text(), "16000 Hz A-law: for audio programs; few phone systems take it");
+    encoding->setCurrentIndex(encoding->findText(QString::fromUtf8("µ-law")));
+    rate->setCurrentIndex(rate->findText("8000 Hz"));
+    EXPECT_EQ(use->text(), QString::fromUtf8("8 kHz µ-law: most voicemail systems"));
+    level->setValue(-40.0); // below the range: held at -30
+    EXPECT_EQ(box.chosen(), (OutputFormat{Encoding::Ulaw, 8000, -300}));
+}
+
+TEST_F(MainWindowTest, theRealSaveDialogGivesANameWithoutExtensionTheChosenTypes)
+{
+    SaveDialogRequest request{"Select file to store WAV output", ".WAV", out.filePath("x.ulaw")};
+    for (const OutputFileType& type : outputFileTypes())
+        request.filters << type.filter();
+    request.selectedFilter = request.filters.value(1);
+    const auto answer = [this](const QString& name, const QString& filter) {
+        QTimer::singleShot(50, [this, name, filter] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            if (!filter.isEmpty()) {
+                d->selectNameFilter(filter);
+                emit d->filterSelected(filter); // as when the user picks it
+            }
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(out.filePath(name));
+            QMetaObject::invokeMethod(d, "accept");
+        });
+    };
+    answer("greeting", {});
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.ulaw"));
+    answer("greeting", request.filters.value(3));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.sln"));
+    answer("greeting", request.filters.value(0));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.WAV"));
+    answer("greeting.al", request.filters.value(0));
+    EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath("greeting.al"));
+    EXPECT_EQ(filterSuffixes("A-law raw (*.alaw *.al)"), (QStringList{"alaw", "al"}));
 }

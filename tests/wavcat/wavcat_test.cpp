@@ -128,6 +128,94 @@ TEST_F(Wavcat, joinsInOrderWithRepeats_exactSamplesInFirstFormat)
     EXPECT_EQ(readWav(path("--version")).samples.size(), 3u);
 }
 
+// The audio data as stored, without decoding: what a lossless join must carry over.
+QByteArray storedBytes(const QString& path, int format = 0, int rate = 0)
+{
+    SF_INFO info{0, rate, 1, format, 0, 0};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    EXPECT_NE(file, nullptr) << path.toStdString() << ": " << sf_strerror(nullptr);
+    if (!file)
+        return {};
+    QByteArray bytes(64 * 1024, '\0');
+    bytes.resize(sf_read_raw(file, bytes.data(), bytes.size()));
+    sf_close(file);
+    return bytes;
+}
+
+TEST_F(Wavcat, companding_lawsAreCopiedByteForByte_headerlessOutputsFollowTheExtension)
+{
+    // Every byte value: both of µ-law's zeros (0x7F, 0xFF) included, which decoding would merge.
+    QByteArray all(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    const auto makeStored = [&](const QString& name, int format, const QByteArray& bytes) {
+        SF_INFO info{0, 8000, 1, format, 0, 0};
+        SNDFILE* file = sf_open(QFile::encodeName(path(name)).constData(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(sf_write_raw(file, bytes.constData(), bytes.size()), bytes.size());
+        sf_close(file);
+    };
+    makeStored("u1.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, all);
+    makeStored("u2.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, QByteArray("\x7f\xff\x00", 3));
+    makeStored("a1.wav", SF_FORMAT_WAV | SF_FORMAT_ALAW, all);
+    makeStored("a2.wav", SF_FORMAT_WAV | SF_FORMAT_ALAW, "\xd5\x55\x2a");
+    make("p8.wav", {}, 50, 0.0);
+    make("p8b.wav", {}, 7, 1.0);
+    make("p16.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 1, {}}, 30, 2.0);
+    make("p48.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, {}}, 30, 3.0);
+    const QByteArray u =
+        storedBytes(path("u1.wav")) + storedBytes(path("u2.wav")) + storedBytes(path("u1.wav"));
+    const QByteArray a =
+        storedBytes(path("a1.wav")) + storedBytes(path("a2.wav")) + storedBytes(path("a1.wav"));
+    ASSERT_EQ(u.size(), 256 + 3 + 256);
+
+    const struct
+    {
+        QStringList inputs;
+        const char* output;
+        int wavFormat; // 0: headerless, the file is the audio bytes alone
+        QByteArray audio;
+    } cases[] = {
+        {{"u1.wav", "u2.wav", "u1.wav"}, "out.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, u},
+        {{"a1.wav", "a2.wav", "a1.wav"}, "out.wav", SF_FORMAT_WAV | SF_FORMAT_ALAW, a},
+        {{"u1.wav", "u2.wav", "u1.wav"}, "out.ulaw", 0, u},
+        {{"u1.wav", "u2.wav", "u1.wav"}, "OUT.Ul", 0, u},
+        {{"a1.wav", "a2.wav", "a1.wav"}, "out.alaw", 0, a},
+        {{"a1.wav", "a2.wav", "a1.wav"}, "out.AL", 0, a},
+        {{"p8.wav", "p8b.wav"}, "out.sln", 0, storedBytes(path("p8.wav")) + storedBytes(path("p8b.wav"))},
+        {{"p16.wav", "p16.wav"}, "out.sln16", 0, storedBytes(path("p16.wav")).repeated(2)},
+        {{"p48.wav"}, "out.SLN48", 0, storedBytes(path("p48.wav"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const Result result = run(QStringList(c.inputs) << c.output);
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        if (c.wavFormat) {
+            EXPECT_EQ(readWav(path(c.output)).format, c.wavFormat);
+            EXPECT_EQ(storedBytes(path(c.output)), c.audio);
+        } else {
+            QFile out(path(c.output));
+            ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+            EXPECT_EQ(out.readAll(), c.audio);
+        }
+        QFile::remove(path(c.output));
+    }
+
+    // A headerless file cannot say what it holds, so its inputs must be just that already.
+    make("stereo.wav", {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, {}}, 4, 0.0);
+    make("out.ulaw", {}, 9, 5.0); // an earlier output, kept on refusal
+    for (const auto& [input, output, what] :
+         {std::tuple{"p8.wav", "out.ulaw", "not 'U-Law'"}, std::tuple{"u1.wav", "out.alaw", "not 'A-Law'"},
+          std::tuple{"a1.wav", "new.sln", "not 'Signed 16 bit PCM'"},
+          std::tuple{"p8.wav", "new.sln16", "16000 Hz"}, std::tuple{"p16.wav", "new.sln", "8000 Hz"},
+          std::tuple{"stereo.wav", "new.sln", "2 channels"}}) {
+        SCOPED_TRACE(output);
+        expectRefused({input, output}, input);
+        EXPECT_TRUE(run({input, output}).err.contains(what));
+    }
+    expectRefused({"u1.wav", "missing.wav", "out.ulaw"}, "missing.wav");
+}
+
 TEST_F(Wavcat, replacedOutputKeepsItsPermissionsAndLinksStayLinks)
 {
     const auto privateFile = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;

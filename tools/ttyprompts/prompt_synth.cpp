@@ -2,28 +2,25 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
+#include <numeric>
 
 namespace ttyprompts {
 namespace {
 
-// Phase is counted in 1/40 cycle: at 8000 Hz both tones then advance by a whole number of steps
-// per sample, so "back at phase 0" is exact rather than a floating-point guess.
-constexpr int kPhaseSteps = 40;
 constexpr int kMarkHz = 1400;
 constexpr int kSpaceHz = 1800;
-static_assert(kMarkHz * kPhaseSteps % kSampleRate == 0 && kSpaceHz * kPhaseSteps % kSampleRate == 0);
-constexpr int kMarkStep = kMarkHz * kPhaseSteps / kSampleRate;
-constexpr int kSpaceStep = kSpaceHz * kPhaseSteps / kSampleRate;
+// Both tones are whole multiples of this, so at every supported rate they advance by a whole number
+// of phase steps per sample and "back at phase 0" is exact rather than a floating-point guess.
+constexpr int kToneGrid = std::gcd(kMarkHz, kSpaceHz);
 
-constexpr int kBitSamples = 176; // 45.45 baud
-constexpr int kStretchStep = 8;  // the last stop bit grows in these steps...
-constexpr int kMaxStretch = 32;  // ...up to this many samples
-constexpr int kCharacterSamples = 1440;
-constexpr int kSilenceSamples = 800; // 100 ms
-constexpr int kLeaderSamples = 1200; // 150 ms of carrier so a receiver is locked before the first start bit
-constexpr int kOnsetSamples = 32;    // 4 ms
-constexpr double kPeak = 32767.0 * 0.31622776601683794; // -10 dBFS
+constexpr int kBitMicroseconds = 22000; // 45.45 baud
+constexpr int kStretchSteps = 4;        // the last stop bit grows by up to four 1 ms steps
+constexpr int kCharacterMs = 180;
+constexpr int kSilenceMs = 100;
+constexpr int kLeaderMs = 150; // carrier so a receiver is locked before the first start bit
+constexpr int kOnsetMs = 4;
 
 constexpr unsigned kLtrs = 0b11111;
 constexpr unsigned kFigs = 0b11011;
@@ -31,59 +28,123 @@ constexpr unsigned kFigs = 0b11011;
 class Oscillator
 {
 public:
-    // Appends `count` samples of mark or space; `gain` shapes the start of the leader.
-    void tone(bool mark, int count, double (*gain)(int) = nullptr)
+    explicit Oscillator(const SetShape& shape)
+        : m_rate(shape.sampleRate), m_steps(m_rate / std::gcd(m_rate, kToneGrid)),
+          m_markStep(kMarkHz * m_steps / m_rate), m_spaceStep(kSpaceHz * m_steps / m_rate),
+          m_peak(32767.0 * std::pow(10.0, shape.peakDbfs / 20.0))
     {
+    }
+
+    int rate() const { return m_rate; }
+    int phase() const { return m_phase; }
+
+    // Appends `count` samples of mark or space; `gain` shapes the start of the leader.
+    void tone(bool mark, int count, double (*gain)(int, int) = nullptr)
+    {
+        const int onset = m_rate * kOnsetMs / 1000;
         for (int i = 0; i < count; ++i) {
-            double v = kPeak * std::sin(2.0 * std::numbers::pi * m_phase / kPhaseSteps);
+            double v = sample(m_phase);
             if (gain)
-                v *= gain(i);
+                v *= gain(i, onset);
             m_samples.push_back(static_cast<std::int16_t>(std::lround(v)));
-            m_phase = (m_phase + (mark ? kMarkStep : kSpaceStep)) % kPhaseSteps;
+            m_phase = (m_phase + (mark ? m_markStep : m_spaceStep)) % m_steps;
         }
     }
-    void silence(int count) { m_samples.insert(m_samples.end(), count, 0); }
-    int phase() const { return m_phase; }
+
+    // Mark for at least `count` samples, lengthened in whole 1 ms steps (at most four) until the
+    // phase is back at 0. Where no whole step gets there (rates that are not whole kilohertz), the
+    // nearest length is taken and the run's frequency is trimmed by a fraction of a hertz so that it
+    // ends exactly at phase 0.
+    void closingMark(int count)
+    {
+        if (m_rate % 1000 == 0) {
+            const int step = m_rate / 1000;
+            for (int stretch = 0; stretch <= kStretchSteps * step; stretch += step) {
+                if ((m_phase + static_cast<long long>(count + stretch) * m_markStep) % m_steps == 0)
+                    return tone(true, count + stretch);
+            }
+        }
+        int best = count;
+        long long bestTarget = 0;
+        double bestMiss = m_steps;
+        for (int length = count; length <= count + m_rate * kStretchSteps / 1000; ++length) {
+            const long long end = m_phase + static_cast<long long>(length) * m_markStep;
+            const long long target = (end + m_steps / 2) / m_steps * m_steps;
+            const double miss = std::abs(static_cast<double>(end - target)) / length;
+            if (miss < bestMiss) {
+                best = length;
+                bestTarget = target;
+                bestMiss = miss;
+            }
+        }
+        const double step = static_cast<double>(bestTarget - m_phase) / best;
+        for (int i = 0; i < best; ++i)
+            m_samples.push_back(static_cast<std::int16_t>(std::lround(sample(m_phase + i * step))));
+        m_phase = 0;
+    }
+
+    // Mark from phase 0 for about `ms`, as long as it takes to end at phase 0 again.
+    void wholeCyclesOfMark(int ms, double (*gain)(int, int) = nullptr)
+    {
+        const int period = m_steps / std::gcd(m_markStep, m_steps);
+        const double wanted = static_cast<double>(m_rate) * ms / 1000.0;
+        tone(true, static_cast<int>(std::lround(wanted / period)) * period, gain);
+    }
+
+    void silence(int ms) { m_samples.insert(m_samples.end(), std::lround(m_rate * ms / 1000.0), 0); }
+
+    // Sample index where bit `k` of a frame begins.
+    int bitEdge(int k) const
+    {
+        return static_cast<int>((static_cast<long long>(k) * m_rate * kBitMicroseconds + 500000) / 1000000);
+    }
+
     std::vector<std::int16_t> take() { return std::move(m_samples); }
 
 private:
+    double sample(double phase) const { return m_peak * std::sin(2.0 * std::numbers::pi * phase / m_steps); }
+
+    int m_rate;
+    int m_steps; // phase steps per cycle
+    int m_markStep;
+    int m_spaceStep;
+    double m_peak;
     int m_phase = 0;
     std::vector<std::int16_t> m_samples;
 };
 
-double raisedCosineOnset(int i)
+double raisedCosineOnset(int i, int length)
 {
-    if (i >= kOnsetSamples)
+    if (i >= length)
         return 1.0;
-    return 0.5 * (1.0 - std::cos(std::numbers::pi * i / kOnsetSamples));
+    return 0.5 * (1.0 - std::cos(std::numbers::pi * i / length));
 }
 
 // Start bit, five data bits least significant first, two stop bits.
-std::vector<std::int16_t> frame(unsigned code)
+std::vector<std::int16_t> frame(const SetShape& shape, unsigned code)
 {
-    Oscillator osc;
-    osc.tone(false, kBitSamples);
+    Oscillator osc(shape);
+    const auto bits = [&](int from, int to) { return osc.bitEdge(to) - osc.bitEdge(from); };
+    osc.tone(false, bits(0, 1));
     for (int bit = 0; bit < 5; ++bit)
-        osc.tone(((code >> bit) & 1U) != 0, kBitSamples);
-    osc.tone(true, 2 * kBitSamples);
-    for (int stretch = 0; osc.phase() != 0 && stretch < kMaxStretch; stretch += kStretchStep)
-        osc.tone(true, kStretchStep);
+        osc.tone(((code >> bit) & 1U) != 0, bits(bit + 1, bit + 2));
+    osc.closingMark(bits(6, 8));
     return osc.take();
 }
 
-std::vector<std::int16_t> smallSilence()
+std::vector<std::int16_t> smallSilence(const SetShape& shape)
 {
-    Oscillator osc;
-    osc.silence(kSilenceSamples);
-    osc.tone(true, kLeaderSamples, raisedCosineOnset);
+    Oscillator osc(shape);
+    osc.silence(kSilenceMs);
+    osc.wholeCyclesOfMark(kLeaderMs, raisedCosineOnset);
     return osc.take();
 }
 
 // One character time of idle carrier. Not the 00000 code, which some receivers take as backspace.
-std::vector<std::int16_t> blankCharacter()
+std::vector<std::int16_t> blankCharacter(const SetShape& shape)
 {
-    Oscillator osc;
-    osc.tone(true, kCharacterSamples);
+    Oscillator osc(shape);
+    osc.wholeCyclesOfMark(kCharacterMs);
     return osc.take();
 }
 
@@ -117,17 +178,24 @@ constexpr std::array<CharacterPrompt, 52> kCharacterPrompts{{
 
 } // namespace
 
-std::vector<Prompt> buildPromptSet()
+bool isSupported(const SetShape& shape)
+{
+    // Up to 48 kHz the tones stay far below the Nyquist frequency and a phase cycle fits an int.
+    return shape.sampleRate >= 8000 && shape.sampleRate <= 48000 && shape.peakDbfs >= -30.0 &&
+           shape.peakDbfs <= 0.0;
+}
+
+std::vector<Prompt> buildPromptSet(const SetShape& shape)
 {
     std::vector<Prompt> set;
-    set.push_back({"smallsilence.wav", smallSilence()});
+    set.push_back({"smallsilence.wav", smallSilence(shape)});
     // Both spellings are named by callers; on a case-insensitive file system they are one file.
-    set.push_back({"LTRS.wav", frame(kLtrs)});
-    set.push_back({"LTRS.WAV", frame(kLtrs)});
-    set.push_back({"FIGS.WAV", frame(kFigs)});
-    set.push_back({"BlankChar.wav", blankCharacter()});
+    set.push_back({"LTRS.wav", frame(shape, kLtrs)});
+    set.push_back({"LTRS.WAV", frame(shape, kLtrs)});
+    set.push_back({"FIGS.WAV", frame(shape, kFigs)});
+    set.push_back({"BlankChar.wav", blankCharacter(shape)});
     for (const auto& prompt : kCharacterPrompts)
-        set.push_back({prompt.fileName, frame(prompt.code)});
+        set.push_back({prompt.fileName, frame(shape, prompt.code)});
     return set;
 }
 

@@ -6,16 +6,28 @@
 
 namespace ttyprompts {
 
-constexpr int kSampleRate = 8000;
+// The standard set: what the program directory holds.
+constexpr int kStandardRate = 8000;
+constexpr double kStandardLevelDb = -10.0;
+
+struct SetShape
+{
+    int sampleRate = kStandardRate;     // one of the rates a phone or media system takes, 8000-48000
+    double peakDbfs = kStandardLevelDb; // -30 to 0
+};
 
 struct Prompt
 {
     std::string fileName;
-    std::vector<std::int16_t> samples; // 16-bit mono at kSampleRate
+    std::vector<std::int16_t> samples; // 16-bit mono at the set's rate
 };
 
+// Whether buildPromptSet can make a set of this shape.
+bool isSupported(const SetShape& shape);
+
 // Every prompt the conversion may name. Each one starts and ends with the oscillator at phase 0,
-// so any sequence of them joins without a click.
-std::vector<Prompt> buildPromptSet();
+// so any sequence of them joins without a click. The standard shape gives the same samples as it
+// always has: cached sets made by an earlier version stay valid only while that holds.
+std::vector<Prompt> buildPromptSet(const SetShape& shape = {});
 
 } // namespace ttyprompts

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -100,21 +101,27 @@ void checkComplete(const std::string& path, const ReadAt& read, std::uint64_t si
                                    " bytes of audio, " + std::to_string(there) + " are there");
 }
 
-sf_count_t readFrames(SNDFILE* f, short* p, sf_count_t n)
+sf_count_t readFrames(SNDFILE* f, short* p, sf_count_t n, int)
 {
     return sf_readf_short(f, p, n);
 }
-sf_count_t readFrames(SNDFILE* f, int* p, sf_count_t n)
+sf_count_t readFrames(SNDFILE* f, int* p, sf_count_t n, int)
 {
     return sf_readf_int(f, p, n);
 }
-sf_count_t readFrames(SNDFILE* f, float* p, sf_count_t n)
+sf_count_t readFrames(SNDFILE* f, float* p, sf_count_t n, int)
 {
     return sf_readf_float(f, p, n);
 }
-sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n)
+sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n, int)
 {
     return sf_readf_double(f, p, n);
+}
+// The stored bytes of a one-byte-per-sample encoding, as they are: µ-law and A-law pass unchanged.
+sf_count_t readFrames(SNDFILE* f, std::byte* p, sf_count_t n, int channels)
+{
+    const sf_count_t got = sf_read_raw(f, p, n * channels);
+    return got < 0 ? got : got / channels;
 }
 
 } // namespace
@@ -237,7 +244,7 @@ template <typename T> std::vector<T> InputFile::readAll()
     for (;;) {
         const std::size_t used = samples.size();
         samples.resize(used + static_cast<std::size_t>(chunk) * channels);
-        const sf_count_t got = readFrames(m_file, samples.data() + used, chunk);
+        const sf_count_t got = readFrames(m_file, samples.data() + used, chunk, m_info.channels);
         samples.resize(used + static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels);
         if (got < chunk)
             break;
@@ -253,5 +260,6 @@ template std::vector<short> InputFile::readAll<short>();
 template std::vector<int> InputFile::readAll<int>();
 template std::vector<float> InputFile::readAll<float>();
 template std::vector<double> InputFile::readAll<double>();
+template std::vector<std::byte> InputFile::readAll<std::byte>();
 
 } // namespace wavcat

@@ -4,6 +4,7 @@
 
 #include <sndfile.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,8 +30,9 @@ public:
     int subtype() const { return m_info.format & SF_FORMAT_SUBMASK; }
     const FileIdentity& identity() const { return m_identity; }
 
-    // Every frame, interleaved, in T (short, int, float or double). Memory grows with the data that
-    // really arrives, never with what a header claims.
+    // Every frame, interleaved, in T (short, int, float or double; std::byte for the stored bytes of
+    // a one-byte encoding). Memory grows with the data that really arrives, never with what a header
+    // claims.
     template <typename T> std::vector<T> readAll();
 
 private:

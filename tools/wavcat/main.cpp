@@ -20,6 +20,11 @@ constexpr const char* kHelp =
     "and sample format of the first input; every input must match it. OUTPUT is replaced only when\n"
     "it is complete: after an error an earlier file there is left as it was.\n"
     "\n"
+    "An OUTPUT named .ulaw or .ul (mono u-law at 8000 Hz), .alaw or .al (A-law, 8000 Hz), .sln\n"
+    "(16-bit signed linear, little-endian, 8000 Hz), .sln16 (16000 Hz) or .sln48 (48000 Hz), in any\n"
+    "case, is written without a header; the inputs must already be in that format. u-law and A-law\n"
+    "are copied as stored, never decoded and encoded again.\n"
+    "\n"
     "Every argument is a file name. --help and --version are options only as the sole argument.\n"
     "\n"
     "Exit status: 0 joined, 1 error (reading, format, writing), 2 wrong arguments.\n";

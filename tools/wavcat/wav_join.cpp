@@ -5,7 +5,9 @@
 #include "replacement_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -62,12 +64,66 @@ void checkSameFormat(const std::string& firstPath, const SF_INFO& a, const Input
                     "'" + likeFirst);
 }
 
-SF_INFO outputFormat(const InputFile& first)
+// A file of bare samples that phone systems play as they are, chosen by the output's extension.
+struct Headerless
+{
+    std::string_view extension;
+    int subtype;
+    int rate; // and always one channel
+};
+
+constexpr Headerless kHeaderless[] = {
+    {".ulaw", SF_FORMAT_ULAW, 8000},     {".ul", SF_FORMAT_ULAW, 8000},
+    {".alaw", SF_FORMAT_ALAW, 8000},     {".al", SF_FORMAT_ALAW, 8000},
+    {".sln", SF_FORMAT_PCM_16, 8000},    {".sln16", SF_FORMAT_PCM_16, 16000},
+    {".sln48", SF_FORMAT_PCM_16, 48000},
+};
+
+std::optional<Headerless> headerlessOutput(const std::string& output)
+{
+    const std::size_t slash = output.rfind('/');
+    const std::size_t dot = output.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::nullopt;
+    std::string extension = output.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const Headerless& kind : kHeaderless) {
+        if (extension == kind.extension)
+            return kind;
+    }
+    return std::nullopt;
+}
+
+// A headerless file says nothing of its format, so the inputs must already be in the one its
+// extension stands for; converting here would hide a wrong prompt set.
+void checkFitsHeaderless(const InputFile& first, const std::string& output, const Headerless& kind)
+{
+    const SF_INFO& info = first.info();
+    const std::string prefix = "cannot join '" + first.path() + "' into '" + output + "': ";
+    const std::string needs = " as a headerless " + std::string(kind.extension) + " file holds";
+    if (first.subtype() != kind.subtype)
+        throw Error(prefix + "sample format '" + subtypeName(info.format) + "', not '" +
+                    subtypeName(kind.subtype) + "'" + needs);
+    if (info.samplerate != kind.rate)
+        throw Error(prefix + "sample rate " + std::to_string(info.samplerate) + " Hz, not " +
+                    std::to_string(kind.rate) + " Hz" + needs);
+    if (info.channels != 1)
+        throw Error(prefix + channelCount(info.channels) + ", not 1 channel" + needs);
+}
+
+SF_INFO outputFormat(const InputFile& first, const std::string& output)
 {
     SF_INFO info{};
     info.samplerate = first.info().samplerate;
     info.channels = first.info().channels;
     info.format = SF_FORMAT_WAV | first.subtype();
+    if (const auto kind = headerlessOutput(output)) {
+        checkFitsHeaderless(first, output, *kind);
+        // Signed linear is little-endian, as the systems that take it expect on every machine.
+        info.format =
+            SF_FORMAT_RAW | first.subtype() | (kind->subtype == SF_FORMAT_PCM_16 ? SF_ENDIAN_LITTLE : 0);
+    }
     if (!sf_format_check(&info))
         throw Error("cannot join '" + first.path() + "': sample format '" + subtypeName(info.format) +
                     "' cannot be written to a WAV file");
@@ -77,7 +133,7 @@ SF_INFO outputFormat(const InputFile& first)
 class OutputWav
 {
 public:
-    OutputWav(ReplacementFile& file, SF_INFO info) : m_path(file.target())
+    OutputWav(ReplacementFile& file, SF_INFO info) : m_path(file.target()), m_channels(info.channels)
     {
         m_file = sf_open_fd(file.fd(), SFM_WRITE, &info, SF_FALSE);
         if (!m_file)
@@ -119,8 +175,14 @@ private:
     sf_count_t writeFrames(const int* p, sf_count_t n) { return sf_writef_int(m_file, p, n); }
     sf_count_t writeFrames(const float* p, sf_count_t n) { return sf_writef_float(m_file, p, n); }
     sf_count_t writeFrames(const double* p, sf_count_t n) { return sf_writef_double(m_file, p, n); }
+    sf_count_t writeFrames(const std::byte* p, sf_count_t n)
+    {
+        const sf_count_t written = sf_write_raw(m_file, p, n * m_channels);
+        return written < 0 ? written : written / m_channels;
+    }
 
     std::string m_path;
+    int m_channels;
     SNDFILE* m_file = nullptr;
 };
 
@@ -151,7 +213,7 @@ template <typename T>
 void joinAs(const std::vector<std::string>& inputs, const std::string& output, const InputOpener& opener,
             InputFile first)
 {
-    const SF_INFO format = outputFormat(first);
+    const SF_INFO format = outputFormat(first, output);
     const SF_INFO firstInfo = first.info();
     const auto channels = static_cast<std::size_t>(format.channels);
 
@@ -208,8 +270,12 @@ void joinWavs(const std::vector<std::string>& inputs, const std::string& output)
     // The output is checked first, so that nothing is read for one that cannot be written.
     const InputOpener opener(output);
     InputFile first = opener.open(inputs.at(0));
-    // A sample type that carries every value of the first input's format unchanged.
+    // A sample type that carries every value of the first input's format unchanged. The companding
+    // laws are copied as stored: decoding and encoding again would not give every byte back.
     switch (first.subtype()) {
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return joinAs<std::byte>(inputs, output, opener, std::move(first));
     case SF_FORMAT_PCM_24:
     case SF_FORMAT_PCM_32:
         return joinAs<int>(inputs, output, opener, std::move(first));

@@ -8,6 +8,21 @@
 
 namespace quillfen {
 
+QStringList filterSuffixes(const QString& filter)
+{
+    QStringList suffixes;
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = filter.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close < open)
+        return suffixes;
+    for (const QString& pattern :
+         filter.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (pattern.startsWith(QStringLiteral("*.")) && pattern.count(QLatin1Char('*')) == 1)
+            suffixes << pattern.mid(2);
+    }
+    return suffixes;
+}
+
 MessageResult QtMessages::show(const QString& text, MessageButtons buttons, const QString& title)
 {
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? applicationTitle() : title, text,
@@ -28,6 +43,20 @@ QString QtSaveDialog::ShowSave(const SaveDialogRequest& request)
     if (suffix.startsWith(QLatin1Char('.')))
         suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
+    if (!request.filters.isEmpty()) {
+        dialog.setNameFilters(request.filters);
+        const auto suffixFor = [suffix](const QString& filter) {
+            const QString first = filterSuffixes(filter).value(0);
+            return first.isEmpty() || first.compare(suffix, Qt::CaseInsensitive) == 0 ? suffix : first;
+        };
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixFor](const QString& filter) { dialog.setDefaultSuffix(suffixFor(filter)); });
+        if (!request.selectedFilter.isEmpty()) {
+            dialog.selectNameFilter(request.selectedFilter);
+            dialog.setDefaultSuffix(suffixFor(request.selectedFilter));
+        }
+    }
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

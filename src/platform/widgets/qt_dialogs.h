@@ -13,6 +13,9 @@ public:
     MessageResult show(const QString& text, MessageButtons buttons, const QString& title) override;
 };
 
+// The extensions a filter names, in order: "µ-law raw (*.ulaw *.ul)" -> "ulaw", "ul".
+QStringList filterSuffixes(const QString& filter);
+
 // The platform's save-file dialog; it never asks about overwriting, as the Browse command wants.
 class QtSaveDialog final : public SaveDialog
 {

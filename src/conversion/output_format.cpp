@@ -1,0 +1,172 @@
+#include "conversion/output_format.h"
+
+#include "localization/string_table.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace quillfen {
+namespace {
+
+struct HeaderlessEntry
+{
+    const char* extension;
+    Encoding encoding;
+    int sampleRate;
+};
+
+// The names phone systems give these files; wavcat keeps the same table.
+constexpr HeaderlessEntry kHeaderless[] = {
+    {".ulaw", Encoding::Ulaw, 8000},    {".ul", Encoding::Ulaw, 8000},   {".alaw", Encoding::Alaw, 8000},
+    {".al", Encoding::Alaw, 8000},      {".sln", Encoding::Pcm16, 8000}, {".sln16", Encoding::Pcm16, 16000},
+    {".sln48", Encoding::Pcm16, 48000},
+};
+
+} // namespace
+
+QString encodingKeyword(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Ulaw:
+        return QStringLiteral("ulaw");
+    case Encoding::Alaw:
+        return QStringLiteral("alaw");
+    case Encoding::Pcm16:
+        break;
+    }
+    return QStringLiteral("pcm16");
+}
+
+std::optional<Encoding> parseEncoding(const QString& text)
+{
+    for (const Encoding encoding : kEncodings) {
+        if (text == encodingKeyword(encoding))
+            return encoding;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> parseSampleRate(const QString& text)
+{
+    for (const int rate : kSampleRates) {
+        if (text == QString::number(rate))
+            return rate;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> parseLevel(const QString& text)
+{
+    bool ok = false;
+    const double db = text.trimmed().toDouble(&ok);
+    // toDouble takes "nan" and "inf"; neither is a level. The range holds before rounding: 0.04 is
+    // above 0 dBFS, however close.
+    if (!ok || !std::isfinite(db) || db < OutputFormat::kMinLevelTenths / 10.0 ||
+        db > OutputFormat::kMaxLevelTenths / 10.0)
+        return std::nullopt;
+    return static_cast<int>(std::round(db * 10.0));
+}
+
+QString levelText(int levelTenths)
+{
+    const QString digits = QString::number(std::abs(levelTenths) / 10) + QLatin1Char('.') +
+                           QString::number(std::abs(levelTenths) % 10);
+    return levelTenths < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+bool usesStandardPrompts(const OutputFormat& format)
+{
+    return format == OutputFormat{};
+}
+
+QString promptSetKey(const OutputFormat& format)
+{
+    return QStringLiteral("%1_%2Hz_%3dBFS")
+        .arg(encodingKeyword(format.encoding))
+        .arg(format.sampleRate)
+        .arg(levelText(format.levelTenths));
+}
+
+std::optional<HeaderlessKind> headerlessKindOf(const QString& outputPath)
+{
+    const QString name = QFileInfo(outputPath).fileName();
+    for (const HeaderlessEntry& entry : kHeaderless) {
+        const QString extension = QLatin1String(entry.extension);
+        if (name.endsWith(extension, Qt::CaseInsensitive))
+            return HeaderlessKind{extension, entry.encoding, entry.sampleRate};
+    }
+    return std::nullopt;
+}
+
+QString encodingName(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Ulaw:
+        return myLoadResString(IDS_ENCODING_ULAW);
+    case Encoding::Alaw:
+        return myLoadResString(IDS_ENCODING_ALAW);
+    case Encoding::Pcm16:
+        break;
+    }
+    return myLoadResString(IDS_ENCODING_PCM16);
+}
+
+QString formatUse(const OutputFormat& format)
+{
+    const bool linear = format.encoding == Encoding::Pcm16;
+    if (format.sampleRate == 8000)
+        return myLoadResString(format.encoding == Encoding::Ulaw   ? IDS_USE_ULAW_8K
+                               : format.encoding == Encoding::Alaw ? IDS_USE_ALAW_8K
+                                                                   : IDS_USE_PCM16_8K);
+    if (linear && format.sampleRate == 16000)
+        return myLoadResString(IDS_USE_PCM16_16K);
+    if (linear && format.sampleRate >= 44100)
+        return myLoadResString(IDS_USE_MEDIA).arg(format.sampleRate);
+    return myLoadResString(IDS_USE_OTHER).arg(format.sampleRate).arg(encodingName(format.encoding));
+}
+
+QString OutputFileType::filter() const
+{
+    return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+QList<OutputFileType> outputFileTypes()
+{
+    QList<OutputFileType> types{{myLoadResString(IDS_WAV_FILES), {QStringLiteral("*.wav")}}};
+    // The laws first: they are what phone systems ask for most.
+    for (const Encoding encoding : {Encoding::Ulaw, Encoding::Alaw, Encoding::Pcm16}) {
+        OutputFileType type{myLoadResString(IDS_RAW_FILES).arg(encodingName(encoding)), {}};
+        for (const HeaderlessEntry& entry : kHeaderless) {
+            if (entry.encoding == encoding)
+                type.patterns << QLatin1Char('*') + QLatin1String(entry.extension);
+        }
+        types << type;
+    }
+    return types;
+}
+
+qsizetype outputFileTypeOf(const QString& outputPath)
+{
+    const auto kind = headerlessKindOf(outputPath);
+    if (!kind)
+        return 0;
+    const QList<OutputFileType> types = outputFileTypes();
+    for (qsizetype i = 1; i < types.size(); ++i) {
+        if (types[i].patterns.contains(QLatin1Char('*') + kind->extension))
+            return i;
+    }
+    return 0;
+}
+
+OutputFormat formatForOutput(const OutputFormat& requested, const QString& outputPath)
+{
+    OutputFormat format = requested;
+    if (const auto kind = headerlessKindOf(outputPath)) {
+        format.encoding = kind->encoding;
+        format.sampleRate = kind->sampleRate;
+    }
+    return format;
+}
+
+} // namespace quillfen

@@ -1,0 +1,54 @@
+// The clipboard's WAV image of an output: a WAV as it is, a headerless file in a header that
+// libsndfile, like any program that pastes audio, reads as the same samples.
+#include "conversion/clipboard_wav.h"
+#include "platform/app_error.h"
+
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+using namespace quillfen;
+
+TEST(ClipboardWav, headerlessSamplesGetAHeaderOfTheirFormat_aWavStaysAsItIs)
+{
+    QByteArray samples;
+    for (int i = 0; i < 301; ++i) // odd: the data chunk needs its pad byte
+        samples.append(char(i * 37));
+    const struct
+    {
+        const char* name;
+        int format;
+        int rate;
+        int frames;
+    } cases[] = {
+        {"/x/g.ulaw", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 301},
+        {"g.UL", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000, 301},
+        {"g.alaw", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000, 301},
+        {"g.sln", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 150},
+        {"g.sln16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000, 150},
+        {"g.Sln48", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 150},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray wav = clipboardWavImage(c.name, samples);
+        EXPECT_EQ(wav.size() % 2, 0);
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
+        file.write(wav);
+        file.close();
+        SF_INFO info{};
+        SNDFILE* f = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_READ, &info);
+        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(info.format, c.format);
+        EXPECT_EQ(info.samplerate, c.rate);
+        EXPECT_EQ(info.channels, 1);
+        EXPECT_EQ(info.frames, c.frames);
+        QByteArray stored(1024, '\0');
+        stored.resize(sf_read_raw(f, stored.data(), stored.size()));
+        sf_close(f);
+        EXPECT_EQ(stored,
+                  samples.left(c.frames * ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 2 : 1)));
+    }
+    for (const char* name : {"g.wav", "g.sln.WAV", "g", "g.raw"})
+        EXPECT_EQ(clipboardWavImage(name, samples), samples) << name;
+}
