@@ -335,8 +335,9 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
         if (m_clipboardCopy)
             QApplication::clipboard()->clear();
     };
-    if (!reportAndContinue([&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName, dropEarlierCopy)); },
-                           [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
+    if (!reportAndContinue(
+            [&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName, dropEarlierCopy)); },
+            [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
     auto* data = new QMimeData;
     data->setData(QStringLiteral("audio/wav"), bytes);
