@@ -23,16 +23,6 @@ namespace {
 
 const QString kClosing = QStringLiteral(") in procedure cmdConstructWavFromString_Click of Form frmMain");
 
-// wavcat says what went wrong on standard error; one line of it is enough for the report.
-QString wavcatMessage(const QString& stderrPath)
-{
-    QFile f(stderrPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(f.read(4096)).trimmed();
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral("; "));
-}
-
 } // namespace
 
 ConversionRun::ConversionRun(DiagnosticSink& diagnostics, QString programDir)
@@ -174,7 +164,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
         m_succeeded = true;
         return;
     }
-    QString why = wavcatMessage(errors.fileName());
+    QString why = childErrorText(errors.fileName());
     if (why.isEmpty()) {
         if (!exit)
             why = QStringLiteral("wavcat's end could not be observed");

@@ -18,16 +18,6 @@ namespace {
 
 const QString kGenerator = QStringLiteral("ttyprompts");
 
-// The generator says what went wrong on standard error; its lines become one.
-QString generatorMessage(const QString& stderrPath)
-{
-    QFile f(stderrPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(f.read(4096)).trimmed();
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral("; "));
-}
-
 void generate(const OutputFormat& format, const QString& programDir, const QString& into)
 {
     const QString generator = findProgram(kGenerator, programDir);
@@ -54,7 +44,7 @@ void generate(const OutputFormat& format, const QString& programDir, const QStri
     const auto exit = reapChild(pid);
     if (exit && exit->exited && exit->code == 0)
         return;
-    QString why = generatorMessage(errors.fileName());
+    QString why = childErrorText(errors.fileName());
     if (why.isEmpty())
         why = !exit           ? QStringLiteral("%1's end could not be observed").arg(kGenerator)
               : !exit->exited ? QStringLiteral("%1 was ended by signal %2").arg(kGenerator).arg(exit->code)

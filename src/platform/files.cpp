@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/app_error.h"
+#include "platform/process.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,6 +78,15 @@ QString textFromFile(const QByteArray& bytes)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+QString childErrorText(const QString& stderrPath)
+{
+    QFile f(stderrPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromUtf8(f.read(4096)).trimmed();
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral("; "));
 }
 
 } // namespace quillfen

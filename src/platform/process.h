@@ -41,6 +41,10 @@ struct ProcessExit
     int code = 0;        // exit code, or the signal number
 };
 
+// What a child wrote to its standard error file (startProcessHidden's stderrPath), as one line: its
+// lines joined by "; ", at most the first 4 KiB. Empty when there is nothing or it cannot be read.
+QString childErrorText(const QString& stderrPath);
+
 // Collects the end of our own child `pid`, waiting for it if needed; nullopt when it is not ours.
 std::optional<ProcessExit> reapChild(std::int64_t pid);
 

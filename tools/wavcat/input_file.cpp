@@ -23,19 +23,6 @@ namespace {
 // in steps of this size.
 constexpr std::size_t kReadStep = std::size_t{1} << 16;
 
-// libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
-std::string sndfileReason(SNDFILE* file)
-{
-    std::string text = sf_strerror(file);
-    for (std::string_view prefix : {"System error : ", "System error: "}) {
-        if (text.starts_with(prefix))
-            text.erase(0, prefix.size());
-    }
-    while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
-        text.pop_back();
-    return text;
-}
-
 using ReadAt = std::function<bool(std::uint64_t at, unsigned char* to, std::size_t n)>;
 
 std::uint64_t word32(const unsigned char* p, bool little)

@@ -22,19 +22,6 @@ namespace {
 // Large enough that the write phase costs a few syscalls per MiB, like a plain copy.
 constexpr std::size_t kWriteBufferBytes = std::size_t{1} << 20;
 
-// libsndfile's texts end in a period and system errors carry a prefix; our messages are one clause.
-std::string sndfileReason(SNDFILE* file)
-{
-    std::string text = sf_strerror(file);
-    for (std::string_view prefix : {"System error : ", "System error: "}) {
-        if (text.starts_with(prefix))
-            text.erase(0, prefix.size());
-    }
-    while (!text.empty() && (text.back() == '.' || text.back() == '\n'))
-        text.pop_back();
-    return text;
-}
-
 std::string subtypeName(int format)
 {
     SF_FORMAT_INFO info{};
