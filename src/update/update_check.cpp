@@ -118,13 +118,13 @@ UpdateOutcome decideUpdate(const QString& paddedOwn, const QString& paddedWeb)
         return UpdateOutcome::NoVersion;
     const QStringList own = paddedOwn.split(QLatin1Char('.'));
     const QStringList web = paddedWeb.split(QLatin1Char('.'));
-    for (qsizetype i = 0; i < std::max(own.size(), web.size()); ++i) {
-        const int order =
-            compareField(i < own.size() ? own.at(i) : QString(), i < web.size() ? web.at(i) : QString());
-        if (order != 0)
+    for (qsizetype i = 0; i < std::min(own.size(), web.size()); ++i) {
+        if (const int order = compareField(own.at(i), web.at(i)); order != 0)
             return order < 0 ? UpdateOutcome::NewerAvailable : UpdateOutcome::UpToDate;
     }
-    return UpdateOutcome::UpToDate;
+    // Equal as far as both go: a version that goes on is the newer one, as a padded text that the
+    // other is a proper prefix of sorts after it ("1.0.6." is published after "1.0.6").
+    return web.size() > own.size() ? UpdateOutcome::NewerAvailable : UpdateOutcome::UpToDate;
 }
 
 } // namespace quillfen

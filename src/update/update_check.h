@@ -18,7 +18,8 @@ QString versionFromPageText(const QString& page);
 
 enum class UpdateOutcome { NoVersion, NewerAvailable, UpToDate };
 
-// Compares two padded versions field by field as numbers; a missing or empty field counts as 0.
+// Compares two padded versions field by field as numbers (an empty field counts as 0); when the
+// fields they share are equal, the one with more fields is newer.
 UpdateOutcome decideUpdate(const QString& paddedOwn, const QString& paddedWeb);
 
 } // namespace quillfen

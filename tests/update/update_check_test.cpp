@@ -31,6 +31,9 @@ TEST(DecideUpdate, comparesFieldsAsNumbers)
     EXPECT_EQ(decide("1.0.2000", "1.0.12345"), UpdateOutcome::NewerAvailable);
     EXPECT_EQ(decide("1.0.12345", "1.0.2000"), UpdateOutcome::UpToDate);
     EXPECT_EQ(decide("1.0.6", "1.0.6.1"), UpdateOutcome::NewerAvailable);
+    EXPECT_EQ(decide("1.0.6.1", "1.0.6"), UpdateOutcome::UpToDate);
+    EXPECT_EQ(decide("1.0.6", "1.0.6"), UpdateOutcome::UpToDate);
+    EXPECT_EQ(decide("1.0.6", "1..6"), UpdateOutcome::UpToDate); // an empty field counts as 0
 }
 
 namespace {
@@ -57,7 +60,7 @@ TEST(VersionFromPageText, keepsATrailingPeriodAndHoldsToSixteenBitPositions)
         {100, "9.9.", "0009.0009.", UpdateOutcome::NewerAvailable},
         {100, "1.2.", "0001.0002.", UpdateOutcome::NewerAvailable},
         {100, "2003.", "2003.", UpdateOutcome::NewerAvailable},
-        {100, "1.0.6.", "0001.0000.0006.", UpdateOutcome::UpToDate},
+        {100, "1.0.6.", "0001.0000.0006.", UpdateOutcome::NewerAvailable},
         {100, "1.2", "", UpdateOutcome::NoVersion},
         // The scan stops at position 32767, and a version that would start beyond it is not read.
         {32749, "1.1.1.1.1.1.1", "0001.0001.0001.0001.", UpdateOutcome::NewerAvailable},
