@@ -57,10 +57,8 @@ protected:
     QString iniPath() const { return dir.filePath("Veltrane/Quillfen.ini"); }
     void writeIni(const QByteArray& bytes) const
     {
-        QDir().mkpath(dir.filePath("Veltrane"));
-        QFile f(iniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("Veltrane")) &&
+                    quillfen::testing::writeFile(iniPath(), bytes));
     }
 
     QTemporaryDir dir;
