@@ -1,7 +1,6 @@
 // Text through the real run, the real wavcat and the generated prompt set, and back through the
 // decoder: what a text telephone would print. The command line as a user runs it.
 #include "conversion/conversion_run.h"
-#include "conversion/recording_report.h"
 #include "conversion/tty_decoder.h"
 #include "test_support.h"
 
@@ -183,23 +182,4 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExitAndTouchNothing)
               QStringList{"kept.wav"});
     EXPECT_EQ(QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{});
-}
-
-TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
-{
-    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"),
-                  missing = out.filePath("gone.wav");
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
-    LineCollector report;
-    reportDecodedRecordings({wav, idle, missing}, report);
-    EXPECT_EQ(report.lines,
-              (QStringList{"TTY text decoded from " + wav + ":", "[00:00.2] HI 5", "",
-                           "TTY text decoded from " + idle + ":", "No TTY text found in " + idle, "",
-                           "TTY text decoded from " + missing + ":",
-                           "(error):53 (File not found: " + missing +
-                               ": no such file) in procedure mnuDecodeRecording_Click of Form frmMain",
-                           ""}));
-    EXPECT_TRUE(isRecordingFileName("/x/Message.WAV"));
-    EXPECT_FALSE(isRecordingFileName("/x/notes.txt"));
 }

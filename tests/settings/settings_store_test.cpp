@@ -152,14 +152,6 @@ TEST_F(SettingsStore, sizesBeyondTheLargestWindowAreCutOnLoadAndOnSave)
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
-TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
-{
-    ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
-    SaveSettings(FakeWindow(1, 2, 3, 4));
-    EXPECT_EQ(boxes.texts, QStringList(5, "(error):75 (Path/File access error: " + iniPath() +
-                                              ") in procedure SaveSettings of Module Module1"));
-}
-
 TEST_F(SettingsStore, aGarbageFileIsReportedAsMalformedAndASaveRepairsIt)
 {
     for (quint32 seed = 1; seed <= 4; ++seed) {
