@@ -1,7 +1,10 @@
+// The settings file: the window's five entries and the output format's three beside them.
 #include "settings/settings_store.h"
 
 #include "localization/mod_localize.h"
+#include "platform/app_error.h"
 #include "platform/files.h"
+#include "settings/output_format_settings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -185,4 +188,37 @@ TEST(SettingsNumbers, writtenInTheLocalesPlainFormAndReadInItOrTheCLocale)
     EXPECT_EQ(parseSettingsNumber("1.234", german), 1.234f); // from a C-locale store, not 1234
     EXPECT_EQ(parseSettingsNumber("1.234,5", german), 1234.5f);
     EXPECT_EQ(parseSettingsNumber("-3.4e38", c), -3.4e38f);
+}
+
+TEST_F(SettingsStore, theOutputFormatIsWrittenBesideTheGeometryAndReadBackInAnyCase)
+{
+    EXPECT_FALSE(readOutputFormatSettings().encoding);
+    {
+        QSettings ini(iniPath(), QSettings::IniFormat);
+        for (const char* key : {"FormLeft", "FormTop", "FormWidth", "FormHeight", "EXEPath"})
+            ini.setValue(QStringLiteral("Settings/") + key, "1234");
+        ini.setValue("Settings/outputlevel", "-3.0"); // an old hand edit
+    }
+    EXPECT_EQ(readOutputFormatSettings().level, "-3.0");
+    writeOutputFormatSettings("ulaw", "8000", "-12.5");
+    const StoredOutputFormat stored = readOutputFormatSettings();
+    EXPECT_EQ(stored.encoding, "ulaw");
+    EXPECT_EQ(stored.rate, "8000");
+    EXPECT_EQ(stored.level, "-12.5");
+
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    ini.beginGroup("Settings");
+    QStringList keys = ini.childKeys();
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"EXEPath", "FormHeight", "FormLeft", "FormTop", "FormWidth",
+                                 "OutputEncoding", "OutputLevel", "OutputRate"}));
+    for (const char* key : {"FormLeft", "FormTop", "FormWidth", "FormHeight", "EXEPath"})
+        EXPECT_EQ(ini.value(key).toString(), "1234") << key;
+}
+
+TEST_F(SettingsStore, anOutputFormatThatCannotBeWrittenIsAnError_andReadsAsNothingStored)
+{
+    ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
+    EXPECT_THROW(writeOutputFormatSettings("ulaw", "8000", "-10.0"), AppError);
+    EXPECT_FALSE(readOutputFormatSettings().encoding);
 }
