@@ -91,18 +91,19 @@ protected:
     }
     QString diag() { return child<QPlainTextEdit>("txtDiag")->toPlainText(); }
     QString settingsFile() const { return config.filePath("Veltrane/Quillfen.ini"); }
-    // Drags `urls` onto `target` and drops them there if the drag was let in; whether it was.
-    static bool drop(QWidget* target, const QList<QUrl>& urls)
+    // Drags `urls` onto `target` and drops them there if the drag was let in: whether it was, and
+    // whether the drop was taken.
+    static std::pair<bool, bool> drop(QWidget* target, const QList<QUrl>& urls)
     {
         QMimeData data;
         data.setUrls(urls);
         QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted())
-            return false;
+            return {false, false};
         QDropEvent dropped(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &dropped);
-        return dropped.isAccepted();
+        return {true, dropped.isAccepted()};
     }
 
     QTemporaryDir config;
@@ -438,7 +439,7 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     };
     for (const auto& d : drops) {
         box->setPlainText("AB");
-        EXPECT_EQ(drop(box->viewport(), d.urls), d.taken) << d.text.toStdString();
+        EXPECT_EQ(drop(box->viewport(), d.urls), std::pair(d.taken, d.taken)) << d.text.toStdString();
         EXPECT_EQ(box->toPlainText(), d.text);
     }
     ASSERT_EQ(boxes.texts.size(), 1);
@@ -484,7 +485,8 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     auto* text = child<QPlainTextEdit>("txtInputText");
     text->setPlainText("KEEP");
     const QString before = diag();
-    EXPECT_TRUE(drop(text->viewport(), {QUrl::fromLocalFile(wav), QUrl::fromLocalFile(idle)}));
+    EXPECT_EQ(drop(text->viewport(), {QUrl::fromLocalFile(wav), QUrl::fromLocalFile(idle)}),
+              std::pair(true, true));
     EXPECT_EQ(diag(), before + decoded + "TTY text decoded from " + idle + ":\nNo TTY text found in " + idle +
                           "\n\n");
     EXPECT_EQ(text->toPlainText(), QStringLiteral("KEEP"));
