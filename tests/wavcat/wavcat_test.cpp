@@ -315,7 +315,8 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
         0);
     ASSERT_TRUE(QFile::link("a.wav", path("soft.wav")));
     for (const char* output : {"a.wav", "./a.wav", "hard.wav", "soft.wav"})
-        expectRefused({"b.wav", "a.wav", output}, output, "the same file as the input 'a.wav'");
+        for (const QStringList& inputs : {QStringList{"a.wav"}, QStringList{"b.wav", "a.wav"}})
+            expectRefused(inputs + QStringList{output}, output, "the same file as the input 'a.wav'");
     // A FIFO stays one (as root, /dev/null would have become a regular file).
     expectRefused({"a.wav", "fifo.wav"}, "fifo.wav", "not a regular file");
     EXPECT_TRUE(QFileInfo(path("fifo.wav")).isFile() == false && QFileInfo::exists(path("fifo.wav")));
