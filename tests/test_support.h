@@ -1,11 +1,14 @@
 #pragma once
 
-// Small fakes shared by the tests: message boxes that record, diagnostics that collect lines.
+// Small fakes and helpers shared by the tests: message boxes that record, diagnostics that collect
+// lines, files read and written whole, programs run to their end.
 #include "conversion/diagnostic_sink.h"
 #include "platform/messages.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <QThread>
 
@@ -53,6 +56,43 @@ inline bool waitFor(const std::function<bool()>& condition, int ms = 5000)
         QThread::msleep(2);
     }
     return true;
+}
+
+// The whole file; empty when it cannot be read.
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct Ran
+{
+    int exitCode = -1; // -1: it did not end by itself
+    QString out, err;
+};
+
+// Runs `program` to its end with `input` on its standard input, in `workDir` (empty: this one).
+inline Ran runProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
+                      const QString& workDir = {},
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000))
+        p.kill();
+    p.waitForFinished();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace quillfen::testing

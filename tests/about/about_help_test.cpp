@@ -82,9 +82,6 @@ TEST_F(AboutHelpTest, aboutBoxAndItsLanguageMenuWithNoneOneAndThreeLibraries)
 {
     const QStringList none{"No loaded languages|1033"};
     loadAbout();
-    EXPECT_EQ(in<QLabel>(about.get(), "lblVersion")->text(), QStringLiteral(" 1.0 Build  6"));
-    EXPECT_EQ(in<QLabel>(about.get(), "lblChangeLanguage")->text(), QStringLiteral("Change Language"));
-    EXPECT_EQ(about->mnuSelectLanguage()->title(), QStringLiteral("Select Language"));
     EXPECT_FALSE(in<QLabel>(about.get(), "picVeltraneLogo")->pixmap().isNull());
     EXPECT_EQ(menu(), none);
     about->mnuLanguageList_Click(0);

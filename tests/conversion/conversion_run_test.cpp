@@ -11,8 +11,7 @@
 #include <unistd.h>
 
 using namespace quillfen;
-using quillfen::testing::LineCollector;
-using quillfen::testing::RecordingMessages;
+using namespace quillfen::testing;
 
 namespace {
 
@@ -33,23 +32,16 @@ class ConversionRunTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        QFile script(dir.filePath("wavcat"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(kFakeWavcat);
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ASSERT_TRUE(writeFile(dir.filePath("wavcat"), kFakeWavcat));
+        QFile::setPermissions(dir.filePath("wavcat"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         run.setCompletedHook([this](const QString& path) { completed << path; });
     }
     void TearDown() override { qunsetenv("FAKE_WAVCAT"); }
 
     QStringList recordedArguments() const
     {
-        QFile f(dir.filePath("args.bin"));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
         QStringList out;
-        for (const QByteArray& p : f.readAll().split('\0'))
+        for (const QByteArray& p : fileBytes(dir.filePath("args.bin")).split('\0'))
             out << QString::fromUtf8(p);
         out.removeLast(); // after the final NUL
         return out;
@@ -112,43 +104,35 @@ TEST_F(ConversionRunTest, secondRunStartsAFreshCommandOverAReadOnlyOutput)
     EXPECT_EQ(recordedArguments(), (QStringList{"smallsilence.wav", "LTRS.wav", "space.wav", out}));
     EXPECT_EQ(run.WavcatCommand(), "wavcat smallsilence.wav LTRS.wav space.wav \"" + out + "\" ");
     EXPECT_EQ(diag.lines.first(), QStringLiteral("Original String=\r\n"));
-    QFile mode(dir.filePath("mode.txt"));
-    ASSERT_TRUE(mode.open(QIODevice::ReadOnly));
-    EXPECT_EQ(mode.readAll().trimmed(), QByteArray("644")); // as wavcat found it: only the read-only bit went
+    // As wavcat found it: only the read-only bit went.
+    EXPECT_EQ(fileBytes(dir.filePath("mode.txt")).trimmed(), QByteArray("644"));
 }
 
-TEST_F(ConversionRunTest, failedWavcatIsReportedInPlaceOfCompletion)
+TEST_F(ConversionRunTest, aFailedOrMissingWavcatIsReportedInPlaceOfCompletion)
 {
+    const QString out = dir.filePath("x.wav"),
+                  closing = ") in procedure cmdConstructWavFromString_Click of Form frmMain";
     qputenv("FAKE_WAVCAT", "fail");
-    const QString out = dir.filePath("x.wav");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
     EXPECT_EQ(
         diag.lines,
         (QStringList{"Original String=HI", "New Text=HI",
-                     "(error):75 (wavcat: cannot write '" + out +
-                         "': Permission denied) in procedure cmdConstructWavFromString_Click of Form frmMain",
-                     ""}));
-    EXPECT_TRUE(completed.isEmpty());
-
+                     "(error):75 (wavcat: cannot write '" + out + "': Permission denied" + closing, ""}));
     // Success claimed without a file is a failure too.
     qputenv("FAKE_WAVCAT", "nofile");
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
     EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat did not create "))
         << diag.lines.at(2).toStdString();
-}
 
-TEST_F(ConversionRunTest, missingWavcatGivesTheErrorLine)
-{
     QFile::remove(dir.filePath("wavcat"));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(dir.filePath("nowhere")));
-    const RunOutcome outcome = run.cmdConstructWavFromString_Click("hi", dir.filePath("x.wav"));
+    const RunOutcome outcome = run.cmdConstructWavFromString_Click("hi", out);
     qputenv("PATH", path);
-
     EXPECT_EQ(outcome, RunOutcome::Failed);
     ASSERT_EQ(diag.lines.size(), 4);
-    EXPECT_TRUE(diag.lines[1].startsWith("(error):53 (File not found: wavcat"));
-    EXPECT_TRUE(diag.lines[1].endsWith(") in procedure cmdConstructWavFromString_Click of Form frmMain"));
+    EXPECT_TRUE(diag.lines[1].startsWith("(error):53 (File not found: wavcat") &&
+                diag.lines[1].endsWith(closing));
     EXPECT_TRUE(completed.isEmpty());
 }
 
@@ -169,10 +153,8 @@ TEST_F(ConversionRunTest, textBeyond32767CharactersIsRefusedBeforeWavcat)
 TEST_F(ConversionRunTest, anOutputThatIsAPromptOrNoFileIsRefusedBeforeWavcat)
 {
     const QByteArray prompt("the prompt for A");
-    QFile a(dir.filePath("a.wav"));
-    ASSERT_TRUE(a.open(QIODevice::WriteOnly) && a.write(prompt) == prompt.size());
-    a.close();
-    ASSERT_EQ(::link(QFile::encodeName(a.fileName()).constData(),
+    ASSERT_TRUE(writeFile(dir.filePath("a.wav"), prompt));
+    ASSERT_EQ(::link(QFile::encodeName(dir.filePath("a.wav")).constData(),
                      QFile::encodeName(dir.filePath("b.wav")).constData()),
               0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.wav")).constData(), 0644), 0);
@@ -190,7 +172,6 @@ TEST_F(ConversionRunTest, anOutputThatIsAPromptOrNoFileIsRefusedBeforeWavcat)
                                ""}));
         EXPECT_FALSE(QFile::exists(dir.filePath("args.bin"))) << "wavcat was started";
     }
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), prompt);
+    EXPECT_EQ(fileBytes(dir.filePath("a.wav")), prompt);
     EXPECT_FALSE(QFileInfo(dir.filePath("fifo.wav")).isFile());
 }

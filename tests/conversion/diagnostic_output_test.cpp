@@ -4,24 +4,18 @@
 
 using namespace quillfen;
 
-TEST(DiagnosticText, eachLineIsAppendedWithCrLfAndNothingElseChanges)
-{
-    DiagnosticText d;
-    d.DiagOutput("a");
-    d.DiagOutput("");
-    d.DiagOutput("x\r\ny  ");
-    EXPECT_EQ(d.text(), QStringLiteral("a\r\n\r\nx\r\ny  \r\n"));
-    d.clearDiagnostics();
-    EXPECT_TRUE(d.text().isEmpty());
-}
-
-TEST(WriteDiagnostic, givesTheSameTextAsDiagOutputOnTheMainWindow)
+// Each line is appended with CR LF and nothing else changes; WriteDiagnostic goes to the main
+// window's text the same way.
+TEST(DiagnosticText, eachLineIsAppendedWithCrLfHereAndThroughWriteDiagnostic)
 {
     DiagnosticText direct;
-    direct.DiagOutput("line\r\nwith break");
-    direct.DiagOutput("");
     mainDiagnostics().clearDiagnostics();
-    WriteDiagnostic("line\r\nwith break");
-    WriteDiagnostic("");
+    for (const char* line : {"a", "", "x\r\ny  "}) {
+        direct.DiagOutput(line);
+        WriteDiagnostic(line);
+    }
+    EXPECT_EQ(direct.text(), QStringLiteral("a\r\n\r\nx\r\ny  \r\n"));
     EXPECT_EQ(mainDiagnostics().text(), direct.text());
+    direct.clearDiagnostics();
+    EXPECT_TRUE(direct.text().isEmpty());
 }

@@ -1,23 +1,26 @@
-// Text through the real run, the real wavcat and the generated prompt set, and back through the
-// decoder: what a text telephone would print.
+// Text through the real run, the real wavcat and the generated prompt sets, in every output format,
+// and back through the decoder: what a text telephone would print. The command line as a user runs
+// it, and the standard output against what it has always been.
 #include "conversion/conversion_run.h"
-#include "conversion/recording_report.h"
+#include "conversion/prompt_sets.h"
 #include "conversion/tty_decoder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
+#include <QDirIterator>
 #include <QTemporaryDir>
 
-#include <functional>
+#include <algorithm>
+#include <cmath>
+#include <sndfile.h>
 #include <sys/stat.h>
+#include <vector>
 
 using namespace quillfen;
-using quillfen::testing::LineCollector;
-using quillfen::testing::RecordingMessages;
+using namespace quillfen::testing;
 
 namespace {
 
@@ -28,23 +31,59 @@ QString decode(const QString& path)
     return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
 }
 
-QByteArray contents(const QString& path)
+Ran cli(const QStringList& args, const QByteArray& input = {}, const QString& workDir = {},
+        const QString& cacheHome = {})
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!cacheHome.isEmpty())
+        env.insert("XDG_CACHE_HOME", cacheHome);
+    return runProgram(QDir(kProgramDir).filePath("quillfen-cli"), args, input, workDir, env);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+// Everything below `dir`, hidden entries too, relative to it.
+QStringList entriesBelow(const QString& dir)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QStringList all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        all << QDir(dir).relativeFilePath(it.next());
+    all.sort();
+    return all;
 }
 
+struct Audio
+{
+    int format = 0; // libsndfile's major and minor format as read
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> samples;
+};
+
+// A WAV as its header says; a headerless file as its name says, told to libsndfile.
+Audio readAudio(const QString& path, int rawFormat = 0, int rawRate = 0)
+{
+    SF_INFO info{0, rawRate, 1, rawFormat, 0, 0};
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f) {
+        ADD_FAILURE() << path.toStdString() << ": " << sf_strerror(nullptr);
+        return {};
+    }
+    Audio audio{info.format, info.samplerate, info.channels,
+                std::vector<float>(static_cast<std::size_t>(info.frames * info.channels))};
+    sf_read_float(f, audio.samples.data(), static_cast<sf_count_t>(audio.samples.size()));
+    sf_close(f);
+    return audio;
+}
+
+// Conversions with a prompt cache of their own.
 class EndToEnd : public ::testing::Test
 {
 protected:
-    QTemporaryDir out;
+    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
+    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
+
+    QTemporaryDir out, cache;
     LineCollector diag;
     RecordingMessages boxes;
     ConversionRun run{diag, kProgramDir};
@@ -55,101 +94,44 @@ protected:
 TEST_F(EndToEnd, decodedAudioCarriesTheNewText)
 {
     const std::pair<QString, QString> cases[] = {
-        {"HI 5", "HI 5"},
         {"The quick brown fox jumps over the lazy dog 0123456789 ,?:.'#$-()!\"",
          "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789 ,?:.'#$-()!\""},
-        {"a~b~~5", "AB5"}, // a blank is idle carrier: nothing is printed for it
-        {"hi* there @ 5% & more", "HI THERE  5  MORE"},
-        {"line one\r\nline two\r\n", "LINE ONE LINE TWO "},
         {QStringLiteral("nul") + QChar(u'\0') + QString::fromUtf8("\x01\xF0\x9F\x98\x80ok"), "NULOK"},
     };
     for (const auto& [text, printed] : cases) {
         SCOPED_TRACE(text.toStdString());
-        const QString path = out.filePath("out.wav");
-        ASSERT_EQ(run.cmdConstructWavFromString_Click(text, path), RunOutcome::Completed);
-        EXPECT_EQ(decode(path), printed);
-        EXPECT_EQ(QString(diag.lines.at(diag.lines.size() - 3)).remove('~'), "New Text=" + printed);
+        ASSERT_EQ(run.cmdConstructWavFromString_Click(text, out.filePath("out.wav")), RunOutcome::Completed);
+        EXPECT_EQ(decode(out.filePath("out.wav")), printed);
+        EXPECT_EQ(diag.lines.at(diag.lines.size() - 3), "New Text=" + printed);
     }
 }
 
-TEST_F(EndToEnd, failedRunLeavesAnEarlierOutputAsItWas)
+TEST_F(EndToEnd, aPromptCutShortFailsTheRunAndLeavesAnEarlierOutputAsItWas)
 {
-    // A prompt set with h.wav missing, cut short inside its audio, or a FIFO that nobody writes to:
-    // wavcat names it, and the old output survives.
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
         QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name));
-    const QString h = programDir.filePath("h.wav");
-    const std::function<void()> breakH[] = {
-        [&] { QFile::remove(h); },
-        [&] { QFile::resize(h, QFileInfo(h).size() - 100); },
-        [&] { QFile::remove(h) && ::mkfifo(QFile::encodeName(h).constData(), 0644); },
-    };
+    const QString h = programDir.filePath("h.wav"), target = out.filePath("kept.wav");
+    ASSERT_TRUE(QFile::resize(h, QFileInfo(h).size() - 100));
     const QByteArray earlier("an earlier recording, kept");
-    const QString target = out.filePath("kept.wav");
-    writeFile(target, earlier);
-    ConversionRun partial(diag, programDir.path());
-    for (const auto& damage : breakH) {
-        QFile::remove(h);
-        ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath("h.wav"), h));
-        damage();
-        EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
-        EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"))
-            << diag.lines.at(2).toStdString();
-        EXPECT_EQ(contents(target), earlier);
-        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
-    }
-
-    // A read-only earlier file is made writable for wavcat, and read-only again when it failed.
+    ASSERT_TRUE(writeFile(target, earlier));
+    // Read-only, too: made writable for wavcat, and read-only again when it failed.
     ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));
+    ConversionRun partial(diag, programDir.path());
     EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
+    EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"))
+        << diag.lines.at(2).toStdString();
+    EXPECT_EQ(fileBytes(target), earlier);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
     const auto userBits = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser; // depend on who runs the test
     EXPECT_EQ(QFile::permissions(target) & ~userBits, QFile::ReadOwner | QFile::ReadGroup);
-    EXPECT_EQ(contents(target), earlier);
 }
-
-TEST_F(EndToEnd, readOnlyDirectoryIsRefusedEvenForRoot)
-{
-    const QString locked = out.filePath("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    writeFile(locked + "/old.wav", "old");
-    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
-    for (const QString name : {"/old.wav", "/new.wav"}) {
-        EXPECT_EQ(run.cmdConstructWavFromString_Click("HI", locked + name), RunOutcome::Failed);
-        EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: "));
-    }
-    EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{"old.wav"});
-    EXPECT_EQ(contents(locked + "/old.wav"), QByteArray("old"));
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-namespace {
-
-struct CliResult
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
-CliResult cli(const QStringList& args, const QByteArray& input = {}, const QString& workDir = {})
-{
-    QProcess p;
-    p.setWorkingDirectory(workDir);
-    p.start(QDir(kProgramDir).filePath("quillfen-cli"), args);
-    p.write(input);
-    p.closeWriteChannel();
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
 {
     QTemporaryDir dir;
     const QString wav = dir.filePath("hi.wav");
-    CliResult r = cli({"HI", "5", "-o", wav});
+    Ran r = cli({"HI", "5", "-o", wav});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("Original String=HI 5\nNew Text=HI 5\n"
                                     "Converstion from text to TTY WAV file complete\n\n"));
@@ -177,10 +159,13 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
     EXPECT_EQ(cli({"-o", wav}, "call me\nat 5\n").exitCode, 0);
     EXPECT_EQ(decode(wav), QStringLiteral("CALL ME AT 5"));
 
-    // A relative output path is taken from where the user is; after -- all is text.
+    // A relative output path is taken from where the user is; after -- all is text. Options that
+    // agree with a headerless name are fine.
     r = cli({"-o", "rel.wav", "--", "-5"}, {}, dir.path());
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(decode(dir.filePath("rel.wav")), QStringLiteral("-5"));
+    r = cli({"--encoding", "ulaw", "--rate", "8000", "--level", "-12", "-o", "x.ul", "HI"}, {}, dir.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 
     EXPECT_TRUE(cli({"--help"}).out.contains("--decode"));
     EXPECT_EQ(cli({"--version"}).out, QStringLiteral("quillfen-cli 1.0.6\n"));
@@ -189,7 +174,7 @@ TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
 TEST(CommandLine, controlCharactersAreEchoedAsEscapes)
 {
     QTemporaryDir dir;
-    const CliResult r = cli({"-o", dir.filePath("x.wav")}, QByteArray("a\x1b[2Jb\0c\rd\x7f", 11));
+    const Ran r = cli({"-o", dir.filePath("x.wav")}, QByteArray("a\x1b[2Jb\0c\rd\x7f", 11));
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith("Original String=A\\x1b[2JB\\x00C\\x0dD\\x7f\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("    '\\x1b'character not supported")) << r.out.toStdString();
@@ -197,57 +182,191 @@ TEST(CommandLine, controlCharactersAreEchoedAsEscapes)
         EXPECT_FALSE(r.out.contains(QChar(c))) << int(c);
 }
 
-TEST(CommandLine, errorsAreOneClearLineAndANonZeroExit)
+// Nothing is written, the earlier file included, and no prompt set is made.
+TEST(CommandLine, errorsAreOneClearLineAndANonZeroExitAndTouchNothing)
 {
-    QTemporaryDir dir;
-    const QString kept = dir.filePath("kept.wav");
-    writeFile(kept, "keep me");
+    QTemporaryDir dir, cache;
+    const QString kept = dir.filePath("kept.wav"), fresh = dir.filePath("fresh");
+    ASSERT_TRUE(writeFile(kept, "keep me"));
     const struct
     {
         QStringList args;
-        QByteArray input;
         int exit;
         const char* says;
+        QByteArray input = {};
     } cases[] = {
-        {{"HI"}, {}, 2, "no output file"},
-        {{"HI", "-o", ""}, {}, 2, "output file name is empty"},
-        {{"--bogus", "-o", kept}, {}, 2, "unknown option --bogus"},
-        {{"-o", kept}, {}, 1, "You must first enter some text"},
-        {{"HI", "-o", dir.filePath("missing/x.wav")}, {}, 1, "no WAV file written"},
-        {{"-o", kept}, QByteArray(40000, 'A'), 1, "40000 characters"},
-        {{"--decode", kept}, {}, 2, "kept.wav"},
-        {{"--decode", dir.path()}, {}, 2, "is a directory"},
-        {{"--decode"}, {}, 2, "at least one file"},
-        {{"--decode", "--baud", "47", kept}, {}, 2, "45.45 or 50"},
-        {{"--decode", "-o", kept, kept}, {}, 2, "leave out -o"},
-        {{"--timestamps", "-o", kept, "HI"}, {}, 2, "--timestamps goes with --decode"},
+        {{"HI"}, 2, "no output file"},
+        {{"HI", "-o", ""}, 2, "output file name is empty"},
+        {{"--bogus", "-o", kept}, 2, "unknown option --bogus"},
+        {{"-o", kept}, 1, "You must first enter some text"},
+        {{"HI", "-o", dir.filePath("missing/x.wav")}, 1, "no WAV file written"},
+        {{"-o", kept}, 1, "40000 characters", QByteArray(40000, 'A')},
+        {{"--decode", kept}, 2, "kept.wav"},
+        {{"--decode", dir.path()}, 2, "is a directory"},
+        {{"--decode"}, 2, "at least one file"},
+        {{"--decode", "--baud", "47", kept}, 2, "45.45 or 50"},
+        {{"--decode", "-o", kept, kept}, 2, "leave out -o"},
+        {{"--timestamps", "-o", kept, "HI"}, 2, "--timestamps goes with --decode"},
+        {{"--encoding", "mulaw", "-o", kept, "HI"}, 2, "--encoding takes pcm16, ulaw or alaw, not 'mulaw'"},
+        {{"--rate", "9600", "-o", fresh + ".wav", "HI"},
+         2,
+         "--rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '9600'"},
+        {{"--level", "-31", "-o", kept, "HI"}, 2, "--level takes a number of dBFS from -30 to 0, not '-31'"},
+        {{"--level", "3", "-o", fresh + ".wav", "HI"}, 2, "from -30 to 0"},
+        {{"--level", "loud", "-o", kept, "HI"}, 2, "from -30 to 0"},
+        // A headerless name says its own encoding and rate; a contradicting option is refused.
+        {{"--encoding", "pcm16", "-o", fresh + ".ulaw", "HI"}, 2, "headerless"},
+        {{"--rate", "8000", "-o", fresh + ".SLN16", "HI"}, 2, "headerless"},
+        {{"--encoding", "ulaw", "-o", fresh + ".al", "HI"}, 2, "headerless"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliResult r = cli(c.args, c.input);
+        const Ran r = cli(c.args, c.input, {}, cache.path());
         EXPECT_EQ(r.exitCode, c.exit);
-        EXPECT_TRUE(r.err.startsWith("quillfen-cli: ")) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.says)));
-        EXPECT_EQ(r.err.count('\n'), 1);
+        EXPECT_TRUE(r.err.startsWith("quillfen-cli: ") && r.err.contains(QString::fromUtf8(c.says)) &&
+                    r.err.count('\n') == 1)
+            << r.err.toStdString();
     }
-    EXPECT_EQ(contents(kept), QByteArray("keep me"));
+    EXPECT_EQ(fileBytes(kept), QByteArray("keep me"));
+    EXPECT_EQ(entriesBelow(dir.path()), QStringList{"kept.wav"});
+    EXPECT_EQ(entriesBelow(cache.path()), QStringList{});
 }
 
-TEST_F(EndToEnd, decodedRecordingsAreReportedUnderTheirNames)
+TEST_F(EndToEnd, everyFormatHasItsHeaderAndRateAndLevelAndDecodesToTheText)
 {
-    const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.wav"),
-                  missing = out.filePath("gone.wav");
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("HI 5", wav), RunOutcome::Completed);
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("~", idle), RunOutcome::Completed);
-    LineCollector report;
-    reportDecodedRecordings({wav, idle, missing}, report);
-    EXPECT_EQ(report.lines,
-              (QStringList{"TTY text decoded from " + wav + ":", "[00:00.2] HI 5", "",
-                           "TTY text decoded from " + idle + ":", "No TTY text found in " + idle, "",
-                           "TTY text decoded from " + missing + ":",
-                           "(error):53 (File not found: " + missing +
-                               ": no such file) in procedure mnuDecodeRecording_Click of Form frmMain",
-                           ""}));
-    EXPECT_TRUE(isRecordingFileName("/x/Message.WAV"));
-    EXPECT_FALSE(isRecordingFileName("/x/notes.txt"));
+    constexpr int ulaw = SF_FORMAT_RAW | SF_FORMAT_ULAW, alaw = SF_FORMAT_RAW | SF_FORMAT_ALAW,
+                  sln = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+    const struct
+    {
+        OutputFormat asked;
+        const char* name;
+        int format; // as libsndfile reads it; a raw one for a file without a header
+        int rate;
+    } cases[] = {
+        {{Encoding::Ulaw, 8000, -100}, "u.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, 8000},
+        {{Encoding::Alaw, 8000, -200}, "a.wav", SF_FORMAT_WAV | SF_FORMAT_ALAW, 8000},
+        {{Encoding::Pcm16, 11025, -100}, "p11.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025},
+        {{Encoding::Pcm16, 16000, 0}, "p16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000},
+        {{Encoding::Pcm16, 22050, -300}, "p22.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050},
+        {{Encoding::Pcm16, 44100, -100}, "p44.WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100},
+        {{Encoding::Ulaw, 48000, -61}, "u48", SF_FORMAT_WAV | SF_FORMAT_ULAW, 48000},
+        {{Encoding::Pcm16, 8000, -100}, "g.ulaw", ulaw, 8000},
+        {{Encoding::Alaw, 22050, -150}, "g.UL", ulaw, 8000},
+        {{Encoding::Pcm16, 8000, -100}, "g.alaw", alaw, 8000},
+        {{Encoding::Pcm16, 8000, -30}, "g.al", alaw, 8000},
+        {{Encoding::Ulaw, 8000, -100}, "g.sln", sln, 8000},
+        {{Encoding::Pcm16, 8000, -60}, "g.Sln16", sln, 16000},
+        {{Encoding::Pcm16, 8000, -100}, "g.sln48", sln, 48000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = out.filePath(c.name);
+        run.setOutputFormat(c.asked);
+        ASSERT_EQ(run.cmdConstructWavFromString_Click("Hi 5", path), RunOutcome::Completed)
+            << diag.lines.join('\n').toStdString();
+        const bool headerless = (c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW;
+        EXPECT_EQ(fileBytes(path).startsWith("RIFF"), !headerless);
+        const Audio audio = readAudio(path, headerless ? c.format : 0, c.rate);
+        EXPECT_EQ(audio.format, c.format);
+        EXPECT_EQ(audio.rate, c.rate);
+        EXPECT_EQ(audio.channels, 1);
+        EXPECT_EQ(quillfen::tty::decodeSamples(audio.samples, audio.rate).text, "HI 5");
+        // µ-law and A-law steps are a few per cent wide near the peak.
+        const double peak = std::pow(10.0, c.asked.levelTenths / 200.0);
+        const auto [low, high] = std::minmax_element(audio.samples.begin(), audio.samples.end());
+        EXPECT_NEAR(std::max(-*low, *high), peak,
+                    peak * ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 0.005 : 0.05));
+    }
+    // Made once each, whole, and nothing else beside them.
+    const QString root = defaultPromptCache();
+    EXPECT_TRUE(root.startsWith(cache.path() + "/quillfen/"));
+    QStringList sets = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_EQ(sets,
+              (QStringList{"alaw_8000Hz_-10.0dBFS", "alaw_8000Hz_-20.0dBFS", "alaw_8000Hz_-3.0dBFS",
+                           "pcm16_11025Hz_-10.0dBFS", "pcm16_16000Hz_-6.0dBFS", "pcm16_16000Hz_0.0dBFS",
+                           "pcm16_22050Hz_-30.0dBFS", "pcm16_44100Hz_-10.0dBFS", "pcm16_48000Hz_-10.0dBFS",
+                           "ulaw_48000Hz_-6.1dBFS", "ulaw_8000Hz_-10.0dBFS", "ulaw_8000Hz_-15.0dBFS"}));
+    for (const QString& set : sets)
+        EXPECT_EQ(QDir(root + "/" + set).entryList(QDir::Files | QDir::Hidden).size(), 57)
+            << set.toStdString();
+}
+
+TEST_F(EndToEnd, theStandardOutputIsByteForByteWhatItWas_andSlnIsItsAudioAlone)
+{
+    const QString text = "Hi, call (555) 123-4567 ~ GA!";
+    ASSERT_EQ(run.cmdConstructWavFromString_Click(text, out.filePath("std.wav")), RunOutcome::Completed);
+    const QByteArray wav = fileBytes(out.filePath("std.wav"));
+    EXPECT_EQ(QCryptographicHash::hash(wav, QCryptographicHash::Sha256).toHex(),
+              "ce778f4c64d6d37fe496e772937a1e826ccf7e2aec93dc6f621d1dfa123db29a");
+    EXPECT_EQ(diag.lines, (QStringList{"Original String=HI, CALL (555) 123-4567 ~ GA!",
+                                       "New Text=HI, CALL (555) 123-4567 ~ GA!",
+                                       "Converstion from text to TTY WAV file complete", ""}));
+    ASSERT_EQ(run.cmdConstructWavFromString_Click(text, out.filePath("std.sln")), RunOutcome::Completed);
+    EXPECT_EQ(fileBytes(out.filePath("std.sln")), wav.mid(44));
+    // The standard set needs no cache.
+    EXPECT_EQ(entriesBelow(cache.path()), QStringList{});
+}
+
+TEST_F(EndToEnd, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
+{
+    const OutputFormat ulaw{Encoding::Ulaw, 8000, -100};
+    run.setOutputFormat(ulaw);
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Completed);
+    const QString set = defaultPromptCache() + "/ulaw_8000Hz_-10.0dBFS";
+    struct stat first = {};
+    ASSERT_EQ(::stat(QFile::encodeName(set + "/a.wav").constData(), &first), 0);
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("2.wav")), RunOutcome::Completed);
+    struct stat second = {};
+    ASSERT_EQ(::stat(QFile::encodeName(set + "/a.wav").constData(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino) << "the set was made again";
+
+    // A generator that writes part of a set and fails: the run says why, and neither a set nor
+    // its parts are left, nor is an earlier output touched.
+    QTemporaryDir programDir;
+    for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name)));
+    const QString generator = programDir.filePath("ttyprompts");
+    ASSERT_TRUE(writeFile(generator, "#!/bin/sh\nfor d; do :; done\ntouch \"$d/a.wav\"\n"
+                                     "echo 'ttyprompts: no room' >&2\nexit 1\n"));
+    QFile::setPermissions(generator, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray earlier = fileBytes(out.filePath("1.wav"));
+    ConversionRun broken(diag, programDir.path());
+    broken.setOutputFormat({Encoding::Alaw, 8000, -100});
+    const QStringList before = entriesBelow(cache.path());
+    EXPECT_EQ(broken.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Failed);
+    EXPECT_TRUE(
+        diag.lines.contains("(error):75 (ttyprompts: no room) in procedure cmdConstructWavFromString_Click "
+                            "of Form frmMain"))
+        << diag.lines.join('\n').toStdString();
+    EXPECT_FALSE(diag.lines.contains("Converstion from text to TTY WAV file complete"));
+    EXPECT_EQ(entriesBelow(cache.path()), before);
+    EXPECT_EQ(fileBytes(out.filePath("1.wav")), earlier);
+
+    // A cache that cannot be made (a file in its place, which stops root too) fails the run the same way.
+    ASSERT_TRUE(writeFile(cache.filePath("blocked"), {}));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.filePath("blocked")));
+    EXPECT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Failed);
+    EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (") && diag.lines.at(1).contains("blocked/quillfen"))
+        << diag.lines.join('\n').toStdString();
+    EXPECT_EQ(fileBytes(out.filePath("1.wav")), earlier);
+}
+
+TEST_F(EndToEnd, twoRunsAtOnceShareOneWholeSet)
+{
+    QProcess a, b;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    for (QProcess* p : {&a, &b}) {
+        p->setProcessEnvironment(env);
+        p->start(QDir(kProgramDir).filePath("quillfen-cli"),
+                 {"--rate", "48000", "-o", out.filePath(p == &a ? "a.wav" : "b.wav"), "HI"});
+    }
+    for (QProcess* p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    const QString root = defaultPromptCache();
+    EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"pcm16_48000Hz_-10.0dBFS"});
+    EXPECT_EQ(fileBytes(out.filePath("a.wav")), fileBytes(out.filePath("b.wav")));
 }

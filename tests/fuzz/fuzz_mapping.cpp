@@ -22,24 +22,20 @@ constexpr int kSpace = 4, kFigs = 27, kLtrs = 31, kIdle = -1;
 int codeOf(const QString& prompt)
 {
     static const std::map<QString, char> named = {
-        {"comma", ','},        {"question", '?'},  {"colon", ':'},      {"period", '.'},
-        {"singlequote", '\''}, {"quote", '"'},     {"pound", '#'},      {"dollar", '$'},
-        {"dash", '-'},         {"leftparen", '('}, {"rightparen", ')'}, {"exclamation", '!'}};
+        {"comma", ','},      {"question", '?'},    {"colon", ':'},  {"period", '.'}, {"singlequote", '\''},
+        {"quote", '"'},      {"pound", '#'},       {"dollar", '$'}, {"dash", '-'},   {"leftparen", '('},
+        {"rightparen", ')'}, {"exclamation", '!'}, {"space", ' '}};
     const QString name = prompt.section(QLatin1Char('.'), 0, 0);
-    if (name == QLatin1String("LTRS"))
-        return kLtrs;
-    if (name == QLatin1String("FIGS"))
-        return kFigs;
-    if (name == QLatin1String("space"))
-        return kSpace;
+    if (name == QLatin1String("LTRS") || name == QLatin1String("FIGS"))
+        return name == QLatin1String("LTRS") ? kLtrs : kFigs;
     if (name == QLatin1String("BlankChar"))
         return kIdle;
-    if (name.size() == 1 && name.at(0).isLower())
-        return int(kLetters.find(char(name.at(0).toUpper().unicode())));
     const auto it = named.find(name);
-    const char figure = it != named.end() ? it->second : name.size() == 1 ? char(name.at(0).unicode()) : '_';
-    const auto code = kFigures.find(figure);
-    FUZZ_CHECK(figure != '_' && code != std::string_view::npos);
+    const char c = it != named.end()  ? it->second
+                   : name.size() == 1 ? char(name.at(0).toUpper().unicode())
+                                      : '_';
+    const auto code = (c == ' ' || (c >= 'A' && c <= 'Z') ? kLetters : kFigures).find(c);
+    FUZZ_CHECK(c != '_' && code != std::string_view::npos);
     return int(code);
 }
 

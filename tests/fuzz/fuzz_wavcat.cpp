@@ -59,22 +59,10 @@ sf_count_t framesIn(const fs::path& path)
     return frames;
 }
 
+// Codecs that code whole blocks (GSM, ADPCM) pad the end of a file to a block; the others do not.
 bool isBlockCodec(int subtype)
 {
-    switch (subtype) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_PCM_16:
-    case SF_FORMAT_PCM_24:
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-    case SF_FORMAT_DOUBLE:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-        return false;
-    default:
-        return true;
-    }
+    return subtype > SF_FORMAT_DOUBLE && subtype != SF_FORMAT_ULAW && subtype != SF_FORMAT_ALAW;
 }
 
 } // namespace

@@ -43,15 +43,10 @@ png_info() {
     echo "$((16#${hex:32:8})) $((16#${hex:40:8})) $((16#${hex:50:2})) $((16#${hex:66:8} / 3))"
 }
 
-check_link() { # ROOT NAME TARGET
+check_link() { # ROOT NAME TARGET: a relative link that resolves to the installed program
     local link=$1/bin/$2 want=../lib/quillfen/$3
-    if [[ ! -L $link ]]; then
-        fail "$link is not a symbolic link"
-    elif [[ $(readlink "$link") != "$want" ]]; then
-        fail "$link points to $(readlink "$link"), expected the relative $want"
-    elif [[ $(readlink -f "$link") != $(readlink -f "$1/lib/quillfen/$3") ]]; then
-        fail "$link does not resolve to the installed $3"
-    fi
+    [[ -L $link && $(readlink "$link") == "$want" && $(readlink -f "$link") == $(readlink -f "$1/lib/quillfen/$3") ]] ||
+        fail "$link is not a symbolic link to the relative $want: $(readlink "$link")"
 }
 
 check_tree() { # ROOT: where the installed files are, DESTDIR included
@@ -83,47 +78,32 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
     check_link "$root" quillfen-cli quillfen-cli
     [[ $have_window == 1 ]] && check_link "$root" quillfen Quillfen
 
-    local desktop=$root/share/applications/quillfen.desktop
-    if [[ ! -f $desktop ]]; then
-        fail "$desktop missing"
-    else
-        # The entry must name what this install provides: the command on PATH and the icon theme name.
-        local command icon
-        command=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
-        icon=$(sed -n 's/^Icon=//p' "$desktop")
-        [[ $command == quillfen ]] || fail "desktop entry runs '$command', not the quillfen link"
-        [[ $have_window == 1 && ! -x $root/bin/$command ]] && fail "desktop entry command $command is not in bin"
-        [[ -f $root/share/icons/hicolor/scalable/apps/$icon.svg ]] || fail "no scalable icon named '$icon'"
-        grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/$icon.svg" 2>/dev/null || fail "scalable icon is not SVG"
-        local size info w h type entries
-        for size in 16 32; do
-            info=$(png_info "$root/share/icons/hicolor/${size}x${size}/apps/$icon.png" 2>/dev/null)
-            read -r w h type entries <<<"$info"
-            if ! [[ $w == "$size" && $h == "$size" && $type == 3 && $entries -le 16 ]]; then
-                fail "${size}x${size} icon '$icon' is not a ${size}x${size} 16-colour image: $info"
-            fi
-        done
-        if command -v desktop-file-validate >/dev/null; then
-            desktop-file-validate "$desktop" >"$tmp/validate.log" 2>&1 || {
-                cat "$tmp/validate.log" >&2
-                fail "desktop-file-validate rejects $desktop"
-            }
-        fi
-    fi
+    # The desktop entry must name what this install provides: the command on PATH and the icon
+    # theme name (a missing entry names neither).
+    local desktop=$root/share/applications/quillfen.desktop command icon size info w h type entries
+    command=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop" 2>/dev/null)
+    icon=$(sed -n 's/^Icon=//p' "$desktop" 2>/dev/null)
+    [[ $command == quillfen ]] || fail "desktop entry $desktop runs '$command', not the quillfen link"
+    [[ $have_window == 1 && ! -x $root/bin/$command ]] && fail "desktop entry command $command is not in bin"
+    grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/$icon.svg" 2>/dev/null ||
+        fail "no scalable SVG icon named '$icon'"
+    for size in 16 32; do
+        info=$(png_info "$root/share/icons/hicolor/${size}x${size}/apps/$icon.png" 2>/dev/null)
+        read -r w h type entries <<<"$info"
+        [[ $w == "$size" && $h == "$size" && $type == 3 && $entries -le 16 ]] ||
+            fail "${size}x${size} icon '$icon' is not a ${size}x${size} 16-colour image: $info"
+    done
 
     # The software-centre metadata launches this desktop entry and shows a screenshot installed at
     # the same path under share/ as the image has on the home host.
     local metainfo=$root/share/metainfo/example.veltrane.quillfen.metainfo.xml launchable url shot
-    if [[ ! -f $metainfo ]]; then
-        fail "$metainfo missing"
-    else
-        launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
-        [[ -f $root/share/applications/$launchable ]] || fail "metainfo launches '$launchable', which is not installed"
-        url=$(sed -n 's:.*<image>\(.*\)</image>.*:\1:p' "$metainfo")
-        shot=$root/share/${url#*://*/}
-        [[ $(od -An -tx1 -N8 "$shot" 2>/dev/null | tr -d ' \n') == 89504e470d0a1a0a ]] ||
-            fail "the screenshot $url is not installed as a PNG at $shot"
-    fi
+    launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo" 2>/dev/null)
+    [[ -n $launchable && -f $root/share/applications/$launchable ]] ||
+        fail "metainfo $metainfo launches '$launchable', which is not installed"
+    url=$(sed -n 's:.*<image>\(.*\)</image>.*:\1:p' "$metainfo" 2>/dev/null)
+    shot=$root/share/${url#*://*/}
+    [[ $(od -An -tx1 -N8 "$shot" 2>/dev/null | tr -d ' \n') == 89504e470d0a1a0a ]] ||
+        fail "the screenshot $url is not installed as a PNG at $shot"
     # The man pages, whenever the build made them.
     shopt -s nullglob
     for f in "$build"/resources/man/*.1.gz; do
@@ -140,7 +120,6 @@ check_cli() { # ROOT
         fail "installed quillfen-cli could not convert: $out"
         return
     fi
-    [[ -s $work/hello.wav ]] || fail "installed quillfen-cli wrote no hello.wav (output: $out)"
     decoded=$(cd "$work" && PATH=/usr/bin:/bin "$cli" --decode hello.wav 2>&1)
     [[ $decoded == "HELLO 42" ]] || fail "installed quillfen-cli decoded '$decoded', expected 'HELLO 42'"
 }

@@ -18,9 +18,7 @@ namespace {
 
 void touch(const QString& path, const QByteArray& bytes = "junk")
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    ASSERT_TRUE(quillfen::testing::writeFile(path, bytes));
 }
 
 // Language libraries made by the real build tool from a few lines of source.

@@ -1,7 +1,10 @@
+// The settings file: the window's five entries and the output format's three beside them.
 #include "settings/settings_store.h"
 
 #include "localization/mod_localize.h"
+#include "platform/app_error.h"
 #include "platform/files.h"
+#include "settings/output_format_settings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -57,10 +60,8 @@ protected:
     QString iniPath() const { return dir.filePath("Veltrane/Quillfen.ini"); }
     void writeIni(const QByteArray& bytes) const
     {
-        QDir().mkpath(dir.filePath("Veltrane"));
-        QFile f(iniPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("Veltrane")) &&
+                    quillfen::testing::writeFile(iniPath(), bytes));
     }
 
     QTemporaryDir dir;
@@ -154,14 +155,6 @@ TEST_F(SettingsStore, sizesBeyondTheLargestWindowAreCutOnLoadAndOnSave)
     EXPECT_EQ(boxes.texts, QStringList());
 }
 
-TEST_F(SettingsStore, aStoreThatCannotBeWrittenGivesFiveSaveReports)
-{
-    ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
-    SaveSettings(FakeWindow(1, 2, 3, 4));
-    EXPECT_EQ(boxes.texts, QStringList(5, "(error):75 (Path/File access error: " + iniPath() +
-                                              ") in procedure SaveSettings of Module Module1"));
-}
-
 TEST_F(SettingsStore, aGarbageFileIsReportedAsMalformedAndASaveRepairsIt)
 {
     for (quint32 seed = 1; seed <= 4; ++seed) {
@@ -195,4 +188,37 @@ TEST(SettingsNumbers, writtenInTheLocalesPlainFormAndReadInItOrTheCLocale)
     EXPECT_EQ(parseSettingsNumber("1.234", german), 1.234f); // from a C-locale store, not 1234
     EXPECT_EQ(parseSettingsNumber("1.234,5", german), 1234.5f);
     EXPECT_EQ(parseSettingsNumber("-3.4e38", c), -3.4e38f);
+}
+
+TEST_F(SettingsStore, theOutputFormatIsWrittenBesideTheGeometryAndReadBackInAnyCase)
+{
+    EXPECT_FALSE(readOutputFormatSettings().encoding);
+    {
+        QSettings ini(iniPath(), QSettings::IniFormat);
+        for (const char* key : {"FormLeft", "FormTop", "FormWidth", "FormHeight", "EXEPath"})
+            ini.setValue(QStringLiteral("Settings/") + key, "1234");
+        ini.setValue("Settings/outputlevel", "-3.0"); // an old hand edit
+    }
+    EXPECT_EQ(readOutputFormatSettings().level, "-3.0");
+    writeOutputFormatSettings("ulaw", "8000", "-12.5");
+    const StoredOutputFormat stored = readOutputFormatSettings();
+    EXPECT_EQ(stored.encoding, "ulaw");
+    EXPECT_EQ(stored.rate, "8000");
+    EXPECT_EQ(stored.level, "-12.5");
+
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    ini.beginGroup("Settings");
+    QStringList keys = ini.childKeys();
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{"EXEPath", "FormHeight", "FormLeft", "FormTop", "FormWidth",
+                                 "OutputEncoding", "OutputLevel", "OutputRate"}));
+    for (const char* key : {"FormLeft", "FormTop", "FormWidth", "FormHeight", "EXEPath"})
+        EXPECT_EQ(ini.value(key).toString(), "1234") << key;
+}
+
+TEST_F(SettingsStore, anOutputFormatThatCannotBeWrittenIsAnError_andReadsAsNothingStored)
+{
+    ASSERT_TRUE(QDir().mkpath(iniPath())); // a directory in the file's place: unwritable even for root
+    EXPECT_THROW(writeOutputFormatSettings("ulaw", "8000", "-10.0"), AppError);
+    EXPECT_FALSE(readOutputFormatSettings().encoding);
 }

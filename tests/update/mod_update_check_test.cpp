@@ -86,11 +86,6 @@ TEST(UpdateCheck, aNewerVersionOpensTheHomePageOnOkOnly)
     EXPECT_EQ(checkAgainst(server.host(), MessageResult::Cancel), (std::array{offer, title, QStringList{}}));
     EXPECT_TRUE(server.request.startsWith("GET /App_Quillfen.htm HTTP/1.1\r\n"))
         << server.request.toStdString();
-
-    // The own version followed by a period reads as a later one, as it always has.
-    FakeHomePage trailing(homePage(ownVersionText() + ". Download it now"));
-    EXPECT_EQ(checkAgainst(trailing.host(), MessageResult::Cancel),
-              (std::array{offer, title, QStringList{}}));
 }
 
 TEST(UpdateCheck, whatThePageSaysDecidesTheMessage)
@@ -146,13 +141,6 @@ TEST(UpdateCheck, unreachableOrSilentServersGiveUpWithinTheTimeout)
     EXPECT_FALSE(silent.request.isEmpty());
 }
 
-TEST(GetWebPage, readsAtMostOneMebibyteOfATenMebibytePage)
-{
-    const QByteArray body = homePage("1.0.6").leftJustified(10 * 1024 * 1024, 'x');
-    FakeHomePage server(body);
-    EXPECT_EQ(GetWebPage("http://" + server.host() + "/", 0), QString::fromLatin1(body.left(1024 * 1024)));
-}
-
 namespace {
 
 // This process's resident memory (VmRSS) or its peak since the last reset (VmHWM), in KiB.
@@ -168,13 +156,11 @@ long memoryKiB(const char* field)
 } // namespace
 
 // The server writes a chunked reply from a thread of its own, as fast as the socket takes it, until
-// the download hangs up or 88 MiB have gone.
+// the download hangs up or 88 MiB have gone. The download takes its first mebibyte and no more.
 TEST(GetWebPage, anEndlessReplyStaysInTheSocketAndMemoryLow)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
     const timeval patience{10, 0}; // accept() gives up rather than wait for ever
     ASSERT_EQ(::setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience), 0);
@@ -206,7 +192,7 @@ TEST(GetWebPage, anEndlessReplyStaysInTheSocketAndMemoryLow)
     const long peak = memoryKiB("VmHWM:");
     server.join();
     ::close(listener);
-    EXPECT_EQ(page.size(), 1024 * 1024);
+    EXPECT_EQ(page, QString(1024 * 1024, QLatin1Char('x')));
     EXPECT_LT(peak - before, 64 * 1024) << "KiB more at the peak"; // room for a sanitizer's own
     // What the program did not read stayed in the socket, beyond its small buffer: the server could
     // send little more than the mebibyte that was taken and the socket buffers hold.
