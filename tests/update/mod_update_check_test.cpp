@@ -193,7 +193,10 @@ TEST(GetWebPage, anEndlessReplyStaysInTheSocketAndMemoryLow)
     server.join();
     ::close(listener);
     EXPECT_EQ(page, QString(1024 * 1024, QLatin1Char('x')));
-    EXPECT_LT(peak - before, 64 * 1024) << "KiB more at the peak"; // room for a sanitizer's own
+#ifndef __SANITIZE_ADDRESS__
+    // (ASan's quarantine holds on to freed memory; there the bytes sent below tell the same.)
+    EXPECT_LT(peak - before, 16 * 1024) << "KiB more at the peak";
+#endif
     // What the program did not read stayed in the socket, beyond its small buffer: the server could
     // send little more than the mebibyte that was taken and the socket buffers hold.
     EXPECT_LT(sent, std::size_t{32} << 20);
