@@ -187,9 +187,9 @@ TEST(GetWebPage, anEndlessReplyStaysInTheSocketAndMemoryLow)
     });
 
     std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
-    const long before = memoryKiB("VmRSS:");
+    [[maybe_unused]] const long before = memoryKiB("VmRSS:");
     const QString page = GetWebPage("http://127.0.0.1:" + QString::number(ntohs(address.sin_port)) + "/", 0);
-    const long peak = memoryKiB("VmHWM:");
+    [[maybe_unused]] const long peak = memoryKiB("VmHWM:");
     server.join();
     ::close(listener);
     EXPECT_EQ(page, QString(1024 * 1024, QLatin1Char('x')));
