@@ -23,6 +23,10 @@ QString defaultOutputFileName();
 // which has then been asked to come forward. The first copy takes the lock for its lifetime; a
 // copy that was killed leaves no lock behind.
 bool previousInstanceRunning(const QString& executableName);
+// Where the instance lock and its socket live: a folder this user owns and nobody else may write (the
+// runtime folder, else one of our own in the user's cache). Empty when there is no such folder; the
+// program then starts without the one-copy check rather than trust a shared folder.
+QString privateInstanceFolder();
 // Gives the lock back (tests start several "copies" in one process).
 void releaseInstanceLock();
 // What the first copy does each time a later copy asks it to come forward.

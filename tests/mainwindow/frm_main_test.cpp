@@ -24,6 +24,7 @@
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -341,20 +342,32 @@ TEST_F(MainWindowTest, remoteSessionIsRefusedAfterSavingTheInitialGeometry)
 
 TEST_F(MainWindowTest, aSecondStartEndsAtOnceTouchingNothingAndBringsThisWindowForward)
 {
-    ASSERT_TRUE(window->Form_Load());
-    window->show();
-    window->showMinimized();
-    ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", out.path()); // where the second copy would save its settings
-    EXPECT_EQ(runProgram(QDir(kProgramDir).filePath("Quillfen"), {}, {}, {}, env).exitCode, 0);
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList());
-    EXPECT_TRUE(
-        waitFor([&] { return !window->isMinimized() && QApplication::activeWindow() == window.get(); }));
-    EXPECT_EQ(terminations, 0);
-    EXPECT_TRUE(boxes.texts.isEmpty());
-    releaseInstanceLock();
+    // However deep the runtime folder lies: a socket path holds only 107 bytes.
+    QTemporaryDir runtimes;
+    const QString deep = runtimes.filePath(QString(150 - runtimes.path().size() - 1, QLatin1Char('r')));
+    ASSERT_TRUE(QDir().mkpath(deep) &&
+                QFile::setPermissions(deep, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
+    for (const QString& runtime : {QString::fromLocal8Bit(ownRuntime), deep}) {
+        SCOPED_TRACE(runtime.toStdString());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        newWindow();
+        ASSERT_TRUE(window->Form_Load());
+        window->show();
+        window->showMinimized();
+        ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", out.path()); // where the second copy would save its settings
+        EXPECT_EQ(runProgram(QDir(kProgramDir).filePath("Quillfen"), {}, {}, {}, env).exitCode, 0);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList());
+        EXPECT_TRUE(
+            waitFor([&] { return !window->isMinimized() && QApplication::activeWindow() == window.get(); }));
+        EXPECT_EQ(terminations, 0);
+        EXPECT_TRUE(boxes.texts.isEmpty());
+        releaseInstanceLock();
+    }
+    qputenv("XDG_RUNTIME_DIR", ownRuntime);
 }
 
 TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
