@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTemporaryFile>
 
 Q_LOGGING_CATEGORY(lcConversion, "quillfen.conversion", QtWarningMsg)
 
@@ -144,11 +143,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     // The prompts are named bare: wavcat runs in the directory of the set it joins.
     const QString promptDir = promptSetDirectory(formatForOutput(m_format, outputFileName), m_programDir);
 
-    QTemporaryFile errors(QDir::temp().filePath(QStringLiteral("quillfen-wavcat-XXXXXX.log")));
-    if (!errors.open())
-        throw AppError::make(AppError::PathFileAccessError,
-                             QStringLiteral("cannot create a temporary file in %1").arg(QDir::tempPath()));
-    errors.close();
+    const ChildLog errors;
 
     qCDebug(lcConversion) << "starting" << wavcat << "with" << m_wavcatArguments.size() << "arguments in"
                           << promptDir;
@@ -156,7 +151,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     // A relative output is meant from this run's directory, not from the set's.
     if (promptDir != m_programDir && !outputFileName.isEmpty())
         arguments.last() = QFileInfo(outputFileName).absoluteFilePath();
-    const std::int64_t pid = startProcessHidden(wavcat, arguments, promptDir, errors.fileName());
+    const std::int64_t pid = startProcessHidden(wavcat, arguments, promptDir, &errors);
     WaitForProcess(pid, kInfiniteWait);
     const auto exit = reapChild(pid);
 
@@ -164,7 +159,7 @@ void ConversionRun::runWavcat(const QString& outputFileName)
         m_succeeded = true;
         return;
     }
-    QString why = childErrorText(errors.fileName());
+    QString why = errors.text();
     if (why.isEmpty()) {
         if (!exit)
             why = QStringLiteral("wavcat's end could not be observed");

@@ -6,12 +6,15 @@
 #include "platform/process.h"
 #include "version.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 
 namespace quillfen {
 namespace {
@@ -25,11 +28,7 @@ void generate(const OutputFormat& format, const QString& programDir, const QStri
         throw AppError::make(
             AppError::FileNotFound,
             QStringLiteral("%1 is neither in %2 nor on the PATH").arg(kGenerator, programDir));
-    QTemporaryFile errors(QDir::temp().filePath(QStringLiteral("quillfen-ttyprompts-XXXXXX.log")));
-    if (!errors.open())
-        throw AppError::make(AppError::PathFileAccessError,
-                             QStringLiteral("cannot create a temporary file in %1").arg(QDir::tempPath()));
-    errors.close();
+    const ChildLog errors;
 
     const QStringList arguments{QStringLiteral("--encoding"),
                                 encodingKeyword(format.encoding),
@@ -39,17 +38,118 @@ void generate(const OutputFormat& format, const QString& programDir, const QStri
                                 levelText(format.levelTenths),
                                 into};
     qCDebug(lcConversion) << "making the prompt set" << promptSetKey(format) << "with" << generator;
-    const std::int64_t pid = startProcessHidden(generator, arguments, programDir, errors.fileName());
+    const std::int64_t pid = startProcessHidden(generator, arguments, programDir, &errors);
     WaitForProcess(pid, kInfiniteWait);
     const auto exit = reapChild(pid);
     if (exit && exit->exited && exit->code == 0)
         return;
-    QString why = childErrorText(errors.fileName());
+    QString why = errors.text();
     if (why.isEmpty())
         why = !exit           ? QStringLiteral("%1's end could not be observed").arg(kGenerator)
               : !exit->exited ? QStringLiteral("%1 was ended by signal %2").arg(kGenerator).arg(exit->code)
                               : QStringLiteral("%1 ended with status %2").arg(kGenerator).arg(exit->code);
     throw AppError(AppError::PathFileAccessError, why);
+}
+
+// Every set carries a manifest, written last: which generator made it for which format, and each
+// prompt's size and SHA-256. A set that does not match its manifest (a prompt missing, replaced or
+// swapped; a set from elsewhere) is never joined: it is moved aside and made again.
+const QString kManifest = QStringLiteral("set.manifest");
+// A set is made in a hidden building folder beside its place, ".<key>-<random>", and renamed into
+// place whole. Its maker holds the lock file ".<key>-<random>.lock", made locked before the folder
+// and removed after it: a building folder whose lock is free, or that has none, was left by a maker
+// that is gone (its children included, which hold the lock with it).
+const QString kLockSuffix = QStringLiteral(".lock");
+const QString kAside = QStringLiteral("-aside-");
+
+QByteArray manifestHeader(const OutputFormat& format)
+{
+    return "quillfen prompt set 1\ngenerator " + QByteArray(version::kText) + "\nformat " +
+           promptSetKey(format).toUtf8() + '\n';
+}
+
+// The manifest `set` would need: its header, then "sha256 size name" per prompt, by name.
+// Empty when a prompt cannot be read.
+QByteArray manifestFor(const QString& set, const OutputFormat& format)
+{
+    QByteArray manifest = manifestHeader(format);
+    const QDir dir(set);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        if (name == kManifest)
+            continue;
+        QFile prompt(dir.filePath(name));
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!prompt.open(QIODevice::ReadOnly) || !hash.addData(&prompt))
+            return {};
+        manifest += hash.result().toHex() + ' ' + QByteArray::number(prompt.size()) + ' ' +
+                    QFile::encodeName(name) + '\n';
+    }
+    return manifest;
+}
+
+// A set may be joined when it is the user's own, nobody else may write it or its prompts, and its
+// prompts are the ones its manifest lists, byte for byte.
+bool isSound(const QString& set, const OutputFormat& format)
+{
+    if (!isOwnPrivate(set))
+        return false;
+    const QDir dir(set);
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (!isOwnPrivate(dir.filePath(name)))
+            return false;
+    QFile stored(dir.filePath(kManifest));
+    if (!stored.open(QIODevice::ReadOnly) || stored.size() > 64 * 1024)
+        return false;
+    const QByteArray manifest = stored.readAll();
+    return manifest.startsWith(manifestHeader(format)) && manifest == manifestFor(set, format);
+}
+
+// Out of the way under a name the sweep below takes away, whoever's it is.
+void moveAside(const QString& set, const QString& cacheRoot, const QString& key)
+{
+    const QString aside = QDir(cacheRoot).filePath(QLatin1Char('.') + key + kAside +
+                                                   QString::number(QDateTime::currentMSecsSinceEpoch()));
+    qCDebug(lcConversion) << "the prompt set" << set << "does not match its manifest; made again";
+    if (!QDir().rename(set, aside) && QFileInfo::exists(set))
+        throw AppError::make(AppError::PathFileAccessError, set,
+                             QStringLiteral("a damaged prompt set that cannot be moved aside"));
+    QDir(aside).removeRecursively();
+}
+
+// Takes away what makers that are gone (killed part way) left, and sets moved aside.
+void sweepAbandoned(const QString& cacheRoot)
+{
+    const QDir root(cacheRoot);
+    const QStringList hidden =
+        root.entryList({QStringLiteral(".*")}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : hidden) {
+        const QString path = root.filePath(name);
+        if (name.endsWith(kLockSuffix)) {
+            const auto lock = FileLock::tryTake(path, false);
+            if (!lock)
+                continue; // its maker is at work
+            QDir(path.chopped(kLockSuffix.size())).removeRecursively();
+            QFile::remove(path);
+        } else if (QFileInfo(path).isDir() && !hidden.contains(name + kLockSuffix)) {
+            qCDebug(lcConversion) << "removing the abandoned" << path;
+            QDir(path).removeRecursively();
+        }
+    }
+}
+
+void writeManifest(const QString& set, const OutputFormat& format)
+{
+    // Whatever the user's umask: a prompt others could write would fail the check on every run.
+    const QDir dir(set);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
+        QFile::setPermissions(dir.filePath(name),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QByteArray manifest = manifestFor(set, format);
+    QSaveFile file(QDir(set).filePath(kManifest));
+    if (manifest.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(manifest) != manifest.size() ||
+        !file.commit())
+        throw AppError::make(AppError::PathFileAccessError, set, QStringLiteral("cannot write its manifest"));
 }
 
 } // namespace
@@ -62,26 +162,43 @@ QString defaultPromptCache()
 
 QString promptSetDirectory(const OutputFormat& format, const QString& programDir, const QString& cacheRoot)
 {
+    if (QFileInfo(cacheRoot).isDir())
+        sweepAbandoned(cacheRoot);
     if (usesStandardPrompts(format))
         return programDir;
     const QString key = promptSetKey(format);
     QString set = QDir(cacheRoot).filePath(key);
-    if (QFileInfo(set).isDir())
-        return set;
+    if (QFileInfo(set).isDir() || QFileInfo(set).isSymLink()) {
+        if (isSound(set, format))
+            return set;
+        moveAside(set, cacheRoot, key);
+    }
 
     if (!QDir().mkpath(cacheRoot))
         throw AppError::make(AppError::PathFileAccessError, cacheRoot, QStringLiteral("cannot create it"));
-    QTemporaryDir building(QDir(cacheRoot).filePath(QLatin1Char('.') + key + QStringLiteral("-XXXXXX")));
-    if (!building.isValid())
-        throw AppError::make(AppError::PathFileAccessError, cacheRoot, building.errorString());
-    generate(format, programDir, building.path());
+    QString building;
+    std::unique_ptr<FileLock> makerLock;
+    for (int attempt = 0; !makerLock && attempt < 16; ++attempt) {
+        building = QDir(cacheRoot).filePath(QLatin1Char('.') + key + QLatin1Char('-') +
+                                            QString::number(QRandomGenerator::global()->generate(), 36));
+        makerLock = FileLock::createLocked(building + kLockSuffix);
+    }
+    if (!makerLock || !QDir().mkdir(building))
+        throw AppError::make(AppError::PathFileAccessError, cacheRoot,
+                             QStringLiteral("cannot make a folder there"));
+    // Whatever happens below: the folder goes, then its lock (never the other way round).
+    const auto cleanUp = qScopeGuard([&] {
+        QDir(building).removeRecursively();
+        QFile::remove(building + kLockSuffix);
+    });
+    // ttyprompts may outlive a run that is killed: the folder is still being made while it writes.
+    makerLock->shareWithChildren();
+    generate(format, programDir, building);
+    writeManifest(building, format);
     // Never over an existing set: when another run got there first, its set is as good as ours.
-    if (!QDir().rename(building.path(), set) && !QFileInfo(set).isDir())
+    if (!QDir().rename(building, set) && !QFileInfo(set).isDir())
         throw AppError::make(AppError::PathFileAccessError, set,
                              QStringLiteral("cannot move the new set there"));
-    if (QFileInfo(building.path()).exists())
-        return set; // ours was the second; it goes with `building`
-    building.setAutoRemove(false);
     return set;
 }
 

@@ -80,13 +80,4 @@ QString textFromFile(const QByteArray& bytes)
     return text;
 }
 
-QString childErrorText(const QString& stderrPath)
-{
-    QFile f(stderrPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(f.read(4096)).trimmed();
-    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral("; "));
-}
-
 } // namespace quillfen

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace quillfen {
 
@@ -44,5 +45,32 @@ bool isTextFile(const QString& path);
 // A text file's bytes as text: the encoding its byte-order mark names, else UTF-8, else Latin-1;
 // CR LF and CR become LF.
 QString textFromFile(const QByteArray& bytes);
+
+// True when `path` (not followed if it is a link) belongs to the user running the program and nobody
+// else may write it: what the program may trust that it made itself.
+bool isOwnPrivate(const QString& path);
+
+// An advisory lock on a file that the system drops when its holder ends, however it ends; held until
+// destroyed. Locks of other processes are seen; locks of this process on another open are too.
+class FileLock
+{
+public:
+    // The lock without waiting; null when another holds it or the file cannot be opened (it is
+    // made, readable by the user alone, when `create`).
+    static std::unique_ptr<FileLock> tryTake(const QString& path, bool create);
+    // A new file at `path` that is locked from the moment it has a name; null when `path` exists or
+    // cannot be made.
+    static std::unique_ptr<FileLock> createLocked(const QString& path);
+    ~FileLock();
+    // Children started from now on hold the lock with us until they end, so work they go on with
+    // after we are gone still counts as ours.
+    void shareWithChildren();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    explicit FileLock(int handle) : m_handle(handle) {}
+    int m_handle;
+};
 
 } // namespace quillfen

@@ -11,8 +11,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillfen {
 
@@ -76,6 +79,65 @@ void checkReplaceableOutput(const QString& output, const QStringList& inputs, co
             throw AppError::make(AppError::PathFileAccessError, output,
                                  QStringLiteral("the same file as the input ") + input);
     }
+}
+
+bool isOwnPrivate(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::unique_ptr<FileLock> FileLock::tryTake(const QString& path, bool create)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
+    if (fd < 0)
+        return nullptr;
+    // flock, not fcntl: its lock belongs to this open, so a second open in the same process sees it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileLock>(new FileLock(fd));
+}
+
+std::unique_ptr<FileLock> FileLock::createLocked(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).path());
+    int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        // Locked while it has no name, then named: nobody ever sees it unlocked.
+        const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+            ::linkat(AT_FDCWD, unnamed.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::unique_ptr<FileLock>(new FileLock(fd));
+    }
+    // A file system without unnamed files: unlocked only between two calls.
+    fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return nullptr;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileLock>(new FileLock(fd));
+}
+
+void FileLock::shareWithChildren()
+{
+    ::fcntl(m_handle, F_SETFD, 0);
+}
+
+FileLock::~FileLock()
+{
+    ::close(m_handle);
 }
 
 void clearReadOnly(const QString& path)

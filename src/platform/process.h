@@ -29,21 +29,35 @@ std::int16_t SetPriority(std::int32_t priorityClass);
 // the wait itself failed; a pid that is gone fails at once with 0. Never throws. Does not reap.
 std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs);
 
+// Where a child's standard error goes: a temporary file that has no name from the moment it is
+// made, so nothing is left behind however the program or the child ends.
+class ChildLog
+{
+public:
+    ChildLog(); // throws AppError when no temporary file can be made
+    ~ChildLog();
+    ChildLog(const ChildLog&) = delete;
+    ChildLog& operator=(const ChildLog&) = delete;
+
+    // What the child wrote, as one line: its lines joined by "; ", at most the first 4 KiB.
+    QString text() const;
+    int handle() const { return m_handle; }
+
+private:
+    int m_handle = -1;
+};
+
 // Starts `program` with exactly these arguments (no shell, nothing re-parsed), no input, output
-// discarded, standard error to `stderrPath` (discarded when empty), in `workingDirectory`.
+// discarded, standard error to `errors` (discarded when null), in `workingDirectory`.
 // Returns the process id; throws AppError when the process cannot be started.
 std::int64_t startProcessHidden(const QString& program, const QStringList& arguments,
-                                const QString& workingDirectory, const QString& stderrPath);
+                                const QString& workingDirectory, const ChildLog* errors);
 
 struct ProcessExit
 {
     bool exited = false; // false: ended by a signal
     int code = 0;        // exit code, or the signal number
 };
-
-// What a child wrote to its standard error file (startProcessHidden's stderrPath), as one line: its
-// lines joined by "; ", at most the first 4 KiB. Empty when there is nothing or it cannot be read.
-QString childErrorText(const QString& stderrPath);
 
 // Collects the end of our own child `pid`, waiting for it if needed; nullopt when it is not ours.
 std::optional<ProcessExit> reapChild(std::int64_t pid);

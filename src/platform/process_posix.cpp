@@ -3,6 +3,7 @@
 
 #include "platform/app_error.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -102,8 +103,40 @@ std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
     return result;
 }
 
+ChildLog::ChildLog()
+{
+    const QByteArray dir = QFile::encodeName(QDir::tempPath());
+    m_handle = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (m_handle < 0) {
+        // A file system without unnamed files: the name goes as soon as the file is open.
+        QByteArray name = dir + "/quillfen-child-XXXXXX";
+        m_handle = ::mkostemp(name.data(), O_CLOEXEC);
+        if (m_handle >= 0)
+            ::unlink(name.constData());
+    }
+    if (m_handle < 0)
+        throw AppError::make(AppError::PathFileAccessError, QDir::tempPath(),
+                             QStringLiteral("cannot create a temporary file there: ") + errnoText(errno));
+}
+
+ChildLog::~ChildLog()
+{
+    ::close(m_handle);
+}
+
+QString ChildLog::text() const
+{
+    QByteArray bytes(4096, Qt::Uninitialized);
+    const ssize_t n = ::pread(m_handle, bytes.data(), size_t(bytes.size()), 0);
+    bytes.resize(n > 0 ? n : 0);
+    return QString::fromUtf8(bytes)
+        .trimmed()
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+        .join(QStringLiteral("; "));
+}
+
 std::int64_t startProcessHidden(const QString& program, const QStringList& arguments,
-                                const QString& workingDirectory, const QString& stderrPath)
+                                const QString& workingDirectory, const ChildLog* errors)
 {
     if (program.isEmpty())
         throw AppError::make(AppError::FileNotFound, QStringLiteral("program name is empty"));
@@ -123,8 +156,10 @@ std::int64_t startProcessHidden(const QString& program, const QStringList& argum
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const QByteArray errPath = stderrPath.isEmpty() ? QByteArray("/dev/null") : QFile::encodeName(stderrPath);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errors)
+        posix_spawn_file_actions_adddup2(&actions, errors->handle(), 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const QByteArray dir = QFile::encodeName(workingDirectory);
     if (!workingDirectory.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, dir.constData());

@@ -12,9 +12,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <vector>
@@ -286,8 +289,9 @@ TEST_F(EndToEnd, everyFormatHasItsHeaderAndRateAndLevelAndDecodesToTheText)
                            "pcm16_11025Hz_-10.0dBFS", "pcm16_16000Hz_-6.0dBFS", "pcm16_16000Hz_0.0dBFS",
                            "pcm16_22050Hz_-30.0dBFS", "pcm16_44100Hz_-10.0dBFS", "pcm16_48000Hz_-10.0dBFS",
                            "ulaw_48000Hz_-6.1dBFS", "ulaw_8000Hz_-10.0dBFS", "ulaw_8000Hz_-15.0dBFS"}));
+    // The prompts and their manifest.
     for (const QString& set : sets)
-        EXPECT_EQ(QDir(root + "/" + set).entryList(QDir::Files | QDir::Hidden).size(), 57)
+        EXPECT_EQ(QDir(root + "/" + set).entryList(QDir::Files | QDir::Hidden).size(), 58)
             << set.toStdString();
 }
 
@@ -349,6 +353,80 @@ TEST_F(EndToEnd, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
     EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (") && diag.lines.at(1).contains("blocked/quillfen"))
         << diag.lines.join('\n').toStdString();
     EXPECT_EQ(fileBytes(out.filePath("1.wav")), earlier);
+}
+
+// A set in the cache is joined only while it is what was made: any damage, or a set that is not the
+// user's own, is moved aside and made again, and the output is what an untouched set gives.
+TEST_F(EndToEnd, aDamagedOrForeignPromptSetIsMadeAgainAndTheOutputIsRight)
+{
+    run.setOutputFormat({Encoding::Ulaw, 8000, -100});
+    ASSERT_EQ(run.cmdConstructWavFromString_Click("HI", out.filePath("good.wav")), RunOutcome::Completed);
+    const QByteArray good = fileBytes(out.filePath("good.wav"));
+    const QString root = defaultPromptCache(), set = root + "/ulaw_8000Hz_-10.0dBFS";
+    const auto in = [&](const char* name) { return QDir(set).filePath(name); };
+    const struct
+    {
+        const char* what;
+        std::function<bool()> damage;
+        bool asRootOnly = false;
+    } cases[] = {
+        {"a prompt missing", [&] { return QFile::remove(in("h.wav")); }},
+        {"two prompts swapped",
+         [&] {
+             return QFile::rename(in("h.wav"), in("x")) && QFile::rename(in("i.wav"), in("h.wav")) &&
+                    QFile::rename(in("x"), in("i.wav"));
+         }},
+        {"a prompt of another format",
+         [&] { return QFile::remove(in("h.wav")) && QFile::copy(kProgramDir + "/h.wav", in("h.wav")); }},
+        {"the manifest missing", [&] { return QFile::remove(in("set.manifest")); }},
+        {"a prompt others may write",
+         [&] { return ::chmod(QFile::encodeName(in("h.wav")).constData(), 0666) == 0; }},
+        {"a link to a copy in place of the set",
+         [&] { return QDir(set).rename(set, root + "/copy") && QFile::link(root + "/copy", set); }},
+        {"another user's set", [&] { return ::chown(QFile::encodeName(set).constData(), 65534, 65534) == 0; },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.asRootOnly && ::geteuid() != 0)
+            continue;
+        ASSERT_TRUE(c.damage());
+        ASSERT_EQ(run.cmdConstructWavFromString_Click("HI", out.filePath("out.wav")), RunOutcome::Completed)
+            << diag.lines.join('\n').toStdString();
+        EXPECT_EQ(fileBytes(out.filePath("out.wav")), good);
+        EXPECT_TRUE(QFileInfo(set).isDir() && !QFileInfo(set).isSymLink());
+        QFile::remove(root + "/copy");
+        QDir(root + "/copy").removeRecursively();
+        EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{"ulaw_8000Hz_-10.0dBFS"});
+    }
+}
+
+// However a run is ended, nothing it made stays behind once the next run has ended: neither a half
+// made prompt set nor a log of its children.
+TEST_F(EndToEnd, killedRunsLeaveNothingBehindOnceTheNextRunHasEnded)
+{
+    QTemporaryDir tmp;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    env.insert("TMPDIR", tmp.path());
+    const QStringList args{"--rate", "16000", "-o", out.filePath("k.wav"), QString(2000, QLatin1Char('E'))};
+    for (int delayMs = 0; delayMs < 60; delayMs += 3) {
+        QDir(defaultPromptCache() + "/pcm16_16000Hz_-10.0dBFS").removeRecursively();
+        QProcess p;
+        p.setProcessEnvironment(env);
+        // A group of its own, so that the kill takes the children it started with it.
+        p.setChildProcessModifier([] { ::setpgid(0, 0); });
+        p.start(QDir(kProgramDir).filePath("quillfen-cli"), args);
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(delayMs));
+        ::kill(-static_cast<pid_t>(p.processId()), SIGKILL);
+        p.waitForFinished();
+    }
+    EXPECT_EQ(cli(args, {}, {}, cache.path()).exitCode, 0);
+    EXPECT_EQ(QDir(defaultPromptCache()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"pcm16_16000Hz_-10.0dBFS"});
+    EXPECT_EQ(entriesBelow(tmp.path()), QStringList{});
 }
 
 TEST_F(EndToEnd, twoRunsAtOnceShareOneWholeSet)

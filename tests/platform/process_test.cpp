@@ -15,7 +15,7 @@ namespace {
 
 std::int64_t startShell(const QString& script, const QStringList& args = {})
 {
-    return startProcessHidden("/bin/sh", QStringList{"-c", script, "sh"} + args, QString(), QString());
+    return startProcessHidden("/bin/sh", QStringList{"-c", script, "sh"} + args, QString(), nullptr);
 }
 
 } // namespace
