@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace wavcat {
 namespace {
@@ -22,6 +24,10 @@ namespace {
 // Samples decoded per read after the first, and bytes per read from a pipe: memory follows the data
 // in steps of this size.
 constexpr std::size_t kReadStep = std::size_t{1} << 16;
+// What a pipe must send before it is taken for audio or refused: enough for any usual header.
+constexpr std::size_t kPipeHeadBytes = std::size_t{1} << 16;
+// What a pipe may hold in memory; the rest of a longer stream goes to an unnamed temporary file.
+constexpr std::size_t kPipeMemoryBytes = std::size_t{64} << 20;
 
 using ReadAt = std::function<bool(std::uint64_t at, unsigned char* to, std::size_t n)>;
 
@@ -141,20 +147,94 @@ struct InputFile::Stream
     }
     static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
 
-    void readToEnd(int fd, const std::string& path)
+    // Reads until the pipe ends (true) or `limit` bytes are here (false).
+    bool readUpTo(int fd, const std::string& path, std::size_t limit)
     {
-        for (;;) {
+        while (bytes.size() < limit) {
             const std::size_t used = bytes.size();
-            bytes.resize(used + kReadStep);
-            const ssize_t got = ::read(fd, bytes.data() + used, kReadStep);
+            const std::size_t step = std::min(kReadStep, limit - used);
+            bytes.resize(used + step);
+            const ssize_t got = ::read(fd, bytes.data() + used, step);
             bytes.resize(used + std::size_t(std::max<ssize_t>(got, 0)));
             if (got == 0)
-                return;
+                return true;
             if (got < 0 && errno != EINTR)
                 throw cannotRead(path, std::strerror(errno));
         }
+        return false;
+    }
+
+    // Whether libsndfile takes what is here for audio; a stream that is not is refused before more
+    // of it is read.
+    bool opensAsAudio()
+    {
+        SF_VIRTUAL_IO io{&length, &seek, &read, &write, &tell};
+        SF_INFO info{};
+        position = 0;
+        SNDFILE* probe = sf_open_virtual(&io, SFM_READ, &info, this);
+        position = 0;
+        if (!probe)
+            return false;
+        sf_close(probe);
+        return true;
     }
 };
+
+namespace {
+
+// The bytes so far and the rest of the pipe, in a temporary file that never has a name: it goes
+// when it is closed, however wavcat ends.
+int spillToTemporaryFile(const std::string& head, int pipe, const std::string& path)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = tmp && *tmp ? tmp : "/tmp";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::string name = dir + "/wavcat-XXXXXX";
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0)
+            ::unlink(name.c_str());
+    }
+    if (fd < 0)
+        throw cannotRead(path, "no temporary file for a long stream in " + dir + ": " + std::strerror(errno));
+    const auto put = [&](const char* p, std::size_t n) {
+        for (std::size_t done = 0; done < n;) {
+            const ssize_t put = ::write(fd, p + done, n - done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0) {
+                const int error = put < 0 ? errno : ENOSPC;
+                ::close(fd);
+                throw cannotRead(path, "cannot keep a long stream in " + dir + ": " + std::strerror(error));
+            }
+            done += std::size_t(put);
+        }
+    };
+    put(head.data(), head.size());
+    std::vector<char> buffer(kReadStep);
+    for (;;) {
+        const ssize_t got = ::read(pipe, buffer.data(), buffer.size());
+        if (got == 0)
+            return fd;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw cannotRead(path, std::strerror(error));
+        }
+        put(buffer.data(), std::size_t(got));
+    }
+}
+
+ReadAt readAtFile(int fd)
+{
+    return [fd](std::uint64_t at, unsigned char* to, std::size_t n) {
+        return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
+    };
+}
+
+} // namespace
 
 InputFile::InputFile(std::string path) : m_path(std::move(path)) {}
 
@@ -193,15 +273,24 @@ InputFile InputFile::open(const std::string& path)
     // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
     ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
     ReadAt readAt;
-    if (S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
+        in.m_stream = std::make_unique<Stream>();
+        const bool ended = in.m_stream->readUpTo(in.m_fd, path, kPipeHeadBytes);
+        if (!in.m_stream->opensAsAudio())
+            throw cannotRead(path, sndfileReason(nullptr));
+        if (!ended && !in.m_stream->readUpTo(in.m_fd, path, kPipeMemoryBytes)) {
+            const int spilled = spillToTemporaryFile(in.m_stream->bytes, in.m_fd, path);
+            in.m_stream.reset();
+            ::close(std::exchange(in.m_fd, spilled));
+            if (::fstat(in.m_fd, &st) != 0 || ::lseek(in.m_fd, 0, SEEK_SET) != 0)
+                throw cannotRead(path, std::strerror(errno));
+        }
+    }
+    if (!in.m_stream) {
         in.m_bytes = std::uint64_t(st.st_size);
         in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
-        readAt = [fd = in.m_fd](std::uint64_t at, unsigned char* to, std::size_t n) {
-            return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
-        };
+        readAt = readAtFile(in.m_fd);
     } else {
-        in.m_stream = std::make_unique<Stream>();
-        in.m_stream->readToEnd(in.m_fd, path);
         const std::string& bytes = in.m_stream->bytes;
         in.m_bytes = bytes.size();
         SF_VIRTUAL_IO io{&Stream::length, &Stream::seek, &Stream::read, &Stream::write, &Stream::tell};
@@ -242,6 +331,37 @@ template <typename T> std::vector<T> InputFile::readAll()
     samples.shrink_to_fit();
     return samples;
 }
+
+std::uint64_t InputFile::samplesAtMost() const
+{
+    const auto channels = static_cast<std::uint64_t>(m_info.channels);
+    return std::min(static_cast<std::uint64_t>(std::max<sf_count_t>(m_info.frames, 0)), m_bytes / channels) *
+           channels;
+}
+
+template <typename T> void InputFile::readEach(const std::function<void(const T*, std::size_t)>& use)
+{
+    if (sf_seek(m_file, 0, SEEK_SET) != 0)
+        throw cannotRead(m_path, sndfileReason(m_file));
+    const auto channels = static_cast<std::size_t>(m_info.channels);
+    const auto chunk = static_cast<sf_count_t>(std::max<std::size_t>(kReadStep / channels, 1));
+    std::vector<T> samples(static_cast<std::size_t>(chunk) * channels);
+    for (;;) {
+        const sf_count_t got = readFrames(m_file, samples.data(), chunk, m_info.channels);
+        if (got > 0)
+            use(samples.data(), static_cast<std::size_t>(got) * channels);
+        if (got < chunk)
+            break;
+    }
+    if (sf_error(m_file) != SF_ERR_NO_ERROR)
+        throw cannotRead(m_path, sndfileReason(m_file));
+}
+
+template void InputFile::readEach<short>(const std::function<void(const short*, std::size_t)>&);
+template void InputFile::readEach<int>(const std::function<void(const int*, std::size_t)>&);
+template void InputFile::readEach<float>(const std::function<void(const float*, std::size_t)>&);
+template void InputFile::readEach<double>(const std::function<void(const double*, std::size_t)>&);
+template void InputFile::readEach<std::byte>(const std::function<void(const std::byte*, std::size_t)>&);
 
 template std::vector<short> InputFile::readAll<short>();
 template std::vector<int> InputFile::readAll<int>();

@@ -6,14 +6,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace wavcat {
 
-// One input, opened and checked: a regular file or a pipe that libsndfile can read. Every failure
-// throws Error naming the file.
+// One input, opened and checked: a regular file or a pipe that libsndfile can read. A pipe is
+// refused at once when its first bytes are not audio; past 64 MiB it is kept in an unnamed
+// temporary file rather than in memory. Every failure throws Error naming the file.
 class InputFile
 {
 public:
@@ -34,6 +36,10 @@ public:
     // a one-byte encoding). Memory grows with the data that really arrives, never with what a header
     // claims.
     template <typename T> std::vector<T> readAll();
+    // Every frame again from the start, in steps, for an input too large to hold decoded.
+    template <typename T> void readEach(const std::function<void(const T*, std::size_t samples)>& use);
+    // The most samples readAll can give: what the header announces, bounded by the bytes there.
+    std::uint64_t samplesAtMost() const;
 
 private:
     struct Stream;
@@ -42,7 +48,7 @@ private:
 
     std::string m_path;
     int m_fd = -1;
-    std::unique_ptr<Stream> m_stream; // a pipe's bytes, which libsndfile reads from memory
+    std::unique_ptr<Stream> m_stream; // a short pipe's bytes, which libsndfile reads from memory
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};
     FileIdentity m_identity;

@@ -21,6 +21,9 @@ namespace {
 
 // Large enough that the write phase costs a few syscalls per MiB, like a plain copy.
 constexpr std::size_t kWriteBufferBytes = std::size_t{1} << 20;
+// Inputs that would take more than this decoded are read in steps while they are written, so that
+// memory stays bounded whatever a stream sends.
+constexpr std::size_t kLargeInputBytes = std::size_t{32} << 20;
 
 std::string subtypeName(int format)
 {
@@ -205,8 +208,10 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, c
     const auto channels = static_cast<std::size_t>(format.channels);
 
     // Decoded samples per distinct path, and each argument as an index into them: a text repeats a
-    // few dozen prompts thousands of times.
+    // few dozen prompts thousands of times. An input too large to hold decoded (a long stream) stays
+    // open instead and is read again in steps wherever it is joined.
     std::vector<std::vector<T>> decoded;
+    std::vector<std::optional<InputFile>> large;
     std::vector<std::uint32_t> order;
     order.reserve(inputs.size());
     std::unordered_map<std::string_view, std::uint32_t> seen;
@@ -214,14 +219,14 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, c
     for (const std::string& path : inputs) {
         const auto [it, added] = seen.try_emplace(path, static_cast<std::uint32_t>(decoded.size()));
         if (added) {
-            if (firstFile) {
-                decoded.push_back(firstFile->readAll<T>());
+            InputFile in = firstFile ? std::move(*firstFile) : opener.open(path);
+            if (firstFile)
                 firstFile.reset();
-            } else {
-                InputFile in = opener.open(path);
+            else
                 checkSameFormat(inputs.front(), firstInfo, in);
-                decoded.push_back(in.readAll<T>());
-            }
+            const bool tooLarge = in.samplesAtMost() * sizeof(T) > kLargeInputBytes;
+            decoded.push_back(tooLarge ? std::vector<T>() : in.readAll<T>());
+            large.push_back(tooLarge ? std::optional<InputFile>(std::move(in)) : std::nullopt);
         }
         order.push_back(it->second);
     }
@@ -235,6 +240,13 @@ void joinAs(const std::vector<std::string>& inputs, const std::string& output, c
         buffer.clear();
     };
     for (const std::uint32_t index : order) {
+        if (large[index]) {
+            flush();
+            large[index]->template readEach<T>([&](const T* samples, std::size_t n) {
+                wav.write(samples, static_cast<sf_count_t>(n / channels));
+            });
+            continue;
+        }
         const std::vector<T>& samples = decoded[index];
         if (buffer.size() + samples.size() > buffer.capacity()) {
             flush();
