@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,17 +22,29 @@ namespace {
 
 const std::string kEarlier = "an earlier output, kept byte for byte";
 
-// A directory of this process's own, removed at exit.
-const fs::path& workDir()
+// A directory for one input, removed when the input is done: libFuzzer ends a run without the
+// process's exit handlers, so nothing may wait for them.
+class WorkDir
 {
-    static const fs::path dir = [] {
+public:
+    WorkDir()
+    {
         std::string name = (fs::temp_directory_path() / "quillfen-fuzz-wavcat-XXXXXX").string();
         FUZZ_CHECK(::mkdtemp(name.data()));
-        std::atexit([] { fs::remove_all(workDir()); });
-        return fs::path(name);
-    }();
-    return dir;
-}
+        m_path = name;
+    }
+    ~WorkDir()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    WorkDir(const WorkDir&) = delete;
+    WorkDir& operator=(const WorkDir&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
 
 void write(const fs::path& path, const void* data, std::size_t size)
 {
@@ -69,8 +82,8 @@ bool isBlockCodec(int subtype)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const fs::path a = workDir() / "a.wav", b = workDir() / "b.wav", out = workDir() / "out.wav";
-    fs::remove(b);
+    const WorkDir dir;
+    const fs::path a = dir.path() / "a.wav", b = dir.path() / "b.wav", out = dir.path() / "out.wav";
     write(a, data, size);
     write(out, kEarlier.data(), kEarlier.size());
 
@@ -93,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         wavcat::joinWavs({a.string(), second.string(), a.string()}, out.string());
     } catch (const wavcat::Error&) {
         FUZZ_CHECK(contents(out) == kEarlier);
-        for (const auto& entry : fs::directory_iterator(workDir()))
+        for (const auto& entry : fs::directory_iterator(dir.path()))
             FUZZ_CHECK(entry.path().filename().string()[0] != '.');
         return 0;
     }
