@@ -2,6 +2,7 @@
 # Prints times and ratios; never fails on time. Usage: bench/run.sh [PROGRAM_DIR]
 #  1. a 32,767-character text end to end through quillfen-cli, in the standard format, in µ-law and
 #     at 48 kHz (those with their prompt sets made first, in a cache of the bench's own)
+#     and the cost of checking a cached prompt set against its manifest
 #  2. wavcat alone on that run's arguments, against cat of the same bytes
 #  3. where installed: sox joining the same files, minimodem's TDD transmitter on the same text
 #  4. the TTY decoder: error rate against noise and speed, beside minimodem and spandsp where installed
@@ -59,6 +60,12 @@ for format in "in µ-law:--encoding ulaw" "at 48 kHz:--rate 48000"; do
        "first use with its prompt set made: $t_first s; ms per MB written: $(per_mb "$t_fmt" "$bytes")" \
        "against $(per_mb "$t_cli" "$default_bytes")"
   rm -f "$work/fmt.wav"
+  if [ "$label" = "in µ-law" ] && [ -x "$bin/../bench/prompt_set_check" ]; then
+    check_ms=$("$bin/../bench/prompt_set_check" "$bin" "$XDG_CACHE_HOME/quillfen/check")
+    echo "  the prompt set's check against its manifest: ${check_ms:-failed} ms a run," \
+         "$(awk -v c="$check_ms" -v t="$t_fmt" 'BEGIN { if (c != "" && t > 0) printf "%.2f", c / 10 / t; else print "n/a" }') %" \
+         "of the µ-law run (goal <= 5 %)"
+  fi
 done
 unset XDG_CACHE_HOME
 
