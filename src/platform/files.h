@@ -46,6 +46,9 @@ bool isTextFile(const QString& path);
 // CR LF and CR become LF.
 QString textFromFile(const QByteArray& bytes);
 
+// Renames `from` to `to` in one step, replacing a file already at `to`. Throws AppError 75.
+void replaceFile(const QString& from, const QString& to);
+
 // True when `path` (not followed if it is a link) belongs to the user running the program and nobody
 // else may write it: what the program may trust that it made itself.
 bool isOwnPrivate(const QString& path);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -79,6 +80,12 @@ void checkReplaceableOutput(const QString& output, const QStringList& inputs, co
             throw AppError::make(AppError::PathFileAccessError, output,
                                  QStringLiteral("the same file as the input ") + input);
     }
+}
+
+void replaceFile(const QString& from, const QString& to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        throw AppError::make(AppError::PathFileAccessError, to, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool isOwnPrivate(const QString& path)

@@ -1,0 +1,208 @@
+#include "conversion/message_set_run.h"
+
+#include "conversion/baudot_mapping.h"
+#include "conversion/characters.h"
+#include "conversion/conversion_run.h"
+#include "conversion/diagnostic_sink.h"
+#include "conversion/tty_decoder.h"
+#include "platform/app_error.h"
+#include "platform/files.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <sndfile.h>
+
+namespace quillfen {
+namespace {
+
+// A set's runs report nothing line by line: only their outcome counts.
+class QuietSink final : public DiagnosticSink
+{
+public:
+    void clearDiagnostics() override { lines.clear(); }
+    void DiagOutput(const QString& line) override { lines << line; }
+    QStringList lines;
+};
+
+// Line breaks of any kind become the CR LF that a conversion sends as a space.
+QString withLineBreaks(const QString& text)
+{
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return t;
+}
+
+[[noreturn]] void setFault(const QString& csvPath, int line, const QString& what)
+{
+    throw AppError(AppError::InvalidProcedureCall,
+                   QStringLiteral("%1 line %2: %3").arg(csvPath).arg(line).arg(what));
+}
+
+// The file's audio as its format has it: a WAV by its header, a headerless file by its name.
+std::pair<std::vector<float>, double> readBack(const QString& path, const OutputFormat& format)
+{
+    const auto kind = headerlessKindOf(path);
+    SF_INFO info{};
+    if (kind) {
+        info.samplerate = kind->sampleRate;
+        info.channels = 1;
+        info.format = SF_FORMAT_RAW | (kind->encoding == Encoding::Ulaw   ? SF_FORMAT_ULAW
+                                       : kind->encoding == Encoding::Alaw ? SF_FORMAT_ALAW
+                                                                          : SF_FORMAT_PCM_16);
+    }
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        throw AppError::make(AppError::BadFileName, path, QString::fromUtf8(sf_strerror(nullptr)));
+    std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+    sf_read_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    if (info.samplerate != format.sampleRate || info.channels != 1)
+        throw AppError::make(AppError::PathFileAccessError, path,
+                             QStringLiteral("not in the format it was made in"));
+    return {std::move(samples), double(info.samplerate)};
+}
+
+QString sha256Of(const QString& path)
+{
+    QFile f(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f))
+        throw AppError::make(AppError::DeviceIoError, path);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// The manifest's fields, quoted where they need it.
+QString csvField(const QString& field)
+{
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) &&
+        !field.contains(QLatin1Char('\n')))
+        return field;
+    return QLatin1Char('"') + QString(field).replace(QStringLiteral("\""), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QByteArray manifestCsv(const QList<WrittenFile>& files)
+{
+    QString csv = QStringLiteral("name,file,encoding,rate,seconds,sha256,prints\r\n");
+    for (const WrittenFile& f : files)
+        csv += QStringList{csvField(f.message),
+                           csvField(f.path),
+                           encodingKeyword(f.format.encoding),
+                           QString::number(f.format.sampleRate),
+                           QString::number(f.seconds, 'f', 3),
+                           f.sha256,
+                           csvField(f.printed)}
+                   .join(QLatin1Char(',')) +
+               QStringLiteral("\r\n");
+    return csv.toUtf8();
+}
+
+} // namespace
+
+QString printedText(const QString& text)
+{
+    QString prepared = upperCasedText(withLineBreaks(text));
+    prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    const MappingResult mapped = mapTextToPrompts(
+        prepared, ShiftNone, [](const QString&) {}, [](const QString&) {});
+    // The idle character prints nothing.
+    return QString(mapped.newText).remove(QLatin1Char('~'));
+}
+
+MessageSetRun::MessageSetRun(QString programDir)
+    : m_programDir(programDir.isEmpty() ? programDirectory() : std::move(programDir))
+{
+}
+
+MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& system,
+                                     const FormatChoice& choice, const QString& outputDir)
+{
+    // Everything that can be refused is refused before the folder is touched.
+    const SystemLayout layout = layoutFor(system, choice);
+    QList<MessageRow> rows;
+    try {
+        rows = parseMessageCsv(readWholeFile(csvPath));
+    } catch (const AppError& e) {
+        throw AppError(e.number, csvPath + QLatin1Char(' ') + e.description);
+    }
+    if (rows.isEmpty())
+        setFault(csvPath, 1, QStringLiteral("the set has no messages"));
+    for (const MessageRow& row : rows) {
+        if (printedText(row.text).trimmed().isEmpty())
+            setFault(
+                csvPath, row.line,
+                QStringLiteral("the message \"%1\" has nothing a text telephone can print").arg(row.name));
+        if (characterCount(withLineBreaks(row.text)) > ConversionRun::kMaxCharacters)
+            setFault(csvPath, row.line,
+                     QStringLiteral("the message \"%1\" is longer than %2 characters")
+                         .arg(row.name)
+                         .arg(ConversionRun::kMaxCharacters));
+    }
+
+    if (!QDir().mkpath(outputDir))
+        throw AppError::make(AppError::PathNotFound, outputDir, QStringLiteral("cannot create it"));
+    QTemporaryDir staging(QDir(outputDir).filePath(QStringLiteral(".quillfen-set-XXXXXX")));
+    if (!staging.isValid())
+        throw AppError::make(AppError::PathFileAccessError, outputDir, staging.errorString());
+
+    MessageSetOutcome outcome;
+    const int total = int(rows.size() * layout.files.size());
+    QuietSink quiet;
+    ConversionRun conversion(quiet, m_programDir);
+    for (const MessageRow& row : rows) {
+        const QString printed = printedText(row.text);
+        for (const SystemFile& file : layout.files) {
+            if (m_progress && !m_progress(int(outcome.files.size()), total)) {
+                outcome.cancelled = true;
+                outcome.files.clear();
+                return outcome;
+            }
+            const QString relative = file.pathFor(row.name);
+            if (file.afterJoin == AfterJoin::G722)
+                throw AppError(AppError::InvalidProcedureCall,
+                               QStringLiteral("%1: G.722 files cannot be written yet").arg(relative));
+            const QString staged = staging.filePath(relative);
+            const auto failed = [&](const QString& why) {
+                return AppError(AppError::PathFileAccessError,
+                                QStringLiteral("message \"%1\" (%2): %3").arg(row.name, relative, why));
+            };
+            QDir().mkpath(QFileInfo(staged).path());
+            conversion.setOutputFormat(file.format);
+            if (conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), staged) !=
+                RunOutcome::Completed)
+                throw failed(conversion.failure());
+            const auto [samples, rate] = readBack(staged, file.format);
+            const QString heard = QString::fromStdString(tty::decodeSamples(samples, rate).text);
+            if (heard != printed)
+                throw failed(QStringLiteral("it prints \"%1\", not \"%2\"").arg(heard, printed));
+            if (layout.maxFileBytes > 0 && QFileInfo(staged).size() > layout.maxFileBytes)
+                throw failed(QStringLiteral("%1 bytes, more than the %2 that %3 takes")
+                                 .arg(QFileInfo(staged).size())
+                                 .arg(layout.maxFileBytes)
+                                 .arg(system));
+            outcome.files << WrittenFile{
+                row.name, relative, file.format, double(samples.size()) / rate, sha256Of(staged), heard};
+        }
+    }
+
+    // Into place: each file is renamed over its earlier self, the manifest last.
+    for (const WrittenFile& f : outcome.files) {
+        const QString target = QDir(outputDir).filePath(f.path);
+        QDir().mkpath(QFileInfo(target).path());
+        replaceFile(staging.filePath(f.path), target);
+    }
+    QSaveFile manifest(QDir(outputDir).filePath(QStringLiteral("manifest.csv")));
+    const QByteArray bytes = manifestCsv(outcome.files);
+    if (!manifest.open(QIODevice::WriteOnly) || manifest.write(bytes) != bytes.size() || !manifest.commit())
+        throw AppError::make(AppError::PathFileAccessError, manifest.fileName(), manifest.errorString());
+    return outcome;
+}
+
+} // namespace quillfen

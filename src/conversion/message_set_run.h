@@ -1,0 +1,57 @@
+#pragma once
+
+#include "conversion/message_set.h"
+#include "conversion/phone_systems.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace quillfen {
+
+// One file of a set as it was written and checked.
+struct WrittenFile
+{
+    QString message;
+    QString path; // relative to the set's folder
+    OutputFormat format;
+    double seconds = 0.0;
+    QString sha256;  // hex
+    QString printed; // what a text telephone prints from it
+};
+
+struct MessageSetOutcome
+{
+    QList<WrittenFile> files;
+    bool cancelled = false;
+};
+
+// A message set made the way one conversion is, once per message and file: every row is checked
+// before anything is written, every file is joined into a hidden folder beside the others, read
+// back in its own format and decoded, and only when all of them print what their text maps to do
+// they go into place, with manifest.csv last. A fault, or a cancel, leaves the folder as it was.
+class MessageSetRun
+{
+public:
+    // `programDir` holds wavcat and the prompt set; empty means the running program's directory.
+    explicit MessageSetRun(QString programDir = {});
+
+    // Called before each file with the number done and the number in all; return false to cancel.
+    void setProgress(std::function<bool(int done, int total)> progress) { m_progress = std::move(progress); }
+
+    // Throws AppError: 5 for a fault of the set itself (its CSV, a system or a choice it refuses, a
+    // message with nothing a text telephone prints), naming the file and line; others for a file
+    // that could not be made or does not print its text, naming the message.
+    MessageSetOutcome run(const QString& csvPath, const QString& system, const FormatChoice& choice,
+                          const QString& outputDir);
+
+private:
+    QString m_programDir;
+    std::function<bool(int, int)> m_progress;
+};
+
+// What a text telephone prints from a message: the text as one conversion sends it.
+QString printedText(const QString& text);
+
+} // namespace quillfen

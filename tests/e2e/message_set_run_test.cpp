@@ -1,0 +1,157 @@
+// Message sets through the real run, wavcat and prompt sets: the layout each system takes, every
+// file read back and decoded, and a folder that a refused, failed or cancelled set leaves as it was.
+#include "conversion/message_set_run.h"
+#include "platform/app_error.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QTemporaryDir>
+
+#include <map>
+
+using namespace quillfen;
+using namespace quillfen::testing;
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
+
+// Every entry below `dir` with its bytes, hidden ones too.
+std::map<QString, QByteArray> snapshot(const QString& dir)
+{
+    std::map<QString, QByteArray> all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        all[QDir(dir).relativeFilePath(path)] =
+            QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
+    }
+    return all;
+}
+
+class MessageSet : public ::testing::Test
+{
+protected:
+    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
+    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
+    QString csv(const QByteArray& bytes)
+    {
+        const QString path = work.filePath("set.csv");
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+    QString error(const std::function<void()>& step)
+    {
+        try {
+            step();
+        } catch (const AppError& e) {
+            return e.description;
+        }
+        return {};
+    }
+
+    QTemporaryDir work, out, cache;
+};
+
+} // namespace
+
+TEST_F(MessageSet, eachSystemGetsItsLayoutEveryFileDecodesAndTheManifestListsThem)
+{
+    const QString set =
+        csv("name,text\r\ngreeting,\"Hello, you reached the TTY line.\"\r\nclosed,Closed ~ GA\r\n");
+    const struct
+    {
+        const char* system;
+        FormatChoice choice;
+        QStringList files;
+    } cases[] = {
+        {"freeswitch",
+         {},
+         {"16000/closed.wav", "16000/greeting.wav", "8000/closed.wav", "8000/greeting.wav"}},
+        {"cisco", {Encoding::Alaw, std::nullopt, std::nullopt}, {"closed.wav", "greeting.wav"}},
+        {"teams", {}, {"closed.wav", "greeting.wav"}},
+        {"wav", {}, {"closed.wav", "greeting.wav"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system);
+        const QString dir = out.filePath(c.system);
+        const MessageSetOutcome outcome = MessageSetRun(kProgramDir).run(set, c.system, c.choice, dir);
+        EXPECT_FALSE(outcome.cancelled);
+        QStringList written;
+        for (const WrittenFile& f : outcome.files) {
+            written << f.path;
+            EXPECT_EQ(f.printed, f.message == "closed" ? "CLOSED  GA" : "HELLO, YOU REACHED THE TTY LINE.");
+        }
+        written.sort();
+        EXPECT_EQ(written, c.files);
+        QStringList there;
+        for (const auto& [path, bytes] : snapshot(dir))
+            if (bytes != "<dir>")
+                there << path;
+        EXPECT_EQ(there, QStringList(c.files) << "manifest.csv");
+        const QStringList manifest =
+            QString::fromUtf8(fileBytes(dir + "/manifest.csv")).split("\r\n", Qt::SkipEmptyParts);
+        ASSERT_EQ(manifest.size(), c.files.size() + 1);
+        EXPECT_EQ(manifest.front(), "name,file,encoding,rate,seconds,sha256,prints");
+        EXPECT_TRUE(manifest.at(1).startsWith("greeting,")) << manifest.at(1).toStdString();
+        EXPECT_TRUE(manifest.at(1).endsWith(",\"HELLO, YOU REACHED THE TTY LINE.\""))
+            << manifest.at(1).toStdString();
+    }
+    // Made again from the same CSV: the set's files are replaced, anything else in the folder stays.
+    const QString dir = out.filePath("wav");
+    ASSERT_TRUE(writeFile(dir + "/other.txt", "mine"));
+    MessageSetRun(kProgramDir).run(set, "wav", {}, dir);
+    EXPECT_EQ(fileBytes(dir + "/other.txt"), "mine");
+    EXPECT_EQ(snapshot(dir).size(), 4u);
+}
+
+TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
+{
+    const QString dir = out.filePath("set");
+    ASSERT_TRUE(QDir().mkpath(dir) && writeFile(dir + "/greeting.wav", "an earlier greeting"));
+    const auto before = snapshot(dir);
+    const struct
+    {
+        const char* what;
+        QByteArray csv;
+        const char* system;
+        const char* error; // what the error says, after the CSV's path where it names it
+    } cases[] = {
+        {"no text column", "name\ngreeting\n", "wav", "line 1: no \"text\" column in the header"},
+        {"a name twice", "name,text\na,Hi\na,Ho\n", "wav", "line 3: the name \"a\" is used twice"},
+        {"nothing printable", "name,text\na,Hi\nb,\xE6\x97\xA5\xE6\x9C\xAC\n", "wav",
+         "line 3: the message \"b\" has nothing a text telephone can print"},
+        {"an unknown system", "name,text\na,Hi\n", "nortel", "unknown system \"nortel\""},
+        {"a name with a path", "name,text\ngreeting,Hi\n\"x/..\",Ho\n", "wav", "holds a path separator"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = csv(c.csv);
+        EXPECT_TRUE(
+            error([&] { MessageSetRun(kProgramDir).run(path, c.system, {}, dir); }).contains(c.error));
+        EXPECT_EQ(snapshot(dir), before);
+    }
+    // Cancelled at the second file, and a join that fails at the second message.
+    const QString set = csv("name,text\ngreeting,Hello\nclosed,Closed\n");
+    MessageSetRun cancelled(kProgramDir);
+    cancelled.setProgress([](int done, int) { return done < 1; });
+    EXPECT_TRUE(cancelled.run(set, "wav", {}, dir).cancelled);
+    EXPECT_EQ(snapshot(dir), before);
+
+    QTemporaryDir programDir;
+    for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV"}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name)));
+    const QString wavcat = programDir.filePath("wavcat");
+    ASSERT_TRUE(writeFile(
+        wavcat, "#!/bin/sh\nfor last; do :; done\ncase \"$last\" in *closed*) echo 'wavcat: disk full' "
+                ">&2; exit 1;; esac\nexec '" +
+                    QDir(kProgramDir).filePath("wavcat").toUtf8() + "' \"$@\"\n"));
+    QFile::setPermissions(wavcat, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(error([&] { MessageSetRun(programDir.path()).run(set, "wav", {}, dir); }),
+              "message \"closed\" (closed.wav): wavcat: disk full");
+    EXPECT_EQ(snapshot(dir), before);
+}
