@@ -4,6 +4,7 @@
 #include "platform/app_error.h"
 
 #include <QTemporaryFile>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -32,6 +33,12 @@ TEST(ClipboardWav, headerlessSamplesGetAHeaderOfTheirFormat_aWavStaysAsItIs)
         SCOPED_TRACE(c.name);
         const QByteArray wav = clipboardWavImage(c.name, samples);
         EXPECT_EQ(wav.size() % 2, 0);
+        // Fields libsndfile ignores but other readers go by: byte rate, block align, bits.
+        const int width = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 2 : 1;
+        ASSERT_GT(wav.size(), 36);
+        EXPECT_EQ(qFromLittleEndian<quint32>(wav.constData() + 28), quint32(c.rate * width));
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 32), width);
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 34), 8 * width);
         QTemporaryFile file;
         ASSERT_TRUE(file.open());
         file.write(wav);
@@ -46,8 +53,7 @@ TEST(ClipboardWav, headerlessSamplesGetAHeaderOfTheirFormat_aWavStaysAsItIs)
         QByteArray stored(1024, '\0');
         stored.resize(sf_read_raw(f, stored.data(), stored.size()));
         sf_close(f);
-        EXPECT_EQ(stored,
-                  samples.left(c.frames * ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 2 : 1)));
+        EXPECT_EQ(stored, samples.left(c.frames * width));
     }
     for (const char* name : {"g.wav", "g.sln.WAV", "g", "g.raw"})
         EXPECT_EQ(clipboardWavImage(name, samples), samples) << name;

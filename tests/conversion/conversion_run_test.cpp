@@ -123,6 +123,16 @@ TEST_F(ConversionRunTest, aFailedOrMissingWavcatIsReportedInPlaceOfCompletion)
     EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
     EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat did not create "))
         << diag.lines.at(2).toStdString();
+    // An earlier file that a failed run did not replace keeps its permissions, read-only or not.
+    qputenv("FAKE_WAVCAT", "fail");
+    for (const mode_t mode : {mode_t(0444), mode_t(0644)}) {
+        ASSERT_TRUE(writeFile(out, "earlier") && ::chmod(QFile::encodeName(out).constData(), mode) == 0);
+        EXPECT_EQ(run.cmdConstructWavFromString_Click("hi", out), RunOutcome::Failed);
+        struct stat st = {};
+        ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode) << std::oct << mode;
+        QFile::remove(out);
+    }
 
     QFile::remove(dir.filePath("wavcat"));
     const QByteArray path = qgetenv("PATH");

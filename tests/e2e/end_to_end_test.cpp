@@ -230,6 +230,13 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExitAndTouchNothing)
                     r.err.count('\n') == 1)
             << r.err.toStdString();
     }
+    // The prompt generator alike: an option whose value is missing is an error, never a crash.
+    for (const char* option : {"--encoding", "--rate", "--level"}) {
+        const Ran r = runProgram(QDir(kProgramDir).filePath("ttyprompts"), {fresh, option});
+        EXPECT_EQ(r.exitCode, 2) << option;
+        EXPECT_TRUE(r.err.startsWith(QString("ttyprompts: ") + option + " needs a value"))
+            << r.err.toStdString();
+    }
     EXPECT_EQ(fileBytes(kept), QByteArray("keep me"));
     EXPECT_EQ(entriesBelow(dir.path()), QStringList{"kept.wav"});
     EXPECT_EQ(entriesBelow(cache.path()), QStringList{});
@@ -313,23 +320,23 @@ TEST_F(EndToEnd, theStandardOutputIsByteForByteWhatItWas_andSlnIsItsAudioAlone)
 
 TEST_F(EndToEnd, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
 {
-    const OutputFormat ulaw{Encoding::Ulaw, 8000, -100};
-    run.setOutputFormat(ulaw);
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Completed);
-    const QString set = defaultPromptCache() + "/ulaw_8000Hz_-10.0dBFS";
-    struct stat first = {};
-    ASSERT_EQ(::stat(QFile::encodeName(set + "/a.wav").constData(), &first), 0);
-    ASSERT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("2.wav")), RunOutcome::Completed);
-    struct stat second = {};
-    ASSERT_EQ(::stat(QFile::encodeName(set + "/a.wav").constData(), &second), 0);
-    EXPECT_EQ(first.st_ino, second.st_ino) << "the set was made again";
-
-    // A generator that writes part of a set and fails: the run says why, and neither a set nor
-    // its parts are left, nor is an earlier output touched.
+    // The real generator, behind one that counts its runs.
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
         ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name)));
     const QString generator = programDir.filePath("ttyprompts");
+    ASSERT_TRUE(writeFile(generator, "#!/bin/sh\necho >> \"$0.runs\"\nexec '" +
+                                         QFile::encodeName(QDir(kProgramDir).filePath("ttyprompts")) +
+                                         "' \"$@\"\n"));
+    QFile::setPermissions(generator, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ConversionRun counted(diag, programDir.path());
+    counted.setOutputFormat({Encoding::Ulaw, 8000, -100});
+    for (const char* output : {"1.wav", "2.wav"})
+        ASSERT_EQ(counted.cmdConstructWavFromString_Click("A", out.filePath(output)), RunOutcome::Completed);
+    EXPECT_EQ(fileBytes(generator + ".runs"), QByteArray("\n")) << "the set was made again";
+
+    // A generator that writes part of a set and fails: the run says why, and neither a set nor
+    // its parts are left, nor is an earlier output touched.
     ASSERT_TRUE(writeFile(generator, "#!/bin/sh\nfor d; do :; done\ntouch \"$d/a.wav\"\n"
                                      "echo 'ttyprompts: no room' >&2\nexit 1\n"));
     QFile::setPermissions(generator, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -349,7 +356,7 @@ TEST_F(EndToEnd, aSetIsMadeOnce_andOneThatCannotBeMadeLeavesNothing)
     // A cache that cannot be made (a file in its place, which stops root too) fails the run the same way.
     ASSERT_TRUE(writeFile(cache.filePath("blocked"), {}));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.filePath("blocked")));
-    EXPECT_EQ(run.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Failed);
+    EXPECT_EQ(counted.cmdConstructWavFromString_Click("A", out.filePath("1.wav")), RunOutcome::Failed);
     EXPECT_TRUE(diag.lines.at(1).startsWith("(error):75 (") && diag.lines.at(1).contains("blocked/quillfen"))
         << diag.lines.join('\n').toStdString();
     EXPECT_EQ(fileBytes(out.filePath("1.wav")), earlier);

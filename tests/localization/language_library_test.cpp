@@ -115,6 +115,17 @@ TEST(LanguageLibraryReader, readsALibraryFromAnotherResourceCompiler)
     const auto ours = LanguageLibraryFile::fromBytes(build(readFile(kFixtureDir + "mingw_strings.rc")));
     ASSERT_TRUE(ours);
     EXPECT_EQ(ours->strings(0x0407), lib->strings(0x0407));
+
+    // As a 32-bit resource compiler lays it out: a PE32 optional header, 16 bytes shorter (the
+    // stack and heap sizes are 4 bytes wide), so its directories and the section table move up.
+    std::string pe32 = patched(patched(patched(kSmall, 0x44, 0x14C, 2), 0x54, 224, 2), kOpt, 0x10B, 2);
+    pe32.replace(kOpt + 96, 128 + 40, kSmall.substr(kOpt + 112, 128 + 40));
+    pe32.replace(kOpt + 264, 16, 16, '\0');
+    pe32 = patched(pe32, kOpt + 92, 16);
+    const auto library32 = LanguageLibraryFile::fromBytes(pe32);
+    ASSERT_TRUE(library32);
+    EXPECT_EQ(library32->string(17, 0x0409), u"seventeen");
+    EXPECT_EQ(library32->strings(0x0409), LanguageLibraryFile::fromBytes(kSmall)->strings(0x0409));
 }
 
 TEST(LanguageLibraryReader, refusesMalformedFiles)

@@ -67,7 +67,7 @@ TEST(LanguageCodes, codesLcidsNamesAndLocalesMapAndNothingElseMatches)
     const std::pair<const char*, std::int32_t> locales[] = {
         {"de_DE.UTF-8", 1031}, {"de_CH", 2055},       {"ko_KR.UTF-8", 1042},
         {"zh_TW", 1028},       {"es_ES.UTF-8", 3082}, {"es_ES@traditional", 1034},
-        {"C", 1033},           {"xx_YY", 1033}};
+        {"C", 1033},           {"xx_YY", 1033},       {"de_ch", 2055}};
     for (auto [name, lcid] : locales)
         EXPECT_EQ(lcidForLocaleName(name), lcid) << name;
 }

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -275,7 +276,8 @@ TEST_F(MainWindowTest, createWavFileWritesTheFileAndPutsItsBytesAndItsNameOnTheC
     EXPECT_EQ(fileBytes(QDir(kProgramDir).filePath("LTRS.wav")), prompt);
     const QByteArray bytes = fileBytes(wav);
     ASSERT_TRUE(QApplication::clipboard()->mimeData());
-    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"), bytes);
+    for (const char* type : {"audio/wav", "audio/x-wav"})
+        EXPECT_EQ(QApplication::clipboard()->mimeData()->data(type), bytes) << type;
     EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(wav)});
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("text/uri-list"));
     EXPECT_TRUE(boxes.texts.isEmpty());
@@ -578,6 +580,7 @@ TEST_F(MainWindowTest, theRealSaveDialogGivesANameWithoutExtensionTheChosenTypes
         QTimer::singleShot(50, [&, typed, type] {
             auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(d, nullptr);
+            EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite)); // Browse never asks
             if (type >= 0) {
                 d->selectNameFilter(request.filters.value(type));
                 emit d->filterSelected(request.filters.value(type)); // as when the user picks it
@@ -586,5 +589,20 @@ TEST_F(MainWindowTest, theRealSaveDialogGivesANameWithoutExtensionTheChosenTypes
             QMetaObject::invokeMethod(d, "accept");
         });
         EXPECT_EQ(QtSaveDialog().ShowSave(request), out.filePath(given));
+    }
+}
+
+// The box the program really shows, built as it is before it is shown.
+TEST_F(MainWindowTest, theRealMessageBoxIsTitledQuillfenUnlessToldOtherwiseWithOkAsDefault)
+{
+    const std::tuple<QString, MessageButtons, QString, QMessageBox::StandardButtons> cases[] = {
+        {"", MessageButtons::Ok, "Quillfen", QMessageBox::Ok},
+        {"Update", MessageButtons::OkCancel, "Update", QMessageBox::Ok | QMessageBox::Cancel}};
+    for (const auto& [title, buttons, shownTitle, shownButtons] : cases) {
+        const auto box = makeMessageBox("text", buttons, title);
+        EXPECT_EQ(box->windowTitle(), shownTitle);
+        EXPECT_EQ(box->text(), "text");
+        EXPECT_EQ(box->standardButtons(), shownButtons);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Ok));
     }
 }

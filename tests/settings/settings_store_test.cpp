@@ -200,6 +200,10 @@ TEST_F(SettingsStore, theOutputFormatIsWrittenBesideTheGeometryAndReadBackInAnyC
         ini.setValue("Settings/outputlevel", "-3.0"); // an old hand edit
     }
     EXPECT_EQ(readOutputFormatSettings().level, "-3.0");
+    // Beside the exact spelling, a hand-edited one, sorted before or after it, does not count.
+    for (const char* spelling : {"OUTPUTLEVEL", "OutputLevel"})
+        QSettings(iniPath(), QSettings::IniFormat).setValue(QStringLiteral("Settings/") + spelling, spelling);
+    EXPECT_EQ(readOutputFormatSettings().level, "OutputLevel");
     writeOutputFormatSettings("ulaw", "8000", "-12.5");
     const StoredOutputFormat stored = readOutputFormatSettings();
     EXPECT_EQ(stored.encoding, "ulaw");

@@ -50,26 +50,36 @@ QString pageWithVersionAt(qsizetype at, const QString& version)
 TEST(VersionFromPageText, keepsATrailingPeriodAndHoldsToSixteenBitPositions)
 {
     quillfen::testing::RecordingMessages boxes;
+    // "Helvetica" is looked for from the marker on. Without the marker, or with it beyond position
+    // 32767, it is not looked for at all and the version is read at position 11.
+    const QString early = "xxxxxxxxxx9.9.9";
+    const QString later = ">version<Helvetica\">1.2.3</font>";
     const struct
     {
-        qsizetype at;
-        const char* published;
+        QString page;
         const char* padded;
         UpdateOutcome against106;
     } cases[] = {
-        {100, "9.9.", "0009.0009.", UpdateOutcome::NewerAvailable},
-        {100, "1.2.", "0001.0002.", UpdateOutcome::NewerAvailable},
-        {100, "2003.", "2003.", UpdateOutcome::NewerAvailable},
-        {100, "1.0.6.", "0001.0000.0006.", UpdateOutcome::NewerAvailable},
-        {100, "1.2", "", UpdateOutcome::NoVersion},
+        {pageWithVersionAt(100, "9.9."), "0009.0009.", UpdateOutcome::NewerAvailable},
+        {pageWithVersionAt(100, "1.2."), "0001.0002.", UpdateOutcome::NewerAvailable},
+        {pageWithVersionAt(100, "2003."), "2003.", UpdateOutcome::NewerAvailable},
+        {pageWithVersionAt(100, "1.0.6."), "0001.0000.0006.", UpdateOutcome::NewerAvailable},
+        {pageWithVersionAt(100, "1.2"), "", UpdateOutcome::NoVersion},
         // The scan stops at position 32767, and a version that would start beyond it is not read.
-        {32749, "1.1.1.1.1.1.1", "0001.0001.0001.0001.", UpdateOutcome::NewerAvailable},
-        {32757, "1.2.3", "", UpdateOutcome::NoVersion},
+        {pageWithVersionAt(32749, "1.1.1.1.1.1.1"), "0001.0001.0001.0001.", UpdateOutcome::NewerAvailable},
+        {pageWithVersionAt(32757, "1.2.3"), "", UpdateOutcome::NoVersion},
+        {early + " face=\"Helvetica\">1.2.3</font>", "0009.0009.0009", UpdateOutcome::NewerAvailable},
+        {"Helvetica\">9.9.9" + later, "0001.0002.0003", UpdateOutcome::NewerAvailable},
+        {early + QString(32768 - 1 - early.size(), 'x') + later, "0009.0009.0009",
+         UpdateOutcome::NewerAvailable},
+        // A marker at 32767 is found, and nothing after it fits: the '>' at 32767 is read.
+        {early + QString(32767 - 1 - early.size(), 'x') + later, "", UpdateOutcome::NoVersion},
     };
     for (const auto& c : cases) {
-        const QString padded = versionFromPageText(pageWithVersionAt(c.at, c.published));
-        EXPECT_EQ(padded, QString::fromLatin1(c.padded)) << c.published << " at " << c.at;
-        EXPECT_EQ(decideUpdate(PadVersionString("1.0.6"), padded), c.against106) << c.published;
+        const QString padded = versionFromPageText(c.page);
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        EXPECT_EQ(padded, QString::fromLatin1(c.padded));
+        EXPECT_EQ(decideUpdate(PadVersionString("1.0.6"), padded), c.against106);
     }
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }

@@ -290,16 +290,21 @@ TEST_F(Wavcat, badInputsAndOutputs_failNamingTheFileAndChangeNothing)
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.wav")).constData(), 0644), 0); // nobody writes to it
     for (const auto& [name, size] : {std::pair{"truncated.wav", 30}, std::pair{"empty.wav", 0}})
         ASSERT_TRUE(QFile::copy(path("a.wav"), path(name)) && QFile::resize(path(name), size));
-    // Cut inside the audio data, which libsndfile alone reads as a shorter file.
+    // Cut inside the audio data, which libsndfile alone reads as a shorter file; an RF64 file's
+    // length is in its ds64 chunk.
     make("long.wav", {}, 100, 2.0);
     make("long.aiff", {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, {}}, 100, 2.0);
-    for (const char* name : {"long.wav", "long.aiff"}) {
-        const QString cut = QString("cut-") + name;
+    make("long.rf64", {SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 8000, 1, {}}, 100, 2.0);
+    for (const auto& [name, by] :
+         {std::pair{"long.wav", 7}, std::pair{"long.aiff", 7}, std::pair{"long.rf64", 7},
+          std::pair{"long.wav", 2}, std::pair{"long.wav", 1}}) {
+        const QString cut = QString("cut%1-").arg(by) + name;
         ASSERT_TRUE(QFile::copy(path(name), path(cut)) &&
-                    QFile::resize(path(cut), QFileInfo(path(name)).size() - 7));
+                    QFile::resize(path(cut), QFileInfo(path(name)).size() - by));
     }
-    for (const char* bad : {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav",
-                            "cut-long.wav", "cut-long.aiff"}) {
+    for (const char* bad :
+         {"missing.wav", "truncated.wav", "empty.wav", "folder.wav", "fifo.wav", "cut7-long.wav",
+          "cut7-long.aiff", "cut7-long.rf64", "cut2-long.wav", "cut1-long.wav"}) {
         SCOPED_TRACE(bad);
         expectRefused({"a.wav", bad, "a.wav", "out.wav"}, bad);
         expectRefused({bad, "a.wav", "new.wav"}, bad);

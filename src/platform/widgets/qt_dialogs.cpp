@@ -23,14 +23,21 @@ QStringList filterSuffixes(const QString& filter)
     return suffixes;
 }
 
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, MessageButtons buttons, const QString& title,
+                                            QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::NoIcon, title.isEmpty() ? applicationTitle() : title, text,
+        buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+        parent);
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
 MessageResult QtMessages::show(const QString& text, MessageButtons buttons, const QString& title)
 {
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? applicationTitle() : title, text,
-                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
+    const auto box = makeMessageBox(text, buttons, title, QApplication::activeWindow());
+    return box->exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
 }
 
 QString QtSaveDialog::ShowSave(const SaveDialogRequest& request)

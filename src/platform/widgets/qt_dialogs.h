@@ -4,7 +4,17 @@
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 
+#include <memory>
+
+class QMessageBox;
+class QWidget;
+
 namespace quillfen {
+
+// The box QtMessages shows, built but not yet shown: an empty title means the application's, and
+// OK is the default button.
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& text, MessageButtons buttons, const QString& title,
+                                            QWidget* parent = nullptr);
 
 // Message boxes as real modal boxes over the active window.
 class QtMessages final : public Messages
