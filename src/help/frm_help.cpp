@@ -1,5 +1,6 @@
 #include "help/frm_help.h"
 
+#include "help/help_page_accessible.h"
 #include "localization/language_codes.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
@@ -11,6 +12,8 @@
 #include "platform/widgets/program_icon.h"
 
 #include <QEvent>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -34,6 +37,13 @@ frmHelp::frmHelp(const QString& programDir)
     m_browserHelp = new QTextBrowser(this);
     m_browserHelp->setObjectName(QStringLiteral("browserHelp"));
     m_browserHelp->setOpenExternalLinks(true);
+    // A caret, so that a screen reader walks the page line by line rather than reading it in one go.
+    m_browserHelp->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
+    exposeAsDocument(m_browserHelp);
+    setFocusProxy(m_browserHelp);
+    connect(m_browserHelp, &QTextBrowser::sourceChanged, this, [this] { nameAfterThePage(); });
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     resize(pixelsFromTwips(9405), pixelsFromTwips(8040));
     setMinimumSize(minimumPixels(kMinimumWidth, kMinimumHeight, kDesignFrame));
     registerOpenForm({objectName(), this, [this] { frmHelp_Auto_Init(); }, [this] { SetFormFonts(this); },
@@ -56,6 +66,13 @@ void frmHelp::Form_Load()
         Navigate(page);
     else
         Navigate(QStringLiteral("file://") + base + QStringLiteral(".htm"));
+}
+
+void frmHelp::nameAfterThePage()
+{
+    const QString title = m_browserHelp->documentTitle();
+    setAccessibleName(title.isEmpty() ? windowTitle() : title);
+    m_browserHelp->setAccessibleName(accessibleName());
 }
 
 void frmHelp::Navigate(const QString& target)

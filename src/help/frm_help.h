@@ -35,6 +35,8 @@ protected:
 
 private:
     void Navigate(const QString& target);
+    // The page's title names the window and the page for assistive technology.
+    void nameAfterThePage();
 
     QTextBrowser* m_browserHelp;
     QString m_programDir;

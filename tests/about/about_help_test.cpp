@@ -14,6 +14,7 @@
 
 #include <fstream>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -22,6 +23,7 @@
 #include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -201,6 +203,41 @@ TEST_F(AboutHelpTest, helpHasTheIconFollowsTheLanguageKeepsItsMinimumAndIsReload
     help->Form_Load();
     EXPECT_EQ(help->navigatedTo(), "file://" + dir.filePath("Quillfen.htm"));
     EXPECT_FALSE(help->browserHelp()->toPlainText().isEmpty());
+}
+
+// A screen reader gets a document named after the page, with a caret that walks it line by line;
+// Escape and Ctrl+W close the window.
+TEST_F(AboutHelpTest, helpIsADocumentNamedAfterItsPageWalkedByCaretAndClosedByEscapeOrCtrlW)
+{
+    install({"Quillfen_ENU.htm", "Quillfen.htm"});
+    for (const QKeySequence& closing : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shown = new frmHelp(dir.path()); // deletes itself on close
+        QPointer<frmHelp> alive(shown);
+        shown->Form_Load();
+        shown->show();
+        shown->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
+        QAccessibleInterface* page = QAccessible::queryAccessibleInterface(shown->browserHelp());
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->role(), QAccessible::Document);
+        EXPECT_TRUE(page->state().readOnly);
+        QAccessibleTextInterface* text = page->textInterface();
+        ASSERT_NE(text, nullptr);
+        // One line at a time, not the page in one utterance.
+        int start = 0, end = 0;
+        const QString firstLine = text->textAtOffset(0, QAccessible::LineBoundary, &start, &end);
+        EXPECT_EQ(firstLine.trimmed(), "Quillfen Help");
+        EXPECT_LT(end, text->characterCount() / 20);
+        EXPECT_EQ(page->text(QAccessible::Name), "Quillfen Help");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Name), "Quillfen Help");
+        EXPECT_EQ(QApplication::focusWidget(), shown->browserHelp());
+        const int line = shown->browserHelp()->textCursor().blockNumber();
+        QTest::keyClick(shown->browserHelp(), Qt::Key_Down);
+        EXPECT_GT(shown->browserHelp()->textCursor().blockNumber(), line);
+        EXPECT_EQ(text->cursorPosition(), shown->browserHelp()->textCursor().position());
+        QTest::keySequence(shown->browserHelp(), closing);
+        EXPECT_TRUE(waitFor([&] { return alive.isNull(); })) << closing.toString().toStdString();
+    }
 }
 
 TEST_F(AboutHelpTest, brokenLibraryAndQuickRepeatedChoicesAreHarmless)
