@@ -10,6 +10,8 @@
 #include "platform/twips.h"
 #include "version.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
@@ -17,9 +19,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QPushButton>
 #include <QStyle>
-#include <QStyleOptionFocusRect>
 
 static void initLogoResources()
 {
@@ -57,9 +59,61 @@ std::int32_t leadingNumber(const QString& tag)
 
 } // namespace
 
+namespace {
+
+// A screen reader is told what the label is: a button that opens a menu, which its action opens.
+class MenuButtonAccessible final : public QAccessibleWidget
+{
+public:
+    explicit MenuButtonAccessible(ClickableLabel* label) : QAccessibleWidget(label, QAccessible::ButtonMenu)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return label()->accessibleName().isEmpty() ? label()->text() : label()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.hasPopup = true;
+        return s;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            label()->clickAsKeyboard();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    ClickableLabel* label() const { return static_cast<ClickableLabel*>(widget()); }
+};
+
+QAccessibleInterface* menuButtonFactory(const QString&, QObject* object)
+{
+    auto* label = qobject_cast<ClickableLabel*>(object);
+    return label ? new MenuButtonAccessible(label) : nullptr;
+}
+
+} // namespace
+
 ClickableLabel::ClickableLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(menuButtonFactory);
+        return true;
+    }();
+    (void)installed;
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void ClickableLabel::clickAsKeyboard()
+{
+    m_byKeyboard = true;
+    emit clicked();
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event)
@@ -77,8 +131,7 @@ void ClickableLabel::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-        m_byKeyboard = true;
-        emit clicked();
+        clickAsKeyboard();
         event->accept();
         break;
     default:
@@ -91,13 +144,13 @@ void ClickableLabel::paintEvent(QPaintEvent* event)
     QLabel::paintEvent(event);
     if (!hasFocus())
         return;
-    // A label draws no focus of its own; this one takes it, so it must show it.
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.rect = contentsRect().intersected(
+    // A label draws no focus of its own; this one takes it, so it must show it, plainly and from the
+    // start: a frame in the palette's highlight colour round the caption, whatever the theme.
+    const QRect caption = contentsRect().intersected(
         QRect(contentsRect().topLeft(), fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(2, 0)));
     QPainter painter(this);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1));
+    painter.drawRect(caption.adjusted(0, 0, -1, -1));
 }
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
@@ -120,6 +173,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     };
     m_picOrrinLogo = label("picOrrinLogo", pixelRect(180, 60, 2190, 870));
     m_picOrrinLogo->setPixmap(QPixmap(QStringLiteral(":/logos/orrin_logo.png")));
+    m_picOrrinLogo->setAccessibleName(QStringLiteral("Orrin"));
     QLabel* title = label("lblVersionTitle", pixelRect(3240, 300, 975, 195), QStringLiteral("Version:"));
     title->setProperty("index", 1);
     title->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -132,12 +186,12 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     m_lblChangeLanguage->setObjectName(QStringLiteral("lblChangeLanguage"));
     m_lblChangeLanguage->setGeometry(pixelRect(180, 1860, 2895, 195));
     m_lblChangeLanguage->setFont(labelFont(false, true));
-    QPalette link = m_lblChangeLanguage->palette();
-    link.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    m_lblChangeLanguage->setPalette(link);
+    // The link colour of whatever palette is in force: blue by default, readable on a dark theme.
+    m_lblChangeLanguage->setForegroundRole(QPalette::Link);
     m_lblChangeLanguage->setCursor(Qt::PointingHandCursor);
     m_picVeltraneLogo = label("picVeltraneLogo", pixelRect(60, 2280, 1560, 930));
     m_picVeltraneLogo->setPixmap(QPixmap(QStringLiteral(":/logos/veltrane_logo.png")));
+    m_picVeltraneLogo->setAccessibleName(QStringLiteral("Veltrane"));
     m_lblVeltraneAddress1 = label("lblVeltraneAddress1", pixelRect(1680, 2460, 2835, 195));
     m_lblVeltraneAddress2 = label("lblVeltraneAddress2", pixelRect(1680, 2700, 2835, 195));
     m_lblVeltraneAddress3 = label("lblVeltraneAddress3", pixelRect(1680, 2940, 2835, 195));

@@ -20,6 +20,8 @@ public:
     explicit ClickableLabel(const QString& text, QWidget* parent = nullptr);
     // Whether the last click came from the keyboard (a menu then opens at the label, not the mouse).
     bool clickedByKeyboard() const { return m_byKeyboard; }
+    // A click that places the menu at the label, as the keyboard and assistive technology do.
+    void clickAsKeyboard();
 signals:
     void clicked();
 

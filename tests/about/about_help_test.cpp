@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 #include <QAccessible>
 #include <QAction>
@@ -21,10 +23,12 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,6 +242,61 @@ TEST_F(AboutHelpTest, helpIsADocumentNamedAfterItsPageWalkedByCaretAndClosedByEs
         QTest::keySequence(shown->browserHelp(), closing);
         EXPECT_TRUE(waitFor([&] { return alive.isNull(); })) << closing.toString().toStdString();
     }
+}
+
+// What a screen reader and a high-contrast theme get: "Change Language" is a button that opens a
+// menu, drawn in the palette's link colour with its focus shown from the start, and the logos are named.
+TEST_F(AboutHelpTest, theAboutBoxNamesItsPartsAndTakesItsColoursFromThePalette)
+{
+    install({"Quillfen_DEU.dll"});
+    loadAbout();
+    QPalette dark = about->palette();
+    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Link, Qt::yellow);
+    about->setPalette(dark);
+    about->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about.get()));
+    auto* label = in<QLabel>(about.get(), "lblChangeLanguage");
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(label);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->role(), QAccessible::ButtonMenu);
+    EXPECT_EQ(button->text(QAccessible::Name), label->text());
+    for (const char* logo : {"picOrrinLogo", "picVeltraneLogo"}) {
+        QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(in<QLabel>(about.get(), logo));
+        EXPECT_FALSE(picture->text(QAccessible::Name).isEmpty()) << logo;
+    }
+
+    const auto colours = [&] {
+        QSet<QRgb> seen;
+        const QImage image = label->grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                seen.insert(image.pixel(x, y) & 0xFFFFFF);
+        return seen;
+    };
+    const auto has = [&](const std::function<bool(const QColor&)>& like) {
+        const QSet<QRgb> seen = colours();
+        return std::any_of(seen.begin(), seen.end(), [&](QRgb c) { return like(QColor(c)); });
+    };
+    // Yellow letters on black, and nothing of the old fixed blue.
+    in<QPushButton>(about.get(), "cmdOK")->setFocus();
+    ASSERT_TRUE(waitFor([&] { return !label->hasFocus(); }));
+    EXPECT_TRUE(has([](const QColor& c) { return c.red() > 200 && c.green() > 200 && c.blue() < 60; }));
+    EXPECT_FALSE(has([](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; }));
+    // Focus shows, in the highlight colour, without a Tab first.
+    const QRgb highlight = dark.color(QPalette::Highlight).rgb() & 0xFFFFFF;
+    EXPECT_FALSE(colours().contains(highlight));
+    label->setFocus();
+    ASSERT_TRUE(waitFor([&] { return label->hasFocus(); }));
+    EXPECT_TRUE(colours().contains(highlight));
+
+    QAccessibleActionInterface* actions = button->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+    actions->doAction(QAccessibleActionInterface::showMenuAction());
+    EXPECT_TRUE(waitFor([&] { return about->mnuSelectLanguage()->isVisible(); }));
+    about->mnuSelectLanguage()->hide();
 }
 
 TEST_F(AboutHelpTest, brokenLibraryAndQuickRepeatedChoicesAreHarmless)
