@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
 # The Japanese language library's captions need a CJK font to be drawn, and measured, at all.
 packages+=(fonts-ipafont-gothic)
+# Qt's own texts (file dialogs, message-box buttons) in the language chosen in the About box.
+packages+=(qt6-translations-l10n)
 # Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
 # set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
 # pages), "package-test" for the package test, which also opens the man pages and validates the

@@ -144,6 +144,12 @@ std::int16_t GetUserDefaultLangID()
     return 1033;
 }
 
+QString localeNameForLcid(std::int32_t lcid)
+{
+    const Language* l = byLcid(lcid);
+    return l ? QString::fromLatin1(l->locale) : QString();
+}
+
 QString VerLanguageName(std::int32_t lcid)
 {
     const Language* l = byLcid(lcid);

@@ -19,6 +19,8 @@ QString GetLanguageNameFromCode(const QString& code);
 std::int16_t GetUserDefaultLangID();
 // The LCID for a locale name such as "de_CH.UTF-8"; 1033 when unknown.
 std::int32_t lcidForLocaleName(const QString& localeName);
+// The POSIX locale name of an LCID, e.g. "de_DE"; empty when the LCID is unknown.
+QString localeNameForLcid(std::int32_t lcid);
 // English language and territory name, e.g. "German (Germany)"; empty when the LCID is unknown.
 QString VerLanguageName(std::int32_t lcid);
 

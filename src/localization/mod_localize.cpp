@@ -1,5 +1,7 @@
 #include "localization/mod_localize.h"
 
+#include "localization/qt_translations.h"
+
 #include "localization/language_codes.h"
 #include "localization/language_library.h"
 #include "localization/log.h"
@@ -174,6 +176,9 @@ void InitalizeLanguages()
         },
         reportInitError);
 
+    // Qt's own texts follow the language whose library is in force, and go back with it.
+    followLanguageInQtTexts(s.languageLibrary > 0 ? s.currentLcid : 0);
+
     QStringList found;
     reportAndContinue(
         [&] {
@@ -229,6 +234,7 @@ void resetLanguageState()
     s.libraries.clear();
     s.directory.clear();
     s.exeName.clear();
+    followLanguageInQtTexts(0);
 }
 
 } // namespace quillfen

@@ -299,6 +299,27 @@ TEST_F(AboutHelpTest, theAboutBoxNamesItsPartsAndTakesItsColoursFromThePalette)
     about->mnuSelectLanguage()->hide();
 }
 
+// Qt's own texts (file dialogs, message-box buttons) follow the language chosen, and go back with it.
+TEST_F(AboutHelpTest, qtsOwnTextsFollowTheChosenLanguageAndGoBackWithIt)
+{
+    install({"Quillfen_DEU.dll", "Quillfen_FRA.dll", "Quillfen_ENU.dll"});
+    const auto qtTexts = [] {
+        return QStringList{QCoreApplication::translate("QFileDialog", "Look in:"),
+                           QCoreApplication::translate("QPlatformTheme", "Cancel")};
+    };
+    const QStringList english{"Look in:", "Cancel"};
+    EXPECT_EQ(qtTexts(), english); // nothing chosen at start: the program's own texts
+    loadAbout();                   // the system language, German here
+    EXPECT_EQ(qtTexts(), (QStringList{"Suchen in:", "Abbrechen"}));
+    SwitchLanguage(1036);
+    EXPECT_EQ(qtTexts(), (QStringList{"Voir dans :", "Annuler"}));
+    SwitchLanguage(1033);
+    EXPECT_EQ(qtTexts(), english);
+    SwitchLanguage(1031);
+    resetLanguageState();
+    EXPECT_EQ(qtTexts(), english);
+}
+
 TEST_F(AboutHelpTest, brokenLibraryAndQuickRepeatedChoicesAreHarmless)
 {
     QFile junk(dir.filePath("Quillfen_DEU.dll"));
