@@ -185,6 +185,12 @@ TEST_F(Wavcat, companding_lawsAreCopiedByteForByte_headerlessOutputsFollowTheExt
         {{"p8.wav", "p8b.wav"}, "out.sln", 0, storedBytes(path("p8.wav")) + storedBytes(path("p8b.wav"))},
         {{"p16.wav", "p16.wav"}, "out.sln16", 0, storedBytes(path("p16.wav")).repeated(2)},
         {{"p48.wav"}, "out.SLN48", 0, storedBytes(path("p48.wav"))},
+        // Only ASCII letters fold: with a long s this is no .sln name, so a WAV file, as the program
+        // decides too.
+        {{"p8.wav", "p8b.wav"},
+         "out.\u017fln",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+         storedBytes(path("p8.wav")) + storedBytes(path("p8b.wav"))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
