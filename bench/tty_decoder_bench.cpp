@@ -6,6 +6,8 @@
 // Usage: tty_decoder_bench [--quick] [--peer PATH/v18_peer]
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
+#include "support/tty_signal.h"
+#include "support/wav_files.h"
 
 #include <sndfile.h>
 
@@ -31,68 +33,18 @@ using quillfen::tty::DecodeOptions;
 
 namespace {
 
-const std::string kLetters = "_E_A SIU_DRJNFCKTZLWHYPQOBG_MXV_",
-                  kFigures = "_3_- _87_$4',!:(5\")2#6019?&_./;_";
-constexpr unsigned kLtrs = 0b11111, kFigs = 0b11011;
+using quillfen::test::addNoise;
+using quillfen::test::Sender;
 
+// Continuous-phase FSK: half a second of silence, a little mark, the characters, trailing silence.
 // Shifts before every change, and FIGS again after a space, so receivers that fall back to letters on
 // a space print the same as those that do not.
-std::vector<unsigned> encode(const std::string& text)
+std::vector<float> transmit(const std::string& text, const Sender& s)
 {
-    std::vector<unsigned> codes{kLtrs};
-    bool figures = false, afterSpace = false;
-    for (char c : text) {
-        if (c == ' ') {
-            codes.push_back(0b00100);
-            afterSpace = true;
-            continue;
-        }
-        const bool figure = kLetters.find(c) == std::string::npos;
-        if (figure != figures || (figure && afterSpace))
-            codes.push_back(figure ? kFigs : kLtrs);
-        figures = figure;
-        afterSpace = false;
-        codes.push_back(static_cast<unsigned>((figure ? kFigures : kLetters).find(c)));
-    }
-    return codes;
-}
-
-struct Sender
-{
-    double rate = 8000, baud = 45.45, stopBits = 2, toneScale = 1, amplitude = 0.3;
-};
-
-// Continuous-phase FSK: leading silence, a little mark, the characters, trailing silence.
-std::vector<float> transmit(const std::string& text, const Sender& s, double leadSeconds = 0.5)
-{
-    std::vector<float> out;
-    double phase = 0, clock = 0;
-    auto tone = [&](double hz, double seconds) {
-        clock += seconds * s.rate;
-        while (static_cast<double>(out.size()) < std::round(clock)) {
-            phase += 2 * std::numbers::pi * hz * s.toneScale / s.rate;
-            out.push_back(hz > 0 ? static_cast<float>(s.amplitude * std::sin(phase)) : 0.0F);
-        }
-    };
-    const double bit = 1 / s.baud;
-    tone(0, leadSeconds);
-    tone(1400, 0.15);
-    for (unsigned c : encode(text)) {
-        tone(1800, bit);
-        for (int i = 0; i < 5; ++i)
-            tone((c >> i) & 1U ? 1400 : 1800, bit);
-        tone(1400, s.stopBits * bit);
-    }
-    tone(0, 0.3);
-    return out;
-}
-
-void addNoise(std::vector<float>& x, double rms, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::normal_distribution<double> n(0, rms);
-    for (float& v : x)
-        v = static_cast<float>(v + n(gen));
+    quillfen::test::Line line(s.rate);
+    line.silence(0.5);
+    line.message(text, s, quillfen::test::ShiftHabit::AgainAfterSpace);
+    return line.samples;
 }
 
 double signalPower(const std::vector<float>& x)
@@ -110,36 +62,21 @@ double signalPower(const std::vector<float>& x)
 bool writeWav(const fs::path& path, const std::vector<float>& x, int rate,
               int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
 {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = format;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    sf_write_float(f, x.data(), static_cast<sf_count_t>(x.size()));
-    sf_close(f);
-    return true;
+    return quillfen::test::writeSound(path.string(),
+                                      {format, rate, 1, std::vector<double>(x.begin(), x.end())});
 }
 
+// The first channel.
 std::vector<float> readWav(const fs::path& path, int& rate)
 {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f)
+    const auto sound = quillfen::test::readSound(path.string());
+    if (!sound)
         return {};
-    std::vector<float> x(static_cast<std::size_t>(info.frames * info.channels));
-    sf_read_float(f, x.data(), static_cast<sf_count_t>(x.size()));
-    sf_close(f);
-    rate = info.samplerate;
-    if (info.channels > 1) {
-        std::vector<float> mono(static_cast<std::size_t>(info.frames));
-        for (std::size_t i = 0; i < mono.size(); ++i)
-            mono[i] = x[i * static_cast<std::size_t>(info.channels)];
-        return mono;
-    }
-    return x;
+    rate = sound->rate;
+    std::vector<float> mono;
+    for (std::size_t i = 0; i < sound->samples.size(); i += static_cast<std::size_t>(sound->channels))
+        mono.push_back(static_cast<float>(sound->samples[i]));
+    return mono;
 }
 
 std::optional<std::string> run(const std::string& command)
@@ -170,26 +107,9 @@ std::string tidy(std::string s)
     return a == std::string::npos ? std::string() : out.substr(a, b - a + 1);
 }
 
-std::size_t editDistance(const std::string& a, const std::string& b)
-{
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
 double cer(const std::string& decoded, const std::string& sent)
 {
-    return static_cast<double>(editDistance(tidy(decoded), sent)) / static_cast<double>(sent.size());
+    return quillfen::test::characterErrorRate(tidy(decoded), sent);
 }
 
 std::string quote(const fs::path& p)
@@ -232,12 +152,7 @@ double seconds(std::function<void()> f)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-const std::vector<std::string> kTexts = {
-    "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG",
-    "HELLO THIS IS JOHN CALLING ABOUT THE MEETING ON TUESDAY AT 10 GA",
-    "PLEASE CALL ME BACK AT 555-0142 BEFORE 5 PM THANKS SK",
-    "MY ORDER NUMBER IS 73914 AND IT HAS NOT ARRIVED YET Q GA",
-};
+const std::vector<std::string>& kTexts = quillfen::test::kSampleTexts;
 
 } // namespace
 
@@ -266,7 +181,7 @@ int main(int argc, char** argv)
             const double snr = std::atof(argv[i + 2]);
             const std::size_t t = static_cast<std::size_t>(std::atoi(argv[i + 3])) % kTexts.size();
             Sender s;
-            s.amplitude = std::sqrt(2 * 0.01 * std::pow(10, snr / 10));
+            s.amplitude = quillfen::test::amplitudeForSnr(snr, 0.1);
             auto x = transmit(kTexts[t], s);
             addNoise(x, 0.1, 7);
             writeWav(argv[i + 1], x, 8000);
@@ -314,7 +229,7 @@ int main(int argc, char** argv)
         for (std::size_t t = 0; t < kTexts.size(); ++t) {
             for (int seed = 0; seed < seedsPerText; ++seed) {
                 Sender s;
-                s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, snr / 10));
+                s.amplitude = quillfen::test::amplitudeForSnr(snr, kNoiseRms);
                 s.stopBits = seed % 2 && !twoStopBits ? 1.5 : 2;
                 auto x = transmit(kTexts[t], s);
                 addNoise(x, kNoiseRms, static_cast<unsigned>(1000 * t + seed + 17 * (snr + 20)));
@@ -322,7 +237,7 @@ int main(int argc, char** argv)
                 writeWav(f, x, 8000);
                 for (std::size_t d = 0; d < decoders.size(); ++d) {
                     const auto text = decoders[d].decode(f);
-                    total[d] += text ? std::min(1.0, cer(*text, kTexts[t])) : 1.0;
+                    total[d] += text ? cer(*text, kTexts[t]) : 1.0;
                     if (verbose && text && tidy(*text) != kTexts[t]) {
                         std::printf("    %s: \"%s\"\n", decoders[d].name.c_str(), tidy(*text).c_str());
                         fs::copy_file(
@@ -346,7 +261,7 @@ int main(int argc, char** argv)
         while (text.size() < 3200) // about 560 s at 45.45 baud: all of it inside the ten minutes
             text += kTexts[text.size() / 60 % kTexts.size()] + " ";
         Sender s;
-        s.amplitude = std::sqrt(2 * kNoiseRms * kNoiseRms * std::pow(10, -6.0 / 10));
+        s.amplitude = quillfen::test::amplitudeForSnr(-6.0, kNoiseRms);
         auto x = transmit(text, s);
         x.resize(static_cast<std::size_t>(600 * 8000), 0.0F);
         addNoise(x, kNoiseRms, 99);
@@ -367,7 +282,7 @@ int main(int argc, char** argv)
             walls.push_back(wall);
             cpus.push_back(cpu);
             std::printf("  %-14s wall %5.2f s  processor %5.2f s   CER %.2f%%\n", d.name.c_str(), wall, cpu,
-                        out ? 100 * std::min(1.0, cer(*out, tidy(text))) : 100.0);
+                        out ? 100 * cer(*out, tidy(text)) : 100.0);
         }
         if (walls.size() > 1)
             std::printf("  Quillfen/minimodem: wall %.2f, processor %.2f (goal <= 1)\n", walls[0] / walls[1],
@@ -414,7 +329,7 @@ int main(int argc, char** argv)
                 writeWav(noisy, x, rate);
                 for (std::size_t d = 0; d < decoders.size(); ++d) {
                     const auto text = decoders[d].decode(noisy);
-                    total[d] += text ? std::min(1.0, cer(*text, kTexts[t])) : 1.0;
+                    total[d] += text ? cer(*text, kTexts[t]) : 1.0;
                 }
             }
             std::printf("  %-18s %+4.0f dB:", tx.name.c_str(), snr);

@@ -7,23 +7,6 @@
 #include <cmath>
 
 namespace quillfen {
-namespace {
-
-struct HeaderlessEntry
-{
-    const char* extension;
-    Encoding encoding;
-    int sampleRate;
-};
-
-// The names phone systems give these files; wavcat keeps the same table.
-constexpr HeaderlessEntry kHeaderless[] = {
-    {".ulaw", Encoding::Ulaw, 8000},    {".ul", Encoding::Ulaw, 8000},   {".alaw", Encoding::Alaw, 8000},
-    {".al", Encoding::Alaw, 8000},      {".sln", Encoding::Pcm16, 8000}, {".sln16", Encoding::Pcm16, 16000},
-    {".sln48", Encoding::Pcm16, 48000},
-};
-
-} // namespace
 
 QString encodingKeyword(Encoding encoding)
 {
@@ -90,13 +73,12 @@ QString promptSetKey(const OutputFormat& format)
 
 std::optional<HeaderlessKind> headerlessKindOf(const QString& outputPath)
 {
-    const QString name = QFileInfo(outputPath).fileName();
-    for (const HeaderlessEntry& entry : kHeaderless) {
-        const QString extension = QLatin1String(entry.extension);
-        if (name.endsWith(extension, Qt::CaseInsensitive))
-            return HeaderlessKind{extension, entry.encoding, entry.sampleRate};
-    }
-    return std::nullopt;
+    const auto format = tty::headerlessFormatOf(QFileInfo(outputPath).fileName().toStdString());
+    if (!format)
+        return std::nullopt;
+    return HeaderlessKind{
+        QString::fromLatin1(format->extension.data(), static_cast<qsizetype>(format->extension.size())),
+        format->encoding, format->sampleRate};
 }
 
 QString encodingName(Encoding encoding)
@@ -137,9 +119,11 @@ QList<OutputFileType> outputFileTypes()
     // The laws first: they are what phone systems ask for most.
     for (const Encoding encoding : {Encoding::Ulaw, Encoding::Alaw, Encoding::Pcm16}) {
         OutputFileType type{myLoadResString(IDS_RAW_FILES).arg(encodingName(encoding)), {}};
-        for (const HeaderlessEntry& entry : kHeaderless) {
-            if (entry.encoding == encoding)
-                type.patterns << QLatin1Char('*') + QLatin1String(entry.extension);
+        for (const tty::HeaderlessFormat& format : tty::kHeaderlessFormats) {
+            if (format.encoding == encoding)
+                type.patterns << QLatin1Char('*') +
+                                     QString::fromLatin1(format.extension.data(),
+                                                         static_cast<qsizetype>(format.extension.size()));
         }
         types << type;
     }

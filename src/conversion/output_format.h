@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tty/headerless_audio.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,7 +11,8 @@
 
 namespace quillfen {
 
-enum class Encoding { Pcm16, Ulaw, Alaw };
+// The encodings the headerless names stand for (one table with wavcat's) are all the program writes.
+using Encoding = tty::SampleEncoding;
 
 // What the output file holds. The level is the peak of the tones, kept in tenths of a dB so that
 // each distinct value is one prompt set and equal values compare equal.
@@ -46,8 +49,8 @@ bool usesStandardPrompts(const OutputFormat& format);
 // "ulaw_8000Hz_-10.0dBFS".
 QString promptSetKey(const OutputFormat& format);
 
-// A file of bare samples, chosen by the output name's extension (any case): .ulaw/.ul, .alaw/.al,
-// .sln, .sln16, .sln48. Always mono.
+// A file of bare samples, chosen by the output name's extension (any ASCII case, as wavcat chooses):
+// .ulaw/.ul, .alaw/.al, .sln, .sln16, .sln48. Always mono.
 struct HeaderlessKind
 {
     QString extension; // as the table writes it: ".ulaw"

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <string>
 
 namespace quillfen {
 
@@ -23,16 +24,23 @@ struct AppError : std::exception
         ResourceNotFound = 326,
     };
 
-    AppError(int number, QString description) : number(number), description(std::move(description)) {}
+    AppError(int number, QString description)
+        : number(number), description(std::move(description)), m_what(this->description.toStdString())
+    {
+    }
     // The catalogue description, with `detail` (a file name, a reason) after a colon when given.
     static AppError make(Number number, const QString& detail = {});
     // The same, with the detail "<subject> (<reason>)": a path or program and what the system said.
     static AppError make(Number number, const QString& subject, const QString& reason);
 
-    const char* what() const noexcept override { return "AppError"; }
+    // The description in UTF-8, so that code catching only std::exception still says what failed.
+    const char* what() const noexcept override { return m_what.c_str(); }
 
     int number;
-    QString description;
+    QString description; // what() keeps the text given at construction
+
+private:
+    std::string m_what;
 };
 
 QString catalogueDescription(int number);

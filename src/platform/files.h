@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace quillfen {
 
@@ -39,6 +40,16 @@ void checkReplaceableOutput(const QString& output, const QStringList& inputs, co
 // 53 when it does not exist, 70 when it may not be read, 75 when it cannot be opened otherwise,
 // 57 when reading fails part way. `opened` runs once the file is open, before it is read.
 QByteArray readWholeFile(const QString& path, const std::function<void()>& opened = {});
+
+// Opens `path` (in the file system's encoding) for reading when it is a regular file, and returns the
+// descriptor (close-on-exec). Opening a pipe or a device can block or have effects of its own, so
+// anything else is refused before it is opened, and again on the open descriptor against a swap in
+// between. Throws AppError naming the file: 53 when it does not exist, 70 when it may not be read,
+// 75 for a directory, a pipe, socket or device, or when it cannot be opened otherwise. The texts
+// speak of recordings: the decoder is what opens files this way.
+int openRegularFileForReading(const std::string& path);
+// Closes a descriptor from openRegularFileForReading that nothing else took over.
+void closeDescriptor(int fd);
 
 // True for a file whose type (by name and content) is text of any kind.
 bool isTextFile(const QString& path);

@@ -147,6 +147,50 @@ FileLock::~FileLock()
     ::close(m_handle);
 }
 
+int openRegularFileForReading(const std::string& path)
+{
+    const QString name = QString::fromLocal8Bit(path.c_str());
+    auto fail = [&](AppError::Number number, const QString& why) {
+        return AppError::make(number, name + QStringLiteral(": ") + why);
+    };
+    auto refuseNonRegular = [&](const struct stat& st) {
+        if (S_ISDIR(st.st_mode))
+            throw fail(AppError::PathFileAccessError, QStringLiteral("is a directory, not a recording"));
+        if (!S_ISREG(st.st_mode))
+            throw fail(AppError::PathFileAccessError,
+                       QStringLiteral("is not a regular file (a pipe, socket or device); only recordings "
+                                      "stored as files can be decoded"));
+    };
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0) {
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR)
+            throw fail(AppError::FileNotFound, QStringLiteral("no such file"));
+        if (e == EACCES)
+            throw fail(AppError::PermissionDenied, QStringLiteral("the file cannot be read"));
+        throw fail(AppError::PathFileAccessError, QString::fromLocal8Bit(std::strerror(e)));
+    }
+    refuseNonRegular(st);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        throw fail(e == EACCES ? AppError::PermissionDenied : AppError::PathFileAccessError,
+                   QString::fromLocal8Bit(std::strerror(e)));
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refuseNonRegular(st);
+    }
+    return fd;
+}
+
+void closeDescriptor(int fd)
+{
+    ::close(fd);
+}
+
 void clearReadOnly(const QString& path)
 {
     changeOwnerWrite(path, true);

@@ -2,6 +2,7 @@
 // libsndfile, like any program that pastes audio, reads as the same samples.
 #include "conversion/clipboard_wav.h"
 #include "platform/app_error.h"
+#include "support/wav_files.h"
 
 #include <QTemporaryFile>
 #include <QtEndian>
@@ -43,17 +44,13 @@ TEST(ClipboardWav, headerlessSamplesGetAHeaderOfTheirFormat_aWavStaysAsItIs)
         ASSERT_TRUE(file.open());
         file.write(wav);
         file.close();
-        SF_INFO info{};
-        SNDFILE* f = sf_open(QFile::encodeName(file.fileName()).constData(), SFM_READ, &info);
-        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-        EXPECT_EQ(info.format, c.format);
-        EXPECT_EQ(info.samplerate, c.rate);
-        EXPECT_EQ(info.channels, 1);
-        EXPECT_EQ(info.frames, c.frames);
-        QByteArray stored(1024, '\0');
-        stored.resize(sf_read_raw(f, stored.data(), stored.size()));
-        sf_close(f);
-        EXPECT_EQ(stored, samples.left(c.frames * width));
+        const std::string path = QFile::encodeName(file.fileName()).toStdString();
+        const auto sound = test::readSound(path);
+        ASSERT_TRUE(sound) << sf_strerror(nullptr);
+        EXPECT_EQ(std::tuple(sound->format, sound->rate, sound->channels, sound->frames()),
+                  std::tuple(c.format, c.rate, 1, sf_count_t{c.frames}));
+        EXPECT_EQ(QByteArray::fromStdString(test::storedBytes(path)),
+                  samples.left(c.frames * width));
     }
     for (const char* name : {"g.wav", "g.sln.WAV", "g", "g.raw"})
         EXPECT_EQ(clipboardWavImage(name, samples), samples) << name;

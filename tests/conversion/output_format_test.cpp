@@ -69,6 +69,7 @@ TEST(OutputFormat, aHeaderlessNameFixesEncodingAndRate_anyOtherNameKeepsTheReque
         {"x.wav", Encoding::Alaw, 44100},
         {"x.sln.wav", Encoding::Alaw, 44100},
         {"x.sln8", Encoding::Alaw, 44100},
+        {"x.\u017fln", Encoding::Alaw, 44100}, // a long s: an s only to Unicode case folding
         {"/dir.ulaw/x", Encoding::Alaw, 44100},
         {"x.raw", Encoding::Alaw, 44100},
         {"", Encoding::Alaw, 44100},
@@ -101,8 +102,9 @@ TEST(OutputFormat, eachFormatSaysWhatItIsGoodFor_andEachNameHasItsFileType)
     EXPECT_EQ(filters.join(';'),
               QString::fromUtf8("WAV files (*.wav);µ-law raw (*.ulaw *.ul);A-law raw (*.alaw *.al);"
                                 "16-bit signed linear PCM raw (*.sln *.sln16 *.sln48)"));
-    const std::pair<const char*, qsizetype> types[] = {
-        {"x.wav", 0}, {"x", 0}, {"x.UL", 1}, {"x.ulaw", 1}, {"x.al", 2}, {"x.sln48", 3}, {"x.Sln", 3}};
+    const std::pair<const char*, qsizetype> types[] = {{"x.wav", 0},  {"x", 0},         {"x.UL", 1},
+                                                       {"x.ulaw", 1}, {"x.al", 2},      {"x.sln48", 3},
+                                                       {"x.Sln", 3},  {"x.\u017fln", 0}};
     for (const auto& [name, index] : types)
         EXPECT_EQ(outputFileTypeOf(name), index) << name;
 }

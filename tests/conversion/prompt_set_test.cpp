@@ -1,5 +1,6 @@
 #include "conversion/tty_decoder.h"
 #include "prompt_synth.h"
+#include "support/wav_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,15 +38,14 @@ TEST(PromptSet, theProgramDirectoryHoldsTheStandardSet)
     const auto set = ttyprompts::buildPromptSet();
     ASSERT_EQ(set.size(), 57u);
     for (const auto& prompt : set) {
-        SF_INFO info{};
-        SNDFILE* f = sf_open((kProgramDir / prompt.fileName).c_str(), SFM_READ, &info);
-        ASSERT_NE(f, nullptr) << prompt.fileName << ": " << sf_strerror(nullptr);
-        EXPECT_EQ(std::tuple(info.format, info.samplerate, info.channels),
+        const auto sound = quillfen::test::readSound((kProgramDir / prompt.fileName).string());
+        ASSERT_TRUE(sound) << prompt.fileName << ": " << sf_strerror(nullptr);
+        EXPECT_EQ(std::tuple(sound->format, sound->rate, sound->channels),
                   std::tuple(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1))
             << prompt.fileName;
-        std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
-        sf_read_short(f, samples.data(), info.frames);
-        sf_close(f);
+        std::vector<std::int16_t> samples;
+        for (const double v : sound->samples)
+            samples.push_back(static_cast<std::int16_t>(std::lround(v * 32768.0)));
         EXPECT_EQ(samples, prompt.samples) << prompt.fileName;
     }
 }

@@ -4,6 +4,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/prompt_sets.h"
 #include "conversion/tty_decoder.h"
+#include "support/wav_files.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -55,28 +56,12 @@ QStringList entriesBelow(const QString& dir)
     return all;
 }
 
-struct Audio
-{
-    int format = 0; // libsndfile's major and minor format as read
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> samples;
-};
-
 // A WAV as its header says; a headerless file as its name says, told to libsndfile.
-Audio readAudio(const QString& path, int rawFormat = 0, int rawRate = 0)
+test::Sound readAudio(const QString& path, int rawFormat = 0, int rawRate = 0)
 {
-    SF_INFO info{0, rawRate, 1, rawFormat, 0, 0};
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f) {
-        ADD_FAILURE() << path.toStdString() << ": " << sf_strerror(nullptr);
-        return {};
-    }
-    Audio audio{info.format, info.samplerate, info.channels,
-                std::vector<float>(static_cast<std::size_t>(info.frames * info.channels))};
-    sf_read_float(f, audio.samples.data(), static_cast<sf_count_t>(audio.samples.size()));
-    sf_close(f);
-    return audio;
+    const auto sound = test::readSound(QFile::encodeName(path).toStdString(), rawFormat, rawRate);
+    EXPECT_TRUE(sound) << path.toStdString() << ": " << sf_strerror(nullptr);
+    return sound.value_or(test::Sound{});
 }
 
 // Conversions with a prompt cache of their own.
@@ -276,11 +261,10 @@ TEST_F(EndToEnd, everyFormatHasItsHeaderAndRateAndLevelAndDecodesToTheText)
             << diag.lines.join('\n').toStdString();
         const bool headerless = (c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW;
         EXPECT_EQ(fileBytes(path).startsWith("RIFF"), !headerless);
-        const Audio audio = readAudio(path, headerless ? c.format : 0, c.rate);
-        EXPECT_EQ(audio.format, c.format);
-        EXPECT_EQ(audio.rate, c.rate);
-        EXPECT_EQ(audio.channels, 1);
-        EXPECT_EQ(quillfen::tty::decodeSamples(audio.samples, audio.rate).text, "HI 5");
+        const test::Sound audio = readAudio(path, headerless ? c.format : 0, c.rate);
+        EXPECT_EQ(std::tuple(audio.format, audio.rate, audio.channels), std::tuple(c.format, c.rate, 1));
+        const std::vector<float> samples(audio.samples.begin(), audio.samples.end());
+        EXPECT_EQ(quillfen::tty::decodeSamples(samples, audio.rate).text, "HI 5");
         // µ-law and A-law steps are a few per cent wide near the peak.
         const double peak = std::pow(10.0, c.asked.levelTenths / 200.0);
         const auto [low, high] = std::minmax_element(audio.samples.begin(), audio.samples.end());

@@ -3,6 +3,7 @@
 // whether or not it unshifts on space.
 #include "conversion/baudot_mapping.h"
 #include "fuzz_check.h"
+#include "support/baudot_table.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,10 +14,11 @@
 
 namespace {
 
-// What a US TTY prints for each 5-bit code; '_' for the shifts and the codes that print nothing.
-constexpr std::string_view kLetters = "_E_A SIU_DRJNFCKTZLWHYPQOBG_MXV_";
-constexpr std::string_view kFigures = "_3_- _87_$4',!:(5\")2#6019?&_./;_";
-constexpr int kSpace = 4, kFigs = 27, kLtrs = 31, kIdle = -1;
+// What a US TTY prints for each 5-bit code: the tests' own table.
+using quillfen::test::kFigures;
+using quillfen::test::kLetters;
+constexpr int kSpace = quillfen::test::kSpace, kFigs = quillfen::test::kFigs, kLtrs = quillfen::test::kLtrs;
+constexpr int kIdle = -1;
 
 // The code a prompt file sends: its letter or figure, found in the table it belongs to.
 int codeOf(const QString& prompt)

@@ -3,6 +3,7 @@
 // byte for byte, with no temporary beside it.
 #include "error.h"
 #include "fuzz_check.h"
+#include "support/wav_files.h"
 #include "wav_join.h"
 
 #include <sndfile.h>
@@ -92,14 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SF_INFO info{};
     if (SNDFILE* file = sf_open(a.c_str(), SFM_READ, &info)) {
         sf_close(file);
-        SF_INFO bInfo{0, info.samplerate, info.channels, SF_FORMAT_WAV | (info.format & SF_FORMAT_SUBMASK), 0,
-                      0};
-        if (SNDFILE* file = sf_open(b.c_str(), SFM_WRITE, &bInfo)) {
-            const std::vector<double> frames(std::size_t(info.channels) * 7, 0.25);
-            sf_writef_double(file, frames.data(), 7);
-            sf_close(file);
+        const quillfen::test::Sound frames{SF_FORMAT_WAV | (info.format & SF_FORMAT_SUBMASK), info.samplerate,
+                                           info.channels,
+                                           std::vector<double>(std::size_t(info.channels) * 7, 0.25)};
+        if (quillfen::test::writeSound(b.string(), frames))
             second = b;
-        }
     }
 
     try {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Keeps the habits of the tree that no compiler checks: includes only run down the layers, platform
-# differences live in *_posix.cpp / *_win.cpp and nowhere else, every string id is named, and the
-# build tools stay free of Qt.
+# differences live in *_posix.cpp / *_win.cpp and nowhere else, every string id is named, the TTY
+# library and the build tools stay free of Qt, and the decoder's internal headers stay its own.
 #
 # Usage: layers_test.sh SOURCE_DIR
 set -u
@@ -16,13 +16,15 @@ fail() {
 # the generated headers count as the folder they are generated for.
 declare -A allowed=(
     [pe]=""
+    [tty]=""
+    [tty/internal]="tty"
     [platform]="version.h"
     [platform/widgets]="platform"
     [localization]="platform pe"
     [localization/widgets]="localization platform"
     [layout]=""
     [settings]="localization platform"
-    [conversion]="localization platform version.h"
+    [conversion]="tty localization platform version.h"
     [update]="localization platform"
     [update/download]="update localization platform version.h"
     [mainwindow]="conversion settings layout localization/widgets localization platform/widgets platform"
@@ -61,6 +63,21 @@ while IFS= read -r hit; do
     fail "platform test outside a *_posix/*_win file: $hit"
 done < <(grep -rnE '^#\s*if.*(Q_OS_|_WIN32|__linux__|__APPLE__)' . --include='*.h' --include='*.cpp' |
     grep -vE '_(posix|win)\.cpp:')
+
+# System headers of one platform belong to that platform's files too.
+while IFS= read -r hit; do
+    fail "POSIX header outside a *_posix file: $hit"
+done < <(grep -rnE '^#\s*include\s*<(unistd|fcntl)\.h>|^#\s*include\s*<sys/' . --include='*.h' --include='*.cpp' |
+    grep -vE '_posix\.cpp:')
+
+# The TTY library is std C++ only, and its internal headers are reached from inside it alone.
+while IFS= read -r hit; do
+    fail "Qt in src/tty: $hit"
+done < <(grep -rnE '^#\s*include\s*<Q' tty --include='*.h' --include='*.cpp')
+while IFS= read -r hit; do
+    fail "the decoder's internal header used outside src/tty: $hit"
+done < <(grep -rnE '^#\s*include\s*"tty/internal/' . "$root/tests" "$root/bench" "$root/tools" \
+    --include='*.h' --include='*.cpp' | grep -vE '^(\./)?tty/')
 
 # Texts are looked up by name, never by a bare number.
 while IFS= read -r hit; do

@@ -1,5 +1,8 @@
 #include "prompt_synth.h"
 
+#include "tty/baudot.h"
+#include "tty/tones.h"
+
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -9,21 +12,21 @@
 namespace ttyprompts {
 namespace {
 
-constexpr int kMarkHz = 1400;
-constexpr int kSpaceHz = 1800;
+using quillfen::tty::figureCode;
+using quillfen::tty::kMarkHz;
+using quillfen::tty::kSpaceHz;
+using quillfen::tty::letterCode;
+
 // Both tones are whole multiples of this, so at every supported rate they advance by a whole number
 // of phase steps per sample and "back at phase 0" is exact rather than a floating-point guess.
 constexpr int kToneGrid = std::gcd(kMarkHz, kSpaceHz);
 
-constexpr int kBitMicroseconds = 22000; // 45.45 baud
-constexpr int kStretchSteps = 4;        // the last stop bit grows by up to four 1 ms steps
+constexpr int kBitMicroseconds = quillfen::tty::kBit45Microseconds;
+constexpr int kStretchSteps = 4; // the last stop bit grows by up to four 1 ms steps
 constexpr int kCharacterMs = 180;
 constexpr int kSilenceMs = 100;
 constexpr int kLeaderMs = 150; // carrier so a receiver is locked before the first start bit
 constexpr int kOnsetMs = 4;
-
-constexpr unsigned kLtrs = 0b11111;
-constexpr unsigned kFigs = 0b11011;
 
 class Oscillator
 {
@@ -151,29 +154,37 @@ std::vector<std::int16_t> blankCharacter(const SetShape& shape)
 struct CharacterPrompt
 {
     const char* fileName;
-    unsigned code; // as written in the code table: most significant bit first
+    unsigned code;
 };
 
 // Letters and figures share codes; the conversion puts the shift prompts in between.
 constexpr std::array<CharacterPrompt, 52> kCharacterPrompts{{
-    {"a.wav", 0b00011},           {"b.wav", 0b11001},         {"c.wav", 0b01110},
-    {"d.wav", 0b01001},           {"e.wav", 0b00001},         {"f.wav", 0b01101},
-    {"g.wav", 0b11010},           {"h.wav", 0b10100},         {"i.wav", 0b00110},
-    {"j.wav", 0b01011},           {"k.wav", 0b01111},         {"l.wav", 0b10010},
-    {"m.wav", 0b11100},           {"n.wav", 0b01100},         {"o.wav", 0b11000},
-    {"p.wav", 0b10110},           {"q.wav", 0b10111},         {"r.wav", 0b01010},
-    {"s.wav", 0b00101},           {"t.wav", 0b10000},         {"u.wav", 0b00111},
-    {"v.wav", 0b11110},           {"w.wav", 0b10011},         {"x.wav", 0b11101},
-    {"y.wav", 0b10101},           {"z.wav", 0b10001},         {"0.wav", 0b10110},
-    {"1.wav", 0b10111},           {"2.wav", 0b10011},         {"3.wav", 0b00001},
-    {"4.wav", 0b01010},           {"5.wav", 0b10000},         {"6.wav", 0b10101},
-    {"7.wav", 0b00111},           {"8.wav", 0b00110},         {"9.wav", 0b11000},
-    {"space.wav", 0b00100},       {"comma.wav", 0b01100},     {"question.wav", 0b11001},
-    {"colon.wav", 0b01110},       {"period.wav", 0b11100},    {"singlequote.wav", 0b01011},
-    {"quote.wav", 0b10001},       {"pound.wav", 0b10100},     {"dollar.wav", 0b01001},
-    {"dash.wav", 0b00011},        {"leftparen.wav", 0b01111}, {"rightparen.wav", 0b10010},
-    {"exclamation.wav", 0b01101}, {"and.wav", 0b11010},       {"semicolon.wav", 0b11110},
-    {"slash.wav", 0b11101},
+    {"a.wav", letterCode('A')},           {"b.wav", letterCode('B')},
+    {"c.wav", letterCode('C')},           {"d.wav", letterCode('D')},
+    {"e.wav", letterCode('E')},           {"f.wav", letterCode('F')},
+    {"g.wav", letterCode('G')},           {"h.wav", letterCode('H')},
+    {"i.wav", letterCode('I')},           {"j.wav", letterCode('J')},
+    {"k.wav", letterCode('K')},           {"l.wav", letterCode('L')},
+    {"m.wav", letterCode('M')},           {"n.wav", letterCode('N')},
+    {"o.wav", letterCode('O')},           {"p.wav", letterCode('P')},
+    {"q.wav", letterCode('Q')},           {"r.wav", letterCode('R')},
+    {"s.wav", letterCode('S')},           {"t.wav", letterCode('T')},
+    {"u.wav", letterCode('U')},           {"v.wav", letterCode('V')},
+    {"w.wav", letterCode('W')},           {"x.wav", letterCode('X')},
+    {"y.wav", letterCode('Y')},           {"z.wav", letterCode('Z')},
+    {"0.wav", figureCode('0')},           {"1.wav", figureCode('1')},
+    {"2.wav", figureCode('2')},           {"3.wav", figureCode('3')},
+    {"4.wav", figureCode('4')},           {"5.wav", figureCode('5')},
+    {"6.wav", figureCode('6')},           {"7.wav", figureCode('7')},
+    {"8.wav", figureCode('8')},           {"9.wav", figureCode('9')},
+    {"space.wav", quillfen::tty::kSpace}, {"comma.wav", figureCode(',')},
+    {"question.wav", figureCode('?')},    {"colon.wav", figureCode(':')},
+    {"period.wav", figureCode('.')},      {"singlequote.wav", figureCode('\'')},
+    {"quote.wav", figureCode('"')},       {"pound.wav", figureCode('#')},
+    {"dollar.wav", figureCode('$')},      {"dash.wav", figureCode('-')},
+    {"leftparen.wav", figureCode('(')},   {"rightparen.wav", figureCode(')')},
+    {"exclamation.wav", figureCode('!')}, {"and.wav", figureCode('&')},
+    {"semicolon.wav", figureCode(';')},   {"slash.wav", figureCode('/')},
 }};
 
 } // namespace
@@ -190,9 +201,9 @@ std::vector<Prompt> buildPromptSet(const SetShape& shape)
     std::vector<Prompt> set;
     set.push_back({"smallsilence.wav", smallSilence(shape)});
     // Both spellings are named by callers; on a case-insensitive file system they are one file.
-    set.push_back({"LTRS.wav", frame(shape, kLtrs)});
-    set.push_back({"LTRS.WAV", frame(shape, kLtrs)});
-    set.push_back({"FIGS.WAV", frame(shape, kFigs)});
+    set.push_back({"LTRS.wav", frame(shape, quillfen::tty::kLtrs)});
+    set.push_back({"LTRS.WAV", frame(shape, quillfen::tty::kLtrs)});
+    set.push_back({"FIGS.WAV", frame(shape, quillfen::tty::kFigs)});
     set.push_back({"BlankChar.wav", blankCharacter(shape)});
     for (const auto& prompt : kCharacterPrompts)
         set.push_back({prompt.fileName, frame(shape, prompt.code)});

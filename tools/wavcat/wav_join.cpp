@@ -4,8 +4,9 @@
 #include "input_file.h"
 #include "replacement_file.h"
 
+#include "tty/headerless_audio.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -62,27 +63,20 @@ struct Headerless
     int rate; // and always one channel
 };
 
-constexpr Headerless kHeaderless[] = {
-    {".ulaw", SF_FORMAT_ULAW, 8000},     {".ul", SF_FORMAT_ULAW, 8000},
-    {".alaw", SF_FORMAT_ALAW, 8000},     {".al", SF_FORMAT_ALAW, 8000},
-    {".sln", SF_FORMAT_PCM_16, 8000},    {".sln16", SF_FORMAT_PCM_16, 16000},
-    {".sln48", SF_FORMAT_PCM_16, 48000},
-};
-
 std::optional<Headerless> headerlessOutput(const std::string& output)
 {
-    const std::size_t slash = output.rfind('/');
-    const std::size_t dot = output.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    const auto format = quillfen::tty::headerlessFormatOf(output);
+    if (!format)
         return std::nullopt;
-    std::string extension = output.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const Headerless& kind : kHeaderless) {
-        if (extension == kind.extension)
-            return kind;
+    switch (format->encoding) {
+    case quillfen::tty::SampleEncoding::Ulaw:
+        return Headerless{format->extension, SF_FORMAT_ULAW, format->sampleRate};
+    case quillfen::tty::SampleEncoding::Alaw:
+        return Headerless{format->extension, SF_FORMAT_ALAW, format->sampleRate};
+    case quillfen::tty::SampleEncoding::Pcm16:
+        break;
     }
-    return std::nullopt;
+    return Headerless{format->extension, SF_FORMAT_PCM_16, format->sampleRate};
 }
 
 // A headerless file says nothing of its format, so the inputs must already be in the one its

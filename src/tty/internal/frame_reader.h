@@ -1,6 +1,8 @@
 #pragma once
 
-#include "conversion/tty_tone_bank.h"
+// Private to src/tty: the frame reader works on the tone bank's features.
+
+#include "tty/internal/tone_bank.h"
 
 #include <array>
 #include <cstdint>
@@ -59,23 +61,26 @@ public:
     std::vector<BurstFrames> takeBursts();
 
 private:
-    static constexpr int kScales = 5;
-    static constexpr int kNominalScale = kScales / 2; // the bit length the baud rate gives
+    // The bit lengths tried, as indices: nominal in the middle, +-1.5 % and +-3 % round it.
+    static constexpr int kBitLengths = 5;
+    static constexpr int kNominalBitLength = kBitLengths / 2; // the bit length the baud rate gives
 
-    struct Candidate
+    // A frame as one start position and bit length would read it.
+    struct FrameCandidate
     {
         std::int64_t start = 0; // window end of the start bit
-        int scale = 0;
+        int bitLength = 0;
         std::array<float, 7> mark{}, space{};
-        std::array<double, kScales> scaleDelta{}; // each bit length's best contrast against the best
+        std::array<double, kBitLengths> bitLengthDelta{}; // each bit length's best contrast against the best
         double contrast = 0.0;
         float before = 0.0F; // mark - space energy of the bit before the start bit
         bool valid = false;
     };
-    struct Burst
+    // The burst being read: its frames so far and what they say of the next one.
+    struct OpenBurst
     {
         BurstFrames frames;
-        std::array<double, kScales> scaleScore{};
+        std::array<double, kBitLengths> bitLengthScore{};
         std::int64_t lastStop = 0; // window end of the last stop bit
         float level = 0.0F;        // its characters' energy difference per bit, averaged
         std::int64_t lastStart = 0;
@@ -85,33 +90,46 @@ private:
         int missed = 0;           // slots tried without a character since the last one
         double phase = 0.0;       // fraction of a sample the last start lies past lastStart
     };
+    // What the hunt for a start bit does next.
+    enum class Step { Wait, Continue, Hunt };
 
     void run();
+    Step tryPredictedSlot();
+    void hunt();
+    bool acceptHunted(const FrameCandidate& c, const Judgement& j);
+    bool acceptPair(const FrameCandidate& c, const Judgement& j);
+    bool framingError(const FrameCandidate& c, const Judgement& j);
+    void dropUnconfirmed();
+    void trimHistory();
+
     const ToneFeature& at(std::int64_t n) const { return m_features[static_cast<std::size_t>(n - m_base)]; }
-    Candidate search(std::int64_t trigger);
-    Candidate candidate(std::int64_t start, int scale) const;
-    double contrast(std::int64_t start, int scale) const;
-    int burstScale() const;
+    FrameCandidate search(std::int64_t trigger);
+    int chooseBitLength(const std::array<double, kBitLengths>& best, double top) const;
+    FrameCandidate candidate(std::int64_t start, int bitLength) const;
+    double contrast(std::int64_t start, int bitLength) const;
+    int burstBitLength() const;
     bool tryExpected();
-    bool tryExpectedAt(std::int64_t expected, int scale);
+    bool tryStreamStart();
+    bool tryExpectedAt(std::int64_t expected, int bitLength);
     // `spacing` when characters that far apart were sent back to back; else 0.
     std::int64_t backToBack(std::int64_t spacing) const;
-    bool onTime(const Candidate& c, const Judgement& j) const;
+    bool onTime(const FrameCandidate& c, const Judgement& j) const;
     std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
-    void accept(const Candidate& c, const Judgement& j);
-    Frame frame(const Candidate& c, const Judgement& j, std::int64_t firstSample) const;
+    void accept(const FrameCandidate& c, const Judgement& j);
+    void skipPast(const FrameCandidate& c);
+    Frame frame(const FrameCandidate& c, const Judgement& j, std::int64_t firstSample) const;
     void rereadBefore(std::int64_t lockStart);
     void closeBurst();
-    std::int64_t bitOffset(int scale, int bit) const
+    std::int64_t bitOffset(int bitLength, int bit) const
     {
-        return m_offsets[static_cast<std::size_t>(scale)][bit];
+        return m_offsets[static_cast<std::size_t>(bitLength)][static_cast<std::size_t>(bit)];
     }
 
     BaudPlan m_plan;
     int m_gap;       // samples of silence that end a burst
     int m_pairing;   // most samples between a lone frame and the one that confirms it
     int m_lookahead; // samples past a trigger that a frame may need
-    std::array<std::array<std::int64_t, 8>, kScales> m_offsets{};
+    std::array<std::array<std::int64_t, 8>, kBitLengths> m_offsets{};
     std::vector<ToneFeature> m_features;
     std::vector<float> m_differences; // mark - space of each feature, what the timing search sums
     std::int64_t m_base = 0;          // index of m_features[0]
@@ -121,8 +139,9 @@ private:
     std::int64_t m_pos = 0;      // next sample to test for a start bit
     std::int64_t m_minStart = 0; // earliest start-bit window end the next frame may have
     bool m_needMark = false;     // after a break, wait for the line to return to mark
-    std::optional<Burst> m_burst;
-    std::optional<std::pair<Candidate, Judgement>> m_pending; // a lone acceptable frame awaiting a second
+    std::optional<OpenBurst> m_burst;
+    std::optional<std::pair<FrameCandidate, Judgement>>
+        m_pending; // a lone acceptable frame awaiting a second
     std::vector<BurstFrames> m_done;
 };
 

@@ -54,8 +54,8 @@ struct ToneFeature
 
 // Matched filters for the two tones, for each baud plan. Every block of about 32 ms a spectrum over one
 // bit is taken on a 10 Hz grid across +-4 % of each tone and beside them; averaged over the surrounding
-// 0.6 s, its peaks say where the sender's tones really are (a sender 3 % off would rotate a fixed
-// filter's phase by more than a cycle within a bit), and its bins between the tones give the noise
+// 0.6 s (0.3 s either side), its peaks say where the sender's tones really are (a sender 3 % off would rotate
+// a fixed filter's phase by more than a cycle within a bit), and its bins between the tones give the noise
 // floor. The per-sample filters then run at those frequencies.
 class ToneBank
 {
@@ -70,6 +70,11 @@ public:
 private:
     void analyseBlock(std::int64_t block);
     void filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out);
+    void slideSpan(std::int64_t block);
+    double peakHz(int from, int count) const;
+    double noisePerSample() const;
+    void runFilters(int window, const double (&hz)[2], double noisePerSample, std::int64_t from,
+                    std::int64_t to, std::vector<ToneFeature>& out) const;
     std::complex<float> sample(std::int64_t n) const
     {
         return m_ring[static_cast<std::size_t>(n) & m_ringMask];

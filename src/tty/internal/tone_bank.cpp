@@ -1,4 +1,6 @@
-#include "conversion/tty_tone_bank.h"
+#include "tty/internal/tone_bank.h"
+
+#include "tty/tones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +9,7 @@
 namespace quillfen::tty {
 namespace {
 
-constexpr double kCentreHz = 1600.0; // midway between mark (1400) and space (1800)
+constexpr double kCentreHz = (kMarkHz + kSpaceHz) / 2.0; // 1600 Hz, midway between the tones
 constexpr double kBasebandHz = 1000.0;
 // The decimation filter passes +-290 Hz round the centre (both tones +-4 %) and stops from 710 Hz,
 // whose alias lands outside +-290 Hz at the lowest output rate.
@@ -15,10 +17,10 @@ constexpr double kPassHz = 290.0, kStopHz = 710.0;
 
 // Tone bins span +-4 % (a 3 % sender plus margin); the peak is interpolated between them.
 constexpr double kToneSpan = 0.04, kBinStepHz = 10.0;
-constexpr double kMarkHz = 1400.0, kSpaceHz = 1800.0;
 // Noise bins in the gap between the tones, at least 90 Hz (two bin widths) from any tone bin.
 constexpr double kNoiseHz[] = {1550.0, 1600.0, 1640.0};
-constexpr double kBlockSeconds = 0.032, kAverageSeconds = 0.3;
+// A spectrum every 32 ms; the tones are placed by the spectra averaged over 0.6 s, this on either side.
+constexpr double kBlockSeconds = 0.032, kAverageHalfSpanSeconds = 0.3;
 
 std::complex<double> rotation(double hz, double rate)
 {
@@ -30,6 +32,12 @@ void renormalise(std::complex<double>& z)
 {
     z *= 1.5 - 0.5 * std::norm(z);
 }
+
+// The noise floor never counts as less than this (per sample): digital silence must not divide by 0.
+constexpr double kLeastNoise = 1e-30;
+
+// Input samples dropped at once: rarely enough that erasing the front of the buffer costs little.
+constexpr std::int64_t kDropInputSamples = 65536;
 
 // Written out: std::complex's operator* guards against infinities and does not vectorise.
 inline std::complex<float> mul(std::complex<float> a, std::complex<float> b)
@@ -113,7 +121,7 @@ void Baseband::emitReady(std::vector<std::complex<float>>& out, std::int64_t las
     }
     // Drop input no later output needs, in large steps so the copying stays cheap.
     const std::int64_t drop = m_next * m_factor - m_half - m_base;
-    if (drop > 65536) {
+    if (drop > kDropInputSamples) {
         m_input.erase(m_input.begin(), m_input.begin() + drop);
         m_base += drop;
     }
@@ -122,7 +130,7 @@ void Baseband::emitReady(std::vector<std::complex<float>>& out, std::int64_t las
 ToneBank::ToneBank(double rate, std::vector<BaudPlan> plans)
     : m_plans(std::move(plans)), m_rate(rate),
       m_block(std::max(8, static_cast<int>(std::lround(kBlockSeconds * rate)))),
-      m_halfBlocks(static_cast<int>(std::lround(kAverageSeconds * rate / m_block)))
+      m_halfBlocks(static_cast<int>(std::lround(kAverageHalfSpanSeconds * rate / m_block)))
 {
     m_window = 0;
     for (const BaudPlan& p : m_plans)
@@ -198,71 +206,87 @@ void ToneBank::analyseBlock(std::int64_t block)
     }
 }
 
-void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out)
+void ToneBank::slideSpan(std::int64_t block)
 {
+    // The averaging span becomes [block - half, block + half], clipped to the blocks that exist.
     const std::size_t bins = m_binHz.size();
-    const std::size_t slots = 2 * static_cast<std::size_t>(m_halfBlocks) + 2;
-    // Slide the averaging span to [block - half, block + half], clipped to the blocks that exist.
+    const auto slots = 2 * static_cast<std::int64_t>(m_halfBlocks) + 2;
+    const auto spectrum = [&](std::int64_t b) {
+        return &m_spectra[static_cast<std::size_t>(b % slots) * bins];
+    };
     const std::int64_t first = std::max<std::int64_t>(0, block - m_halfBlocks);
     const std::int64_t end = std::min(block + m_halfBlocks + 1, m_analysed);
-    for (; m_spanEnd < end; ++m_spanEnd)
+    for (; m_spanEnd < end; ++m_spanEnd) {
+        const float* s = spectrum(m_spanEnd);
         for (std::size_t b = 0; b < bins; ++b)
-            m_smoothed[b] +=
-                m_spectra[static_cast<std::size_t>(m_spanEnd % static_cast<std::int64_t>(slots)) * bins + b];
-    for (; m_spanFirst < first; ++m_spanFirst)
+            m_smoothed[b] += s[b];
+    }
+    for (; m_spanFirst < first; ++m_spanFirst) {
+        const float* s = spectrum(m_spanFirst);
         for (std::size_t b = 0; b < bins; ++b)
-            m_smoothed[b] -=
-                m_spectra[static_cast<std::size_t>(m_spanFirst % static_cast<std::int64_t>(slots)) * bins +
-                          b];
+            m_smoothed[b] -= s[b];
+    }
+}
 
-    // The strongest bin of each tone, refined by a parabola through it and its neighbours.
-    auto peakHz = [&](int from, int count) {
-        const double* s = &m_smoothed[static_cast<std::size_t>(from)];
-        const int i = static_cast<int>(std::max_element(s, s + count) - s);
-        double shift = 0.0;
-        if (i > 0 && i < count - 1) {
-            const double a = s[i - 1], b = s[i], c = s[i + 1], d = a - 2 * b + c;
-            if (d < 0)
-                shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
-        }
-        return m_binHz[static_cast<std::size_t>(from) + static_cast<std::size_t>(i)] + shift * kBinStepHz;
-    };
-    const double markHz = peakHz(0, m_markBins), spaceHz = peakHz(m_markBins, m_spaceBins);
+double ToneBank::peakHz(int from, int count) const
+{
+    // The strongest bin of the tone, refined by a parabola through it and its neighbours.
+    const double* s = &m_smoothed[static_cast<std::size_t>(from)];
+    const int i = static_cast<int>(std::max_element(s, s + count) - s);
+    double shift = 0.0;
+    if (i > 0 && i < count - 1) {
+        const double a = s[i - 1], b = s[i], c = s[i + 1], d = a - 2 * b + c;
+        if (d < 0)
+            shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
+    }
+    return m_binHz[static_cast<std::size_t>(from) + static_cast<std::size_t>(i)] + shift * kBinStepHz;
+}
+
+double ToneBank::noisePerSample() const
+{
     double noise[3];
-    for (int i = 0; i < 3; ++i)
-        noise[i] = m_smoothed[static_cast<std::size_t>(m_markBins) + static_cast<std::size_t>(m_spaceBins) +
-                              static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < 3; ++i)
+        noise[i] =
+            m_smoothed[static_cast<std::size_t>(m_markBins) + static_cast<std::size_t>(m_spaceBins) + i];
     std::sort(std::begin(noise), std::end(noise));
-    // Median of the noise bins, per sample of window, so each plan can scale it to its own window.
-    const double noisePerSample =
-        std::max(noise[1] / static_cast<double>(m_spanEnd - m_spanFirst) / m_window, 1e-30);
+    // The median of the noise bins (a stray tone in one of them does not count), per sample of window,
+    // so each plan can scale it to its own window.
+    return std::max(noise[1] / static_cast<double>(m_spanEnd - m_spanFirst) / m_window, kLeastNoise);
+}
 
+void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out)
+{
+    slideSpan(block);
+    const double hz[2] = {peakHz(0, m_markBins), peakHz(m_markBins, m_spaceBins)};
+    const double noise = noisePerSample();
     const std::int64_t from = block * m_block, to = std::min((block + 1) * m_block, m_count);
-    for (std::size_t p = 0; p < m_plans.size(); ++p) {
-        const int w = m_plans[p].window;
-        const auto scale = static_cast<float>(1.0 / (noisePerSample * w));
-        // Sliding DFTs X_n = e^{jw} X_{n-1} + z[n] - z[n-W] e^{jwW}, restarted exactly at each block,
-        // where the frequency may change and before rounding can build up.
-        std::complex<float> step[2], tail[2], x[2];
-        const double hz[2] = {markHz, spaceHz};
-        for (int t = 0; t < 2; ++t) {
-            const std::complex<double> r = rotation(hz[t] - kCentreHz, m_rate);
-            step[t] = std::complex<float>(r);
-            tail[t] = std::complex<float>(std::pow(r, w));
-            std::complex<double> sum = 0.0, tw = 1.0;
-            for (int k = 0; k < w && from - k >= 0; ++k, tw *= r)
-                sum += std::complex<double>(sample(from - k)) * tw;
-            x[t] = std::complex<float>(sum);
-        }
-        std::vector<ToneFeature>& o = out[p];
-        o.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
-        for (std::int64_t n = from + 1; n < to; ++n) {
-            const std::complex<float> z = sample(n);
-            const std::complex<float> old = n - w >= 0 ? sample(n - w) : std::complex<float>();
-            for (int t = 0; t < 2; ++t)
-                x[t] = mul(step[t], x[t]) + z - mul(old, tail[t]);
-            o.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
-        }
+    for (std::size_t p = 0; p < m_plans.size(); ++p)
+        runFilters(m_plans[p].window, hz, noise, from, to, out[p]);
+}
+
+void ToneBank::runFilters(int w, const double (&hz)[2], double noisePerSample, std::int64_t from,
+                          std::int64_t to, std::vector<ToneFeature>& out) const
+{
+    const auto scale = static_cast<float>(1.0 / (noisePerSample * w));
+    // Sliding DFTs X_n = e^{jw} X_{n-1} + z[n] - z[n-W] e^{jwW}, restarted exactly at each block,
+    // where the frequency may change and before rounding can build up.
+    std::complex<float> step[2], tail[2], x[2];
+    for (std::size_t t = 0; t < 2; ++t) {
+        const std::complex<double> r = rotation(hz[t] - kCentreHz, m_rate);
+        step[t] = std::complex<float>(r);
+        tail[t] = std::complex<float>(std::pow(r, w));
+        std::complex<double> sum = 0.0, tw = 1.0;
+        for (int k = 0; k < w && from - k >= 0; ++k, tw *= r)
+            sum += std::complex<double>(sample(from - k)) * tw;
+        x[t] = std::complex<float>(sum);
+    }
+    out.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
+    for (std::int64_t n = from + 1; n < to; ++n) {
+        const std::complex<float> z = sample(n);
+        const std::complex<float> old = n - w >= 0 ? sample(n - w) : std::complex<float>();
+        for (std::size_t t = 0; t < 2; ++t)
+            x[t] = mul(step[t], x[t]) + z - mul(old, tail[t]);
+        out.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
     }
 }
 
