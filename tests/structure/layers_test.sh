@@ -16,6 +16,7 @@ fail() {
 # the generated headers count as the folder they are generated for.
 declare -A allowed=(
     [pe]=""
+    [codecs]=""
     [platform]="version.h"
     [platform/widgets]="platform"
     [localization]="platform pe"
