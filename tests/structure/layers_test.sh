@@ -18,6 +18,7 @@ declare -A allowed=(
     [pe]=""
     [tty]=""
     [tty/internal]="tty"
+    [codecs]=""
     [platform]="version.h"
     [platform/widgets]="platform"
     [localization]="platform pe"
