@@ -23,7 +23,7 @@ const QList<SystemRule>& rules()
         {u"freeswitch", Encoding::Pcm16, {}, std::nullopt},
         {u"cisco", std::nullopt, {Encoding::Ulaw, Encoding::Alaw}, 8000},
         {u"avaya", std::nullopt, {Encoding::Ulaw, Encoding::Alaw}, 8000},
-        {u"teams", Encoding::Pcm16, {}, std::nullopt, 5 * 1024 * 1024},
+        {u"teams", Encoding::Pcm16, {}, std::nullopt, qint64{5} * 1024 * 1024},
         {u"3cx", Encoding::Pcm16, {}, 8000},
         {u"wav", std::nullopt, {Encoding::Pcm16, Encoding::Ulaw, Encoding::Alaw}, std::nullopt},
     };

@@ -99,7 +99,7 @@ bool isSound(const QString& set, const OutputFormat& format)
         if (!isOwnPrivate(dir.filePath(name)))
             return false;
     QFile stored(dir.filePath(kManifest));
-    if (!stored.open(QIODevice::ReadOnly) || stored.size() > 64 * 1024)
+    if (!stored.open(QIODevice::ReadOnly) || stored.size() > qint64{64} * 1024)
         return false;
     const QByteArray manifest = stored.readAll();
     return manifest.startsWith(manifestHeader(format)) && manifest == manifestFor(set, format);

@@ -145,12 +145,11 @@ QString privateInstanceFolder()
 {
     // Qt gives the runtime folder only when it belongs to this user and is 0700; it is checked again
     // here so that nothing depends on that. Without one, a folder of our own in the user's cache.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!runtime.isEmpty() && isPrivateFolder(QFile::encodeName(runtime)))
         return runtime;
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const QString own =
-        cache.isEmpty() ? QString() : QDir(cache).filePath(QStringLiteral("quillfen-runtime"));
+    QString own = cache.isEmpty() ? QString() : QDir(cache).filePath(QStringLiteral("quillfen-runtime"));
     return makePrivateFolder(own) ? own : QString();
 }
 
