@@ -76,9 +76,6 @@ public:
     float largestWidth() const override;
     float largestHeight() const override;
 
-    // The controls' geometry as laid out last, in twips.
-    const MainLayout& currentLayout() const { return m_layout; }
-
     void setVisible(bool visible) override;
 
 signals:
