@@ -51,7 +51,14 @@ private:
     void AddToWavcatCommand(const QString& name) { AddToWavcatCommand(name, name); }
     void AddToWavcatCommand(const QString& logged, const QString& argument);
     void writeError(const AppError& error);
+    // The steps of a run, in order.
+    void startRun();
+    std::optional<QString> preparedText(const QString& inputText);
+    QString buildWavcatCommand(const QString& prepared, const QString& outputFileName);
+    void checkOutput(const QString& outputFileName);
+    bool makeOutputWritable(const QString& outputFileName);
     void runWavcat(const QString& outputFileName);
+    void reportRun(const QString& newText);
 
     DiagnosticSink& m_diag;
     QString m_programDir;
