@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# What `make run` shows until the window program exists: one conversion and its decoding.
+# make demo: one conversion from the command line and its decoding, without the window.
+# Usage: demo.sh [PROGRAM_DIR]   (the output goes to demo/ beside PROGRAM_DIR; QUILLFEN_DEMO_TEXT sets the text)
 set -euo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 out="$(dirname "$bin")/demo"

@@ -51,7 +51,6 @@ public:
 
     // Shows the box modally, loading it first if it has not been.
     void showModally();
-    bool isFormLoaded() const { return m_loaded; }
 
     // Members of the control arrays, by index.
     QLabel* lblVersionTitle(int index) const;

@@ -102,11 +102,11 @@ QString upperCasedText(const QString& text)
     return out;
 }
 
-MappingResult mapTextToPrompts(const QString& prepared, std::int16_t shiftState, const TextSink& addPrompt,
+MappingResult mapTextToPrompts(const QString& prepared, ShiftStateValue shiftState, const TextSink& addPrompt,
                                const TextSink& diagOutput)
 {
     MappingResult result{QString(), shiftState};
-    std::int16_t& shift = result.shiftState;
+    ShiftStateValue& shift = result.shiftState;
     char32_t last = 0;
     bool any = false;
 

@@ -18,14 +18,14 @@ using TextSink = std::function<void(const QString&)>;
 
 struct MappingResult
 {
-    QString newText;         // every character that received a prompt, in order
-    std::int16_t shiftState; // as left after the last character
+    QString newText;            // every character that received a prompt, in order
+    ShiftStateValue shiftState; // as left after the last character
 };
 
 // Walks the prepared text (upper-cased, CR LF already spaces) and hands each prompt file name to
 // `addPrompt` and each diagnostic line to `diagOutput` the moment it is produced, closing shift
 // included. A character outside the Basic Multilingual Plane counts as one character.
-MappingResult mapTextToPrompts(const QString& prepared, std::int16_t shiftState, const TextSink& addPrompt,
+MappingResult mapTextToPrompts(const QString& prepared, ShiftStateValue shiftState, const TextSink& addPrompt,
                                const TextSink& diagOutput);
 
 // Membership ignores case and width: U+FF21 (full-width A) is a member of the letter set.

@@ -55,7 +55,32 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
         messages().show(myLoadResString(IDS_ENTER_TEXT_FIRST), MessageButtons::Ok, {});
         return RunOutcome::EmptyText;
     }
+    startRun();
+    const std::optional<QString> prepared = preparedText(inputText);
+    if (!prepared)
+        return RunOutcome::Failed;
+    const QString newText = buildWavcatCommand(*prepared, outputFileName);
 
+    checkOutput(outputFileName);
+    bool madeWritable = false;
+    if (!m_wavcatFailure) {
+        madeWritable = makeOutputWritable(outputFileName);
+        reportAndContinue([&] { runWavcat(outputFileName); }, [this](const AppError& e) { writeError(e); });
+    }
+    reportRun(newText);
+    if (!m_succeeded) {
+        // The earlier file was not replaced: it stays as it was, read-only included.
+        if (madeWritable)
+            reportAndContinue([&] { setReadOnly(outputFileName); }, [](const AppError&) {});
+        return RunOutcome::Failed;
+    }
+    if (m_completedHook)
+        m_completedHook(outputFileName); // the window copies the WAV to the clipboard
+    return RunOutcome::Completed;
+}
+
+void ConversionRun::startRun()
+{
     m_diag.clearDiagnostics();
     m_shiftState = ShiftNone;
     m_firstFile = -1;
@@ -64,11 +89,15 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     m_wavcatFailure.reset();
     m_failure.clear();
     m_succeeded = false;
-    const auto report = [this](const AppError& e) { writeError(e); };
-
     // Prompts are named bare, so wavcat must find them in the current directory.
-    reportAndContinue([this] { setCurrentDirectory(m_programDir); }, report);
+    reportAndContinue([this] { setCurrentDirectory(m_programDir); },
+                      [this](const AppError& e) { writeError(e); });
+}
 
+// The text as the prompts spell it, echoed to the diagnostics; nullopt (and the reason reported)
+// when it is too long to convert.
+std::optional<QString> ConversionRun::preparedText(const QString& inputText)
+{
     const QString upper = upperCasedText(inputText);
     m_diag.DiagOutput(myLoadResString(IDS_ORIGINAL_STRING) + upper);
     QString prepared = upper;
@@ -81,56 +110,61 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
                                 .arg(length)
                                 .arg(kMaxCharacters)));
         m_diag.DiagOutput(QString());
-        return RunOutcome::Failed;
+        return std::nullopt;
     }
+    return prepared;
+}
 
+// The prompts between the opening silence and the output; returns the text that got prompts.
+QString ConversionRun::buildWavcatCommand(const QString& prepared, const QString& outputFileName)
+{
     AddToWavcatCommand(QStringLiteral("smallsilence.wav"));
     const MappingResult mapped = mapTextToPrompts(
         prepared, m_shiftState, [this](const QString& name) { AddToWavcatCommand(name); },
         [this](const QString& line) { m_diag.DiagOutput(line); });
     m_shiftState = mapped.shiftState;
     AddToWavcatCommand(QLatin1Char('"') + outputFileName + QLatin1Char('"'), outputFileName);
+    return mapped.newText;
+}
 
-    // Before anything touches the output: wavcat would refuse it too, but the read-only step below
-    // must not change a device's or a prompt's permissions first.
-    if (!outputFileName.isEmpty()) {
-        const QStringList prompts = m_wavcatArguments.mid(0, m_wavcatArguments.size() - 1);
-        reportAndContinue(
-            [&] {
-                checkReplaceableOutput(outputFileName, QSet<QString>(prompts.begin(), prompts.end()).values(),
-                                       m_programDir);
-            },
-            [this](const AppError& e) { m_wavcatFailure = e; });
-    }
+// Before anything touches the output: wavcat would refuse it too, but the read-only step after it
+// must not change a device's or a prompt's permissions first.
+void ConversionRun::checkOutput(const QString& outputFileName)
+{
+    if (outputFileName.isEmpty())
+        return;
+    const QStringList prompts = m_wavcatArguments.mid(0, m_wavcatArguments.size() - 1);
+    reportAndContinue(
+        [&] {
+            checkReplaceableOutput(outputFileName, QSet<QString>(prompts.begin(), prompts.end()).values(),
+                                   m_programDir);
+        },
+        [this](const AppError& e) { m_wavcatFailure = e; });
+}
 
+// True when a read-only earlier output was made writable for wavcat.
+bool ConversionRun::makeOutputWritable(const QString& outputFileName)
+{
     bool madeWritable = false;
-    if (!m_wavcatFailure) {
-        reportAndContinue(
-            [&] {
-                if (FileExists(outputFileName) && isReadOnly(outputFileName)) {
-                    clearReadOnly(outputFileName);
-                    madeWritable = true;
-                }
-            },
-            report);
-        reportAndContinue([&] { runWavcat(outputFileName); }, report);
-    }
+    reportAndContinue(
+        [&] {
+            if (FileExists(outputFileName) && isReadOnly(outputFileName)) {
+                clearReadOnly(outputFileName);
+                madeWritable = true;
+            }
+        },
+        [this](const AppError& e) { writeError(e); });
+    return madeWritable;
+}
 
-    m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + mapped.newText);
+void ConversionRun::reportRun(const QString& newText)
+{
+    m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + newText);
     if (m_succeeded)
         m_diag.DiagOutput(myLoadResString(IDS_CONVERSION_COMPLETE));
     else if (m_wavcatFailure)
         writeError(*m_wavcatFailure);
     m_diag.DiagOutput(QString());
-    if (!m_succeeded) {
-        // The earlier file was not replaced: it stays as it was, read-only included.
-        if (madeWritable)
-            reportAndContinue([&] { setReadOnly(outputFileName); }, [](const AppError&) {});
-        return RunOutcome::Failed;
-    }
-    if (m_completedHook)
-        m_completedHook(outputFileName);
-    return RunOutcome::Completed;
 }
 
 void ConversionRun::runWavcat(const QString& outputFileName)

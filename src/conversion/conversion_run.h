@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/baudot_mapping.h"
 #include "conversion/diagnostic_sink.h"
 #include "conversion/output_format.h"
 #include "platform/app_error.h"
@@ -42,10 +43,6 @@ public:
 
     // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
     const QString& WavcatCommand() const { return m_wavcatCommand; }
-    // What wavcat is really given: the same arguments, one list entry each, the output unquoted.
-    const QStringList& wavcatArguments() const { return m_wavcatArguments; }
-    std::int16_t FirstFile() const { return m_firstFile; }
-    std::int16_t ShiftState() const { return m_shiftState; }
     const QString& programDirectory() const { return m_programDir; }
     // Why the last run failed, in one line; empty after a completed run.
     const QString& failure() const { return m_failure; }
@@ -54,7 +51,14 @@ private:
     void AddToWavcatCommand(const QString& name) { AddToWavcatCommand(name, name); }
     void AddToWavcatCommand(const QString& logged, const QString& argument);
     void writeError(const AppError& error);
+    // The steps of a run, in order.
+    void startRun();
+    std::optional<QString> preparedText(const QString& inputText);
+    QString buildWavcatCommand(const QString& prepared, const QString& outputFileName);
+    void checkOutput(const QString& outputFileName);
+    bool makeOutputWritable(const QString& outputFileName);
     void runWavcat(const QString& outputFileName);
+    void reportRun(const QString& newText);
 
     DiagnosticSink& m_diag;
     QString m_programDir;
@@ -62,9 +66,9 @@ private:
     std::function<void(const QString&)> m_completedHook;
 
     QString m_wavcatCommand;
-    QStringList m_wavcatArguments;
+    QStringList m_wavcatArguments; // what wavcat is given: the output unquoted
     std::int16_t m_firstFile = -1;
-    std::int16_t m_shiftState = 2;
+    ShiftStateValue m_shiftState = ShiftNone;
     QString m_failure;
     std::optional<AppError> m_wavcatFailure; // the output was refused, or wavcat ran but made no file
     bool m_succeeded = false;

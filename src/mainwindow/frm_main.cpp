@@ -101,6 +101,19 @@ frmMain::~frmMain()
 
 void frmMain::buildControls()
 {
+    createControls();
+    setFocusOrder();
+    createMenus();
+    connectCommands();
+    acceptRecordingDrops();
+    applyLayout(m_layout);
+    resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
+    setMinimumSize(minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
+}
+
+// The controls with their designed captions and object names; the language switch retitles them.
+void frmMain::createControls()
+{
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     // The controls at their designed size, not the desktop's; the menus keep the desktop's.
@@ -133,7 +146,10 @@ void frmMain::buildControls()
 
     m_cmdExit = new QPushButton(QStringLiteral("E&xit"), client);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+}
 
+void frmMain::setFocusOrder()
+{
     for (QWidget* frame : {static_cast<QWidget*>(m_frameDiagnosticOutput),
                            static_cast<QWidget*>(m_frameTextInput), static_cast<QWidget*>(m_frameFileName)})
         frame->setFocusPolicy(Qt::NoFocus);
@@ -143,7 +159,10 @@ void frmMain::buildControls()
     setTabOrder(m_cmdExit, m_txtOutputFileName);
     setTabOrder(m_txtOutputFileName, m_txtDiag);
     m_cmdBrowse->setFocus();
+}
 
+void frmMain::createMenus()
+{
     m_mnuFile = menuBar()->addMenu(QStringLiteral("File"));
     m_mnuFile->setObjectName(QStringLiteral("mnuFile"));
     m_mnuDecodeRecording = m_mnuFile->addAction(QStringLiteral("Decode TTY Recording..."));
@@ -168,30 +187,32 @@ void frmMain::buildControls()
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(m_mnuFile->menuAction()); });
+}
 
+void frmMain::connectCommands()
+{
     connect(m_cmdExit, &QPushButton::clicked, this, [this] { ExitApplication(); });
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
     m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
-
-    // Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
-    // otherwise take the file's name as text.
-    setAcceptDrops(true);
-    for (QObject* box :
-         {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
-          static_cast<QObject*>(m_txtDiag->viewport())})
-        box->installEventFilter(this);
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
             [this] { cmdConstructWavFromString_Click(); });
     connect(m_mnuAbout, &QAction::triggered, this, &frmMain::aboutRequested);
     connect(m_mnuHelp, &QAction::triggered, this, &frmMain::helpRequested);
     connect(m_mnuCheckForUpdatedVersion, &QAction::triggered, this, &frmMain::updateCheckRequested);
+}
 
-    applyLayout(m_layout);
-    resize(pixelsFromTwips(9810), pixelsFromTwips(4305) + menuBar()->sizeHint().height());
-    setMinimumSize(minimumPixels(kMinimumWindowWidth, kMinimumWindowHeight, kDesignFrame, menuHeight()));
+// Recordings dropped anywhere on the window are decoded, over the text boxes too, which would
+// otherwise take the file's name as text.
+void frmMain::acceptRecordingDrops()
+{
+    setAcceptDrops(true);
+    for (QObject* box :
+         {static_cast<QObject*>(m_txtOutputFileName), static_cast<QObject*>(m_txtInputText->viewport()),
+          static_cast<QObject*>(m_txtDiag->viewport())})
+        box->installEventFilter(this);
 }
 
 void frmMain::frmMain_Auto_Init()

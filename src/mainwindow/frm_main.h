@@ -76,9 +76,6 @@ public:
     float largestWidth() const override;
     float largestHeight() const override;
 
-    // The controls' geometry as laid out last, in twips.
-    const MainLayout& currentLayout() const { return m_layout; }
-
     void setVisible(bool visible) override;
 
 signals:
@@ -99,6 +96,11 @@ protected:
 
 private:
     void buildControls();
+    void createControls();
+    void setFocusOrder();
+    void createMenus();
+    void connectCommands();
+    void acceptRecordingDrops();
     // A drop of text files on the text box inserts their text where they are dropped.
     bool txtInputText_OLEDragOver(QDragMoveEvent* event);
     bool txtInputText_OLEDragDrop(QDropEvent* event);

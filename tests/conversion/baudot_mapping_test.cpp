@@ -15,7 +15,7 @@ QString notSupported(const QString& c)
 struct Case
 {
     QString text, prompts /* space-separated */, newText;
-    std::int16_t finalShift;
+    ShiftStateValue finalShift;
     QString line; // the one diagnostic line, if any
 };
 

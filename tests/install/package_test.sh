@@ -11,7 +11,7 @@ if [[ ${QUILLFEN_TEST_PACKAGE:-} != 1 || $(id -u) -ne 0 ]]; then
     echo "skipped: installs a package; runs as root with QUILLFEN_TEST_PACKAGE=1"
     exit 77
 fi
-for tool in dpkg-shlibdeps man; do
+for tool in dpkg-shlibdeps man readelf; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing; make test installs it when QUILLFEN_TEST_PACKAGE=1" >&2; exit 1; }
 done
 # Someone's real installation is not ours to replace or remove.
@@ -83,6 +83,15 @@ for f in /usr/bin/quillfen /usr/bin/quillfen-cli /usr/lib/quillfen/Quillfen /usr
          /usr/share/metainfo/example.veltrane.quillfen.metainfo.xml /usr/share/doc/quillfen/copyright \
          /usr/share/doc/quillfen/changelog.gz; do
     grep -qxF "$f" "$tmp/files" && [[ -e $f ]] || fail "the package did not install $f"
+done
+
+# Built with Debian's hardening, as lintian checks it: relocations read-only and bound at start,
+# and libc's checked functions (fortify) in use.
+for f in /usr/lib/quillfen/Quillfen /usr/lib/quillfen/quillfen-cli /usr/lib/quillfen/wavcat; do
+    [[ -e $f ]] || continue
+    readelf -lW "$f" | grep -q GNU_RELRO || fail "$f has no RELRO segment"
+    readelf -dW "$f" | grep -qE 'BIND_NOW|Flags:.* NOW( |$)' || fail "$f is not bound at start (-z now)"
+    readelf --dyn-syms -W "$f" | grep -qE ' __[a-z_]+_chk(@|$)' || fail "$f calls no fortified libc function"
 done
 
 # From a directory of the user's, through PATH, with a relative output name.

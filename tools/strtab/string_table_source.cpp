@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 
 namespace quillfen::strtab {
 namespace {
@@ -228,20 +229,7 @@ private:
     {
         std::u16string out;
         for (std::size_t i = 0; i < s.size();) {
-            auto b = static_cast<unsigned char>(s[i]);
-            int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-            if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0))
-                fail("text is not valid UTF-8");
-            char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
-            for (int k = 1; k <= extra; ++k) {
-                auto c = static_cast<unsigned char>(s[i + k]);
-                if ((c & 0xC0) != 0x80)
-                    fail("text is not valid UTF-8");
-                cp = (cp << 6) | (c & 0x3F);
-            }
-            static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-            if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-                fail("text is not valid UTF-8");
+            auto [cp, length] = codePointAt(s, i);
             if (cp >= 0x10000) {
                 cp -= 0x10000;
                 out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -249,9 +237,29 @@ private:
             } else {
                 out += static_cast<char16_t>(cp);
             }
-            i += extra + 1;
+            i += length;
         }
         return out;
+    }
+
+    // The UTF-8 sequence that starts at s[i]: its code point and its length in bytes.
+    std::pair<char32_t, std::size_t> codePointAt(const std::string& s, std::size_t i) const
+    {
+        auto b = static_cast<unsigned char>(s[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0))
+            fail("text is not valid UTF-8");
+        char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            auto c = static_cast<unsigned char>(s[i + k]);
+            if ((c & 0xC0) != 0x80)
+                fail("text is not valid UTF-8");
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            fail("text is not valid UTF-8");
+        return {cp, static_cast<std::size_t>(extra) + 1};
     }
 
     const std::string& m_s;
@@ -272,6 +280,63 @@ bool isKeyword(const std::string& w, const char* k)
     return true;
 }
 
+// After LANGUAGE: "primary, sublanguage", as one language id.
+std::uint16_t languageStatement(Lexer& lx)
+{
+    long long primary = lx.number();
+    if (!lx.accept(','))
+        lx.fail("LANGUAGE needs a primary and a sublanguage, separated by a comma");
+    long long sub = lx.number();
+    if (primary < 0 || primary > 0x3FF || sub < 0 || sub > 0x3F)
+        lx.fail("LANGUAGE values out of range");
+    return static_cast<std::uint16_t>((sub << 10) | primary);
+}
+
+// One "ID, "text"" line of a STRINGTABLE, the id a number or a #define'd name; false at its END.
+bool stringTableEntry(Lexer& lx, Table& table, std::set<std::int32_t>& seen)
+{
+    int line = lx.line();
+    std::string name;
+    long long id = 0;
+    if (std::isalpha(static_cast<unsigned char>(lx.peek())) || lx.peek() == '_') {
+        name = lx.word();
+        if (isKeyword(name, "END"))
+            return false;
+        id = lx.defined(name);
+    } else {
+        id = lx.number();
+    }
+    if (id < 0 || id > 0xFFFF)
+        lx.fail("id " + std::to_string(id) + " is out of range 0 to 65535");
+    lx.accept(',');
+    std::u16string s = lx.quoted();
+    if (!seen.insert(static_cast<std::int32_t>(id)).second)
+        lx.fail("id " + std::to_string(id) + " appears twice");
+    table.entries.push_back({static_cast<std::int32_t>(id), std::move(s), line, std::move(name)});
+    return true;
+}
+
+// After STRINGTABLE: its entries between BEGIN (or "{") and END (or "}").
+void stringTableStatement(Lexer& lx, Table& table, std::set<std::int32_t>& seen)
+{
+    // Memory options that old scripts carry after the keyword mean nothing here.
+    while (lx.peek() != '{') {
+        std::string opt = lx.word();
+        if (isKeyword(opt, "BEGIN"))
+            break;
+        if (opt.empty())
+            lx.fail("expected BEGIN after STRINGTABLE");
+    }
+    if (lx.peek() == '{')
+        lx.accept('{');
+    for (;;) {
+        if (lx.atEnd())
+            lx.fail("STRINGTABLE is not closed");
+        if (lx.accept('}') || !stringTableEntry(lx, table, seen))
+            break;
+    }
+}
+
 } // namespace
 
 Table parseSource(const std::string& content, const std::string& fileName)
@@ -284,54 +349,14 @@ Table parseSource(const std::string& content, const std::string& fileName)
     std::set<std::int32_t> seen;
     while (!lx.atEnd()) {
         std::string w = lx.word();
-        if (isKeyword(w, "LANGUAGE")) {
-            long long primary = lx.number();
-            if (!lx.accept(','))
-                lx.fail("LANGUAGE needs a primary and a sublanguage, separated by a comma");
-            long long sub = lx.number();
-            if (primary < 0 || primary > 0x3FF || sub < 0 || sub > 0x3F)
-                lx.fail("LANGUAGE values out of range");
-            table.langId = static_cast<std::uint16_t>((sub << 10) | primary);
-        } else if (isKeyword(w, "STRINGTABLE")) {
-            // Memory options that old scripts carry after the keyword mean nothing here.
-            while (lx.peek() != '{') {
-                std::string opt = lx.word();
-                if (isKeyword(opt, "BEGIN"))
-                    break;
-                if (opt.empty())
-                    lx.fail("expected BEGIN after STRINGTABLE");
-            }
-            if (lx.peek() == '{')
-                lx.accept('{');
-            for (;;) {
-                if (lx.atEnd())
-                    lx.fail("STRINGTABLE is not closed");
-                if (lx.accept('}'))
-                    break;
-                int line = lx.line();
-                std::string name;
-                long long id = 0;
-                if (std::isalpha(static_cast<unsigned char>(lx.peek())) || lx.peek() == '_') {
-                    name = lx.word();
-                    if (isKeyword(name, "END"))
-                        break;
-                    id = lx.defined(name);
-                } else {
-                    id = lx.number();
-                }
-                if (id < 0 || id > 0xFFFF)
-                    lx.fail("id " + std::to_string(id) + " is out of range 0 to 65535");
-                lx.accept(',');
-                std::u16string s = lx.quoted();
-                if (!seen.insert(static_cast<std::int32_t>(id)).second)
-                    lx.fail("id " + std::to_string(id) + " appears twice");
-                table.entries.push_back({static_cast<std::int32_t>(id), std::move(s), line, std::move(name)});
-            }
-        } else if (w.empty()) {
+        if (isKeyword(w, "LANGUAGE"))
+            table.langId = languageStatement(lx);
+        else if (isKeyword(w, "STRINGTABLE"))
+            stringTableStatement(lx, table, seen);
+        else if (w.empty())
             lx.fail(std::string("unexpected '") + lx.peek() + "'");
-        } else {
+        else
             lx.fail("unexpected '" + w + "'; only LANGUAGE and STRINGTABLE are understood");
-        }
     }
     return table;
 }

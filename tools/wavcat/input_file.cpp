@@ -45,6 +45,17 @@ struct AudioChunk
     std::uint64_t length = 0;
 };
 
+// A data chunk's length as its header gives it: RF64 puts it in ds64 and all ones in the chunk.
+// nullopt for a length left "unknown" (0 or all ones).
+std::optional<std::uint64_t> knownLength(std::uint64_t length, std::optional<std::uint64_t> ds64Length)
+{
+    if (length == 0xFFFFFFFF && ds64Length)
+        length = *ds64Length;
+    if (length == 0 || length == 0xFFFFFFFF)
+        return std::nullopt;
+    return length;
+}
+
 // The audio data as the header announces it, for the containers that give its length: WAVE in
 // RIFF, RIFX or RF64, and AIFF/AIFC. nullopt where the header does not say, or says "unknown" (0 or
 // all ones, as a writer that streams leaves it).
@@ -71,11 +82,8 @@ std::optional<AudioChunk> announcedAudio(const ReadAt& read, std::uint64_t size)
         if (form == "RF64" && id == "ds64" && read(at + 8, chunk.data() + 8, 16))
             ds64Length = word32(chunk.data() + 16, true) | word32(chunk.data() + 20, true) << 32;
         if (id == (aiff ? "SSND" : "data")) {
-            if (length == 0xFFFFFFFF && ds64Length)
-                length = *ds64Length;
-            if (length == 0 || length == 0xFFFFFFFF)
-                return std::nullopt;
-            return AudioChunk{at + 8, length};
+            const auto known = knownLength(length, ds64Length);
+            return known ? std::optional(AudioChunk{at + 8, *known}) : std::nullopt;
         }
         at += 8 + length + (length & 1);
     }

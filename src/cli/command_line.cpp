@@ -1,0 +1,213 @@
+#include "cli/command_line.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace quillfen {
+namespace {
+
+const char* const kDescription =
+    "Turns TEXT (the arguments joined by spaces, or standard input when there are none) into a WAV\n"
+    "file of TTY/TDD tones that a text telephone prints. The run's diagnostic lines go to standard\n"
+    "output; the exit status is 0 only when the WAV file is complete.\n"
+    "\n"
+    "With --decode, prints the text that the TTY tones in each FILE carry, as a text telephone would,\n"
+    "each file's text under its name when there are several. Exit status 0 when text was found, 1\n"
+    "when none was, 2 when a file cannot be read.\n"
+    "\n"
+    "Output formats: a WAV file in 16-bit linear PCM (the default), u-law or A-law, at 8000 Hz (the\n"
+    "default), 11025, 16000, 22050, 44100 or 48000 Hz; or, chosen by the output name in any case, a\n"
+    "file without a header as phone systems such as Asterisk play it: .ulaw or .ul (u-law, 8000 Hz),\n"
+    ".alaw or .al (A-law, 8000 Hz), .sln (16-bit signed linear, 8000 Hz), .sln16 or .sln48 (the same\n"
+    "at 16000 or 48000 Hz). Any other name gets a WAV file. Formats other than the standard one\n"
+    "(16-bit, 8000 Hz, -10 dBFS) get prompts of their own, made on first use in ~/.cache/quillfen.\n"
+    "\n"
+    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
+    "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
+    "\n"
+    "Put -- before text that starts with '-': every later argument is text.";
+
+// The options in the order --help lists them.
+struct Options
+{
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The file to write; an existing file is replaced only "
+                                             "on success."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption encoding{
+        QStringLiteral("encoding"),
+        QStringLiteral("The output's encoding: pcm16 (16-bit linear, the default), ulaw or alaw."),
+        QStringLiteral("ENCODING")};
+    QCommandLineOption rate{
+        QStringLiteral("rate"),
+        QStringLiteral(
+            "The output's sample rate in Hz: 8000 (the default), 11025, 16000, 22050, 44100 or 48000."),
+        QStringLiteral("HZ")};
+    QCommandLineOption level{
+        QStringLiteral("level"),
+        QStringLiteral("The peak of the tones in dBFS, from -30 to 0 in steps of 0.1; the default is -10."),
+        QStringLiteral("DB")};
+    QCommandLineOption decode{QStringLiteral("decode"),
+                              QStringLiteral("Print the text that the TTY tones in each FILE carry.")};
+    QCommandLineOption timestamps{
+        QStringLiteral("timestamps"),
+        QStringLiteral("With --decode: start each burst of text with its offset in the recording, "
+                       "[mm:ss.t].")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("With --decode: read every burst at 45.45 or 50 baud "
+                                           "instead of detecting the rate."),
+                            QStringLiteral("RATE")};
+    QCommandLineOption unshiftOnSpace{
+        QStringLiteral("unshift-on-space"),
+        QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
+                       "a receiver to.")};
+    QCommandLineOption showCommand{QStringLiteral("show-command"),
+                                   QStringLiteral("After the run, print the wavcat command line it used.")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+
+    void addTo(QCommandLineParser& parser) const
+    {
+        parser.setApplicationDescription(QString::fromUtf8(kDescription));
+        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace,
+                           showCommand, help, version});
+        parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                     QStringLiteral("The text to convert; with --decode, the files to read."),
+                                     QStringLiteral("[TEXT...|FILE...]"));
+    }
+};
+
+// The option as the user wrote it, for messages: "-o", "--bogus".
+QString spelled(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+CliRefusal refusalOfUnparsed(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return {QStringLiteral("unknown option %1; put -- before text that starts with '-'")
+                    .arg(spelled(unknown.first()))};
+    // A value option can only miss its value as the last argument.
+    const QString& last = arguments.constLast();
+    if (last.startsWith(QLatin1Char('-')))
+        return {last + QStringLiteral(" needs a value; see --help")};
+    return {parser.errorText() + QStringLiteral(" See --help.")};
+}
+
+std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parser, const Options& o)
+{
+    for (const QCommandLineOption* writing : {&o.output, &o.showCommand, &o.encoding, &o.rate, &o.level})
+        if (parser.isSet(*writing))
+            return CliRefusal{QStringLiteral("--decode reads files and writes none; leave out -o, "
+                                             "--show-command, --encoding, --rate and --level")};
+    CliOptions options;
+    options.action = CliOptions::Action::Decode;
+    options.words = parser.positionalArguments();
+    if (options.words.isEmpty())
+        return CliRefusal{QStringLiteral("--decode needs at least one file")};
+    options.decode.unshiftOnSpace = parser.isSet(o.unshiftOnSpace);
+    options.timestamps = parser.isSet(o.timestamps);
+    if (parser.isSet(o.baud)) {
+        const QString rate = parser.value(o.baud);
+        if (rate == QLatin1String("45.45") || rate == QLatin1String("45"))
+            options.decode.baud = tty::BaudRate::Baud45;
+        else if (rate == QLatin1String("50"))
+            options.decode.baud = tty::BaudRate::Baud50;
+        else
+            return CliRefusal{QStringLiteral("--baud takes 45.45 or 50, not '%1'").arg(rate)};
+    }
+    return options;
+}
+
+// The format the options ask for, or why one of them is refused.
+std::variant<OutputFormat, CliRefusal> requestedFormat(const QCommandLineParser& parser, const Options& o)
+{
+    OutputFormat format;
+    if (parser.isSet(o.encoding)) {
+        const auto encoding = parseEncoding(parser.value(o.encoding));
+        if (!encoding)
+            return CliRefusal{QStringLiteral("--encoding takes pcm16, ulaw or alaw, not '%1'")
+                                  .arg(parser.value(o.encoding))};
+        format.encoding = *encoding;
+    }
+    if (parser.isSet(o.rate)) {
+        const auto rate = parseSampleRate(parser.value(o.rate));
+        if (!rate)
+            return CliRefusal{
+                QStringLiteral("--rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '%1'")
+                    .arg(parser.value(o.rate))};
+        format.sampleRate = *rate;
+    }
+    if (parser.isSet(o.level)) {
+        const auto level = parseLevel(parser.value(o.level));
+        if (!level)
+            return CliRefusal{QStringLiteral("--level takes a number of dBFS from -30 to 0, not '%1'")
+                                  .arg(parser.value(o.level))};
+        format.levelTenths = *level;
+    }
+    return format;
+}
+
+std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& parser, const Options& o)
+{
+    for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace})
+        if (parser.isSet(*only))
+            return CliRefusal{QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst())};
+    const auto format = requestedFormat(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&format))
+        return *refusal;
+    CliOptions options;
+    options.format = std::get<OutputFormat>(format);
+    if (!parser.isSet(o.output))
+        return CliRefusal{QStringLiteral("no output file given; use -o FILE.wav")};
+    options.output = parser.value(o.output);
+    if (options.output.isEmpty())
+        return CliRefusal{QStringLiteral("the output file name is empty")};
+    // A headerless name says what it holds; an option that says otherwise is a mistake, not a choice.
+    if (const auto kind = headerlessKindOf(options.output)) {
+        const OutputFormat named = formatForOutput(options.format, options.output);
+        if ((parser.isSet(o.encoding) && named.encoding != options.format.encoding) ||
+            (parser.isSet(o.rate) && named.sampleRate != options.format.sampleRate))
+            return CliRefusal{QStringLiteral("a %1 file is headerless %2 at %3 Hz; leave out --encoding and "
+                                             "--rate, or give the output another name")
+                                  .arg(kind->extension, encodingKeyword(kind->encoding))
+                                  .arg(kind->sampleRate)};
+    }
+    options.words = parser.positionalArguments();
+    options.showCommand = parser.isSet(o.showCommand);
+    return options;
+}
+
+} // namespace
+
+std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& arguments)
+{
+    const Options o;
+    QCommandLineParser parser;
+    o.addTo(parser);
+    if (!parser.parse(arguments))
+        return refusalOfUnparsed(parser, arguments);
+    CliOptions options;
+    if (parser.isSet(o.help)) {
+        options.action = CliOptions::Action::Help;
+        return options;
+    }
+    if (parser.isSet(o.version)) {
+        options.action = CliOptions::Action::Version;
+        return options;
+    }
+    // Every value is checked before anything is started or touched.
+    return parser.isSet(o.decode) ? parseDecode(parser, o) : parseConvert(parser, o);
+}
+
+QString commandLineHelp()
+{
+    const Options o;
+    QCommandLineParser parser;
+    o.addTo(parser);
+    return parser.helpText();
+}
+
+} // namespace quillfen

@@ -1,0 +1,148 @@
+// quillfen-cli's options as the parser reads them: what each accepted line asks for, and the exact
+// line each refused one prints. The program runs only what the parser returns.
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillfen;
+
+namespace {
+
+QString baudName(tty::BaudRate baud)
+{
+    switch (baud) {
+    case tty::BaudRate::Baud45:
+        return QStringLiteral("45.45");
+    case tty::BaudRate::Baud50:
+        return QStringLiteral("50");
+    case tty::BaudRate::Auto:
+        break;
+    }
+    return QStringLiteral("auto");
+}
+
+// Everything the program acts on, in one line; a refusal as "refused: " and its message.
+QString described(const std::variant<CliOptions, CliRefusal>& parsed)
+{
+    if (const auto* refusal = std::get_if<CliRefusal>(&parsed))
+        return QStringLiteral("refused: ") + refusal->message;
+    const CliOptions& o = std::get<CliOptions>(parsed);
+    const QString words = QLatin1Char('[') + o.words.join(QLatin1Char('|')) + QLatin1Char(']');
+    switch (o.action) {
+    case CliOptions::Action::Help:
+        return QStringLiteral("help");
+    case CliOptions::Action::Version:
+        return QStringLiteral("version");
+    case CliOptions::Action::Decode:
+        return QStringLiteral("decode %1 baud %2%3%4")
+            .arg(words, baudName(o.decode.baud),
+                 o.decode.unshiftOnSpace ? QStringLiteral(" unshift-on-space") : QString(),
+                 o.timestamps ? QStringLiteral(" timestamps") : QString());
+    case CliOptions::Action::Convert:
+        break;
+    }
+    return QStringLiteral("convert %1 to '%2' %3 %4 Hz %5 dBFS%6")
+        .arg(words, o.output, encodingKeyword(o.format.encoding))
+        .arg(o.format.sampleRate)
+        .arg(levelText(o.format.levelTenths), o.showCommand ? QStringLiteral(" show-command") : QString());
+}
+
+struct Case
+{
+    std::initializer_list<const char*> args;
+    const char* result;
+};
+
+void expectParsed(const Case& c)
+{
+    QStringList args{QStringLiteral("quillfen-cli")};
+    for (const char* a : c.args)
+        args << QString::fromUtf8(a);
+    SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+    EXPECT_EQ(described(parseCommandLine(args)).toStdString(), c.result);
+}
+
+} // namespace
+
+TEST(CommandLineParser, acceptedLinesAskForWhatTheySay)
+{
+    const Case cases[] = {
+        {{"HI", "5", "-o", "x.wav"}, "convert [HI|5] to 'x.wav' pcm16 8000 Hz -10.0 dBFS"},
+        {{"--output", "dir/x.wav"}, "convert [] to 'dir/x.wav' pcm16 8000 Hz -10.0 dBFS"},
+        {{"-o", "rel.wav", "--", "-5", "--decode"},
+         "convert [-5|--decode] to 'rel.wav' pcm16 8000 Hz -10.0 dBFS"},
+        {{"--encoding", "alaw", "--rate", "48000", "--level", "-12.5", "--show-command", "-o", "y.wav", "A"},
+         "convert [A] to 'y.wav' alaw 48000 Hz -12.5 dBFS show-command"},
+        // Options that agree with a headerless name, and a level, which no name fixes.
+        {{"--encoding", "ulaw", "--rate", "8000", "--level", "-12", "-o", "x.ul", "HI"},
+         "convert [HI] to 'x.ul' ulaw 8000 Hz -12.0 dBFS"},
+        {{"--level", "0", "-o", "z.SLN16", "A"}, "convert [A] to 'z.SLN16' pcm16 8000 Hz 0.0 dBFS"},
+        {{"--decode", "a.wav", "b.wav"}, "decode [a.wav|b.wav] baud auto"},
+        {{"--decode", "--timestamps", "--baud", "45.45", "--unshift-on-space", "a.wav"},
+         "decode [a.wav] baud 45.45 unshift-on-space timestamps"},
+        {{"--baud", "45", "--decode", "a.wav"}, "decode [a.wav] baud 45.45"},
+        {{"--decode", "--baud", "50", "--", "-a.wav"}, "decode [-a.wav] baud 50"},
+        {{"--help"}, "help"},
+        {{"-h", "--version", "--decode"}, "help"},
+        {{"--version", "--level", "loud"}, "version"},
+    };
+    for (const Case& c : cases)
+        expectParsed(c);
+}
+
+TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
+{
+    const char* const decodeWrites = "refused: --decode reads files and writes none; leave out -o, "
+                                     "--show-command, --encoding, --rate and --level";
+    const Case cases[] = {
+        {{"HI"}, "refused: no output file given; use -o FILE.wav"},
+        {{"--", "-o", "x.wav"}, "refused: no output file given; use -o FILE.wav"},
+        {{"HI", "-o", ""}, "refused: the output file name is empty"},
+        {{"--bogus", "-o", "k.wav"},
+         "refused: unknown option --bogus; put -- before text that starts with '-'"},
+        {{"-5", "-o", "k.wav"}, "refused: unknown option -5; put -- before text that starts with '-'"},
+        {{"--decode", "--bogus", "a.wav"},
+         "refused: unknown option --bogus; put -- before text that starts with '-'"},
+        {{"HI", "-o"}, "refused: -o needs a value; see --help"},
+        {{"--decode", "a.wav", "--baud"}, "refused: --baud needs a value; see --help"},
+        {{"--decode=yes", "a.wav"}, "refused: Unexpected value after '--decode'. See --help."},
+        {{"--decode"}, "refused: --decode needs at least one file"},
+        {{"--decode", "--baud", "47", "a.wav"}, "refused: --baud takes 45.45 or 50, not '47'"},
+        {{"--decode", "-o", "k.wav", "a.wav"}, decodeWrites},
+        {{"--decode", "--show-command", "a.wav"}, decodeWrites},
+        {{"--decode", "--encoding", "ulaw", "a.wav"}, decodeWrites},
+        {{"--decode", "--rate", "8000", "a.wav"}, decodeWrites},
+        {{"--decode", "--level", "-10", "a.wav"}, decodeWrites},
+        {{"--timestamps", "-o", "k.wav", "HI"}, "refused: --timestamps goes with --decode"},
+        {{"--baud", "50", "-o", "k.wav", "HI"}, "refused: --baud goes with --decode"},
+        {{"--unshift-on-space", "-o", "k.wav", "HI"}, "refused: --unshift-on-space goes with --decode"},
+        {{"--encoding", "mulaw", "-o", "k.wav", "HI"},
+         "refused: --encoding takes pcm16, ulaw or alaw, not 'mulaw'"},
+        {{"--rate", "9600", "-o", "k.wav", "HI"},
+         "refused: --rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '9600'"},
+        {{"--level", "-31", "-o", "k.wav", "HI"},
+         "refused: --level takes a number of dBFS from -30 to 0, not '-31'"},
+        {{"--level", "3", "-o", "k.wav", "HI"},
+         "refused: --level takes a number of dBFS from -30 to 0, not '3'"},
+        {{"--level", "loud", "-o", "k.wav", "HI"},
+         "refused: --level takes a number of dBFS from -30 to 0, not 'loud'"},
+        // A headerless name says its own encoding and rate; a contradicting option is refused.
+        {{"--encoding", "pcm16", "-o", "f.ulaw", "HI"},
+         "refused: a .ulaw file is headerless ulaw at 8000 Hz; leave out --encoding and --rate, or give "
+         "the output another name"},
+        {{"--rate", "8000", "-o", "dir/f.SLN16", "HI"},
+         "refused: a .sln16 file is headerless pcm16 at 16000 Hz; leave out --encoding and --rate, or "
+         "give the output another name"},
+        {{"--encoding", "ulaw", "-o", "f.al", "HI"},
+         "refused: a .al file is headerless alaw at 8000 Hz; leave out --encoding and --rate, or give "
+         "the output another name"},
+        // Which of several faults is named: decoding-only options first, then the values, then
+        // the output.
+        {{"--timestamps", "--encoding", "mulaw"}, "refused: --timestamps goes with --decode"},
+        {{"--level", "loud", "--rate", "9600", "HI"},
+         "refused: --rate takes 8000, 11025, 16000, 22050, 44100 or 48000, not '9600'"},
+        {{"--rate", "16000", "HI"}, "refused: no output file given; use -o FILE.wav"},
+    };
+    for (const Case& c : cases)
+        expectParsed(c);
+}
