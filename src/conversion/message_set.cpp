@@ -21,61 +21,115 @@ struct Record
     QStringList fields;
 };
 
-QList<Record> splitRecords(const QString& text)
+class RecordSplitter
 {
-    QList<Record> records;
-    Record record{1, {}};
-    QString field;
-    bool quoted = false, wasQuoted = false;
-    int line = 1;
-    const auto endField = [&] {
-        record.fields << field;
-        field.clear();
-        wasQuoted = false;
-    };
-    const auto endRecord = [&] {
-        endField();
-        // A wholly empty line is no record.
-        if (record.fields.size() > 1 || !record.fields.front().isEmpty() || wasQuoted)
-            records << record;
-        record = Record{line, {}};
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
-                field += c;
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-                if (i + 1 < text.size() && text.at(i + 1) != u',' && text.at(i + 1) != u'\n' &&
-                    text.at(i + 1) != u'\r')
-                    fault(line, QStringLiteral("a closing quote must end its field"));
-            } else {
-                if (c == u'\n')
-                    ++line;
-                field += c;
-            }
-        } else if (c == u'"') {
-            if (!field.isEmpty())
-                fault(line, QStringLiteral("a quote inside a field that does not start with one"));
-            quoted = wasQuoted = true;
-        } else if (c == u',') {
-            endField();
-        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
-            continue; // the CR of CR LF
-        } else if (c == u'\n') {
-            ++line;
+public:
+    explicit RecordSplitter(const QString& text) : m_text(text) {}
+
+    QList<Record> split()
+    {
+        for (m_at = 0; m_at < m_text.size(); ++m_at)
+            m_quoted ? inQuotes(m_text.at(m_at)) : outsideQuotes(m_text.at(m_at));
+        if (m_quoted)
+            fault(m_record.line, QStringLiteral("a quoted field is not closed"));
+        if (!m_field.isEmpty() || !m_record.fields.isEmpty() || m_wasQuoted)
             endRecord();
+        return m_records;
+    }
+
+private:
+    QChar next() const { return m_at + 1 < m_text.size() ? m_text.at(m_at + 1) : QChar(); }
+
+    void inQuotes(QChar c)
+    {
+        if (c == u'"' && next() == u'"') {
+            m_field += c;
+            ++m_at;
+        } else if (c == u'"') {
+            m_quoted = false;
+            if (!next().isNull() && next() != u',' && next() != u'\n' && next() != u'\r')
+                fault(m_line, QStringLiteral("a closing quote must end its field"));
         } else {
-            field += c;
+            m_line += c == u'\n' ? 1 : 0;
+            m_field += c;
         }
     }
-    if (quoted)
-        fault(record.line, QStringLiteral("a quoted field is not closed"));
-    if (!field.isEmpty() || !record.fields.isEmpty() || wasQuoted)
-        endRecord();
-    return records;
+
+    void outsideQuotes(QChar c)
+    {
+        if (c == u'"') {
+            if (!m_field.isEmpty())
+                fault(m_line, QStringLiteral("a quote inside a field that does not start with one"));
+            m_quoted = m_wasQuoted = true;
+        } else if (c == u',') {
+            endField();
+        } else if (c == u'\n') {
+            ++m_line;
+            endRecord();
+        } else if (!(c == u'\r' && next() == u'\n')) { // the CR of CR LF goes with its LF
+            m_field += c;
+        }
+    }
+
+    void endField()
+    {
+        m_record.fields << m_field;
+        m_field.clear();
+        m_wasQuoted = false;
+    }
+
+    void endRecord()
+    {
+        const bool quotedField = m_wasQuoted;
+        endField();
+        // A wholly empty line is no record.
+        if (m_record.fields.size() > 1 || !m_record.fields.front().isEmpty() || quotedField)
+            m_records << m_record;
+        m_record = Record{m_line, {}};
+    }
+
+    const QString& m_text;
+    qsizetype m_at = 0;
+    int m_line = 1;
+    bool m_quoted = false, m_wasQuoted = false;
+    QString m_field;
+    Record m_record{1, {}};
+    QList<Record> m_records;
+};
+
+// The text of the file, which must be UTF-8; a byte-order mark is dropped.
+QString utf8Text(const QByteArray& bytes)
+{
+    const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    // Text that is not UTF-8 decodes to replacement characters, so it does not encode back the same.
+    QString text = QString::fromUtf8(body);
+    if (text.toUtf8() != body) {
+        const QList<QByteArray> lines = body.split('\n');
+        for (int i = 0; i < lines.size(); ++i)
+            if (QString::fromUtf8(lines.at(i)).toUtf8() != lines.at(i))
+                fault(i + 1, QStringLiteral("the file is not UTF-8 text"));
+    }
+    return text;
+}
+
+// Each known column's place in a row, -1 where the header does not name it.
+QList<int> columnPlaces(const Record& header)
+{
+    QList<int> place(kMessageColumns.size(), -1);
+    for (int i = 0; i < header.fields.size(); ++i) {
+        const QString column = header.fields.at(i).trimmed().toLower();
+        const qsizetype known = kMessageColumns.indexOf(column);
+        if (known < 0)
+            fault(header.line, QStringLiteral("unknown column \"%1\"; the columns are %2")
+                                   .arg(header.fields.at(i), kMessageColumns.join(QStringLiteral(", "))));
+        if (place[known] >= 0)
+            fault(header.line, QStringLiteral("the column \"%1\" is named twice").arg(column));
+        place[known] = i;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (place[i] < 0)
+            fault(header.line, QStringLiteral("no \"%1\" column in the header").arg(kMessageColumns.at(i)));
+    return place;
 }
 
 } // namespace
@@ -105,35 +159,11 @@ QString messageNameFault(const QString& name)
 
 QList<MessageRow> parseMessageCsv(const QByteArray& bytes)
 {
-    const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    // Text that is not UTF-8 decodes to replacement characters, so it does not encode back the same.
-    const QString text = QString::fromUtf8(body);
-    if (text.toUtf8() != body) {
-        const QList<QByteArray> lines = body.split('\n');
-        for (int i = 0; i < lines.size(); ++i)
-            if (QString::fromUtf8(lines.at(i)).toUtf8() != lines.at(i))
-                fault(i + 1, QStringLiteral("the file is not UTF-8 text"));
-    }
-    const QList<Record> records = splitRecords(text);
+    const QList<Record> records = RecordSplitter(utf8Text(bytes)).split();
     if (records.isEmpty())
         fault(1, QStringLiteral("no header row: it names the columns, \"name\" and \"text\" at least"));
-
-    // Each known column's place in a row, -1 when the header does not name it.
     const Record& header = records.front();
-    QList<int> place(kMessageColumns.size(), -1);
-    for (int i = 0; i < header.fields.size(); ++i) {
-        const QString column = header.fields.at(i).trimmed().toLower();
-        const qsizetype known = kMessageColumns.indexOf(column);
-        if (known < 0)
-            fault(header.line, QStringLiteral("unknown column \"%1\"; the columns are %2")
-                                   .arg(header.fields.at(i), kMessageColumns.join(QStringLiteral(", "))));
-        if (place[known] >= 0)
-            fault(header.line, QStringLiteral("the column \"%1\" is named twice").arg(column));
-        place[known] = i;
-    }
-    for (int i = 0; i < 2; ++i)
-        if (place[i] < 0)
-            fault(header.line, QStringLiteral("no \"%1\" column in the header").arg(kMessageColumns.at(i)));
+    const QList<int> place = columnPlaces(header);
 
     QList<MessageRow> rows;
     QSet<QString> names;
