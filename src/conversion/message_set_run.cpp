@@ -1,5 +1,6 @@
 #include "conversion/message_set_run.h"
 
+#include "codecs/codec.h"
 #include "conversion/baudot_mapping.h"
 #include "conversion/characters.h"
 #include "conversion/conversion_run.h"
@@ -15,19 +16,13 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <sndfile.h>
 
 namespace quillfen {
 namespace {
-
-// A set's runs report nothing line by line: only their outcome counts.
-class QuietSink final : public DiagnosticSink
-{
-public:
-    void clearDiagnostics() override { lines.clear(); }
-    void DiagOutput(const QString& line) override { lines << line; }
-    QStringList lines;
-};
 
 // Line breaks of any kind become the CR LF that a conversion sends as a space.
 QString withLineBreaks(const QString& text)
@@ -45,9 +40,48 @@ QString withLineBreaks(const QString& text)
                    QStringLiteral("%1 line %2: %3").arg(csvPath).arg(line).arg(what));
 }
 
-// The file's audio as its format has it: a WAV by its header, a headerless file by its name.
-std::pair<std::vector<float>, double> readBack(const QString& path, const OutputFormat& format)
+// Bare 16-bit samples as G.722, which the prompt sets do not come in; the bare file goes.
+void encodeG722(const QString& samplesPath, const QString& path)
 {
+    const QByteArray bytes = readWholeFile(samplesPath);
+    std::vector<std::int16_t> samples(std::size_t(bytes.size()) / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = qFromLittleEndian<std::int16_t>(bytes.constData() + 2 * i);
+    std::vector<std::uint8_t> encoded;
+    codecs::Encoder encoder(codecs::Codec::G722);
+    encoder.write(samples, encoded);
+    encoder.finish(encoded);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(reinterpret_cast<const char*>(encoded.data()), qint64(encoded.size())) !=
+            qint64(encoded.size()) ||
+        !out.commit())
+        throw AppError::make(AppError::PathFileAccessError, path, out.errorString());
+    QFile::remove(samplesPath);
+}
+
+std::pair<std::vector<float>, double> decodeG722(const QString& path)
+{
+    const QByteArray bytes = readWholeFile(path);
+    std::vector<std::int16_t> decoded;
+    codecs::Decoder decoder(codecs::Codec::G722);
+    decoder.write(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
+        decoded);
+    decoder.finish();
+    std::vector<float> samples(decoded.size());
+    std::transform(decoded.begin(), decoded.end(), samples.begin(),
+                   [](std::int16_t v) { return float(v) / 32768.0F; });
+    return {std::move(samples), double(codecs::kSampleRate)};
+}
+
+// The file's audio as its format has it: a WAV by its header, a headerless file by its name, an
+// encoded one through its codec.
+std::pair<std::vector<float>, double> readBack(const QString& path, const SystemFile& systemFile)
+{
+    if (systemFile.afterJoin == AfterJoin::G722)
+        return decodeG722(path);
+    const OutputFormat& format = systemFile.format;
     const auto kind = headerlessKindOf(path);
     SF_INFO info{};
     if (kind) {
@@ -121,11 +155,8 @@ MessageSetRun::MessageSetRun(QString programDir)
 {
 }
 
-MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& system,
-                                     const FormatChoice& choice, const QString& outputDir)
+QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
 {
-    // Everything that can be refused is refused before the folder is touched.
-    const SystemLayout layout = layoutFor(system, choice);
     QList<MessageRow> rows;
     try {
         rows = parseMessageCsv(readWholeFile(csvPath));
@@ -145,7 +176,48 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
                          .arg(row.name)
                          .arg(ConversionRun::kMaxCharacters));
     }
+    return rows;
+}
 
+WrittenFile MessageSetRun::makeFile(const MessageRow& row, const SystemFile& file, const SystemLayout& layout,
+                                    const QString& staging)
+{
+    const QString relative = file.pathFor(row.name);
+    const QString staged = QDir(staging).filePath(relative);
+    const auto failed = [&](const QString& why) {
+        return AppError(AppError::PathFileAccessError,
+                        QStringLiteral("message \"%1\" (%2): %3").arg(row.name, relative, why));
+    };
+    QDir().mkpath(QFileInfo(staged).path());
+    // A file the prompt sets do not come in is joined as bare samples first, then encoded.
+    const QString joined = file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln");
+    m_conversion.setOutputFormat(file.format);
+    if (m_conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), joined) !=
+        RunOutcome::Completed)
+        throw failed(m_conversion.failure());
+    if (file.afterJoin == AfterJoin::G722)
+        encodeG722(joined, staged);
+    const auto [samples, rate] = readBack(staged, file);
+    const QString printed = printedText(row.text);
+    const QString heard = QString::fromStdString(tty::decodeSamples(samples, rate).text);
+    if (heard != printed)
+        throw failed(QStringLiteral("it prints \"%1\", not \"%2\"").arg(heard, printed));
+    const qint64 bytes = QFileInfo(staged).size();
+    if (layout.maxFileBytes > 0 && bytes > layout.maxFileBytes)
+        throw failed(QStringLiteral("%1 bytes, more than the %2 that %3 takes")
+                         .arg(bytes)
+                         .arg(layout.maxFileBytes)
+                         .arg(layout.system));
+    return WrittenFile{row.name,         relative, file.format, double(samples.size()) / rate,
+                       sha256Of(staged), heard};
+}
+
+MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& system,
+                                     const FormatChoice& choice, const QString& outputDir)
+{
+    // Everything that can be refused is refused before the folder is touched.
+    const SystemLayout layout = layoutFor(system, choice);
+    const QList<MessageRow> rows = checkedRows(csvPath);
     if (!QDir().mkpath(outputDir))
         throw AppError::make(AppError::PathNotFound, outputDir, QStringLiteral("cannot create it"));
     QTemporaryDir staging(QDir(outputDir).filePath(QStringLiteral(".quillfen-set-XXXXXX")));
@@ -154,44 +226,13 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
 
     MessageSetOutcome outcome;
     const int total = int(rows.size() * layout.files.size());
-    QuietSink quiet;
-    ConversionRun conversion(quiet, m_programDir);
     for (const MessageRow& row : rows) {
-        const QString printed = printedText(row.text);
         for (const SystemFile& file : layout.files) {
-            if (m_progress && !m_progress(int(outcome.files.size()), total)) {
-                outcome.cancelled = true;
-                outcome.files.clear();
-                return outcome;
-            }
-            const QString relative = file.pathFor(row.name);
-            if (file.afterJoin == AfterJoin::G722)
-                throw AppError(AppError::InvalidProcedureCall,
-                               QStringLiteral("%1: G.722 files cannot be written yet").arg(relative));
-            const QString staged = staging.filePath(relative);
-            const auto failed = [&](const QString& why) {
-                return AppError(AppError::PathFileAccessError,
-                                QStringLiteral("message \"%1\" (%2): %3").arg(row.name, relative, why));
-            };
-            QDir().mkpath(QFileInfo(staged).path());
-            conversion.setOutputFormat(file.format);
-            if (conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), staged) !=
-                RunOutcome::Completed)
-                throw failed(conversion.failure());
-            const auto [samples, rate] = readBack(staged, file.format);
-            const QString heard = QString::fromStdString(tty::decodeSamples(samples, rate).text);
-            if (heard != printed)
-                throw failed(QStringLiteral("it prints \"%1\", not \"%2\"").arg(heard, printed));
-            if (layout.maxFileBytes > 0 && QFileInfo(staged).size() > layout.maxFileBytes)
-                throw failed(QStringLiteral("%1 bytes, more than the %2 that %3 takes")
-                                 .arg(QFileInfo(staged).size())
-                                 .arg(layout.maxFileBytes)
-                                 .arg(system));
-            outcome.files << WrittenFile{
-                row.name, relative, file.format, double(samples.size()) / rate, sha256Of(staged), heard};
+            if (m_progress && !m_progress(int(outcome.files.size()), total))
+                return MessageSetOutcome{{}, true};
+            outcome.files << makeFile(row, file, layout, staging.path());
         }
     }
-
     // Into place: each file is renamed over its earlier self, the manifest last.
     for (const WrittenFile& f : outcome.files) {
         const QString target = QDir(outputDir).filePath(f.path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/conversion_run.h"
+#include "conversion/diagnostic_sink.h"
 #include "conversion/message_set.h"
 #include "conversion/phone_systems.h"
 
@@ -47,8 +49,22 @@ public:
                           const QString& outputDir);
 
 private:
+    // A set's runs report nothing line by line: only their outcome counts.
+    class QuietSink final : public DiagnosticSink
+    {
+    public:
+        void clearDiagnostics() override {}
+        void DiagOutput(const QString&) override {}
+    };
+
+    static QList<MessageRow> checkedRows(const QString& csvPath);
+    WrittenFile makeFile(const MessageRow& row, const SystemFile& file, const SystemLayout& layout,
+                         const QString& staging);
+
     QString m_programDir;
     std::function<bool(int, int)> m_progress;
+    QuietSink m_quiet;
+    ConversionRun m_conversion{m_quiet, m_programDir};
 };
 
 // What a text telephone prints from a message: the text as one conversion sends it.
