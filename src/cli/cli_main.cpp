@@ -1,6 +1,7 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "cli/command_line.h"
 #include "conversion/conversion_run.h"
+#include "conversion/message_set_run.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <cstdio>
 #include <iostream>
@@ -68,6 +70,11 @@ QString readStandardInput()
     return text;
 }
 
+std::string shown(const std::string& text)
+{
+    return shownOnTerminal(QString::fromStdString(text)).toStdString();
+}
+
 void writeOut(const std::string& text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -82,18 +89,19 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString& path = files[i];
         if (files.size() > 1)
-            writeOut((i > 0 ? "\n" : "") + path.toStdString() + ":\n");
+            writeOut((i > 0 ? "\n" : "") + shownOnTerminal(path).toStdString() + ":\n");
         try {
             const tty::DecodedText decoded = tty::decodeFile(QFile::encodeName(path).toStdString(), options);
             if (timestamps) {
                 for (const tty::Burst& burst : decoded.bursts)
-                    writeOut(tty::formatOffset(burst.startSeconds) + ' ' + burst.text + '\n');
+                    writeOut(tty::formatOffset(burst.startSeconds) + ' ' + shown(burst.text) + '\n');
             } else if (!decoded.text.empty()) {
-                writeOut(decoded.text + '\n');
+                writeOut(shown(decoded.text) + '\n');
             }
             std::fflush(stdout);
             if (decoded.text.empty())
-                std::fprintf(stderr, "quillfen-cli: no TTY text found in %s\n", path.toUtf8().constData());
+                std::fprintf(stderr, "quillfen-cli: no TTY text found in %s\n",
+                             shownOnTerminal(path).toUtf8().constData());
             else
                 found = true;
         } catch (const AppError& e) {
@@ -103,6 +111,32 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
         }
     }
     return unreadable ? 2 : found ? 0 : 1;
+}
+
+// Makes a message set: 0 when every file was written and checked, 2 when the set itself is refused
+// (nothing is written then), 1 when a file could not be made (the folder is left as it was).
+int makeSet(const CliOptions& options)
+{
+    StderrMessages messages(QStringLiteral("quillfen-cli"));
+    setMessages(&messages);
+    try {
+        const MessageSetOutcome outcome =
+            MessageSetRun().run(QDir::current().absoluteFilePath(options.csv), options.system, options.choice,
+                                QDir::current().absoluteFilePath(options.output));
+        StdoutDiagnostics out;
+        QSet<QString> names;
+        for (const WrittenFile& f : outcome.files) {
+            names.insert(f.message);
+            out.DiagOutput(QStringLiteral("%1: %2").arg(f.path, f.printed));
+        }
+        out.DiagOutput(QStringLiteral("%1 messages, %2 files written and checked in %3; see manifest.csv")
+                           .arg(names.size())
+                           .arg(outcome.files.size())
+                           .arg(options.output));
+        return 0;
+    } catch (const AppError& e) {
+        return fail(e.description, e.number == AppError::InvalidProcedureCall ? 2 : 1);
+    }
 }
 
 // Converts the text into the output file; 0 when it is complete.
@@ -150,6 +184,8 @@ int main(int argc, char** argv)
         return 0;
     case CliOptions::Action::Decode:
         return decodeFiles(options.words, options.decode, options.timestamps);
+    case CliOptions::Action::Batch:
+        return makeSet(options);
     case CliOptions::Action::Convert:
         break;
     }

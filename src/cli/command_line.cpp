@@ -24,6 +24,7 @@ const char* const kDescription =
     "\n"
     "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
+    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -61,6 +62,14 @@ struct Options
         QStringLiteral("unshift-on-space"),
         QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
                        "a receiver to.")};
+    QCommandLineOption batch{QStringLiteral("batch"),
+                             QStringLiteral("Make every message of the set in CSV (columns name and text) "
+                                            "into the folder -o, checked, in the layout --system plays."),
+                             QStringLiteral("CSV")};
+    QCommandLineOption system{QStringLiteral("system"),
+                              QStringLiteral("With --batch: asterisk, freeswitch, cisco, avaya, teams, 3cx "
+                                             "or wav."),
+                              QStringLiteral("SYSTEM")};
     QCommandLineOption showCommand{QStringLiteral("show-command"),
                                    QStringLiteral("After the run, print the wavcat command line it used.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
@@ -69,8 +78,8 @@ struct Options
     void addTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace,
-                           showCommand, help, version});
+        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, batch,
+                           system, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -150,8 +159,42 @@ std::variant<OutputFormat, CliRefusal> requestedFormat(const QCommandLineParser&
     return format;
 }
 
+std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser, const Options& o)
+{
+    for (const QCommandLineOption* other : {&o.timestamps, &o.baud, &o.unshiftOnSpace, &o.showCommand})
+        if (parser.isSet(*other))
+            return CliRefusal{
+                QStringLiteral("--%1 does not go with --batch").arg(other->names().constFirst())};
+    if (!parser.positionalArguments().isEmpty())
+        return CliRefusal{
+            QStringLiteral("--batch takes its texts from the CSV file, not from the command line")};
+    if (!parser.isSet(o.system))
+        return CliRefusal{
+            QStringLiteral("--batch needs --system: %1").arg(phoneSystemNames().join(QStringLiteral(", ")))};
+    if (!parser.isSet(o.output) || parser.value(o.output).isEmpty())
+        return CliRefusal{QStringLiteral("--batch needs -o DIR, the folder for the set")};
+    const auto format = requestedFormat(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&format))
+        return *refusal;
+    const auto& asked = std::get<OutputFormat>(format);
+    CliOptions options;
+    options.action = CliOptions::Action::Batch;
+    options.csv = parser.value(o.batch);
+    options.system = parser.value(o.system);
+    options.output = parser.value(o.output);
+    if (parser.isSet(o.encoding))
+        options.choice.encoding = asked.encoding;
+    if (parser.isSet(o.rate))
+        options.choice.sampleRate = asked.sampleRate;
+    if (parser.isSet(o.level))
+        options.choice.levelTenths = asked.levelTenths;
+    return options;
+}
+
 std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& parser, const Options& o)
 {
+    if (parser.isSet(o.system))
+        return CliRefusal{QStringLiteral("--system goes with --batch")};
     for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace})
         if (parser.isSet(*only))
             return CliRefusal{QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst())};
@@ -199,6 +242,10 @@ std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& argumen
         return options;
     }
     // Every value is checked before anything is started or touched.
+    if (parser.isSet(o.decode) && parser.isSet(o.batch))
+        return CliRefusal{QStringLiteral("--decode and --batch do not go together")};
+    if (parser.isSet(o.batch))
+        return parseBatch(parser, o);
     return parser.isSet(o.decode) ? parseDecode(parser, o) : parseConvert(parser, o);
 }
 

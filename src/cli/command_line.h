@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/output_format.h"
+#include "conversion/phone_systems.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ namespace quillfen {
 // What quillfen-cli was asked to do, every value already checked.
 struct CliOptions
 {
-    enum class Action { Convert, Decode, Help, Version };
+    enum class Action { Convert, Decode, Batch, Help, Version };
 
     Action action = Action::Convert;
     // Convert: the words of the text (none: read standard input); Decode: the files to read.
@@ -27,6 +28,11 @@ struct CliOptions
     // Decode
     tty::DecodeOptions decode;
     bool timestamps = false;
+
+    // Batch: the set's CSV, the phone system, and the choices it leaves open; `output` is the folder.
+    QString csv;
+    QString system;
+    FormatChoice choice;
 };
 
 // A command line the program refuses, and why, in one line for "quillfen-cli: ...".

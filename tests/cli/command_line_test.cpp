@@ -38,6 +38,13 @@ QString described(const std::variant<CliOptions, CliRefusal>& parsed)
             .arg(words, baudName(o.decode.baud),
                  o.decode.unshiftOnSpace ? QStringLiteral(" unshift-on-space") : QString(),
                  o.timestamps ? QStringLiteral(" timestamps") : QString());
+    case CliOptions::Action::Batch:
+        return QStringLiteral("batch '%1' for %2 to '%3'%4%5%6")
+            .arg(o.csv, o.system, o.output,
+                 o.choice.encoding ? QStringLiteral(" ") + encodingKeyword(*o.choice.encoding) : QString(),
+                 o.choice.sampleRate ? QStringLiteral(" %1 Hz").arg(*o.choice.sampleRate) : QString(),
+                 o.choice.levelTenths ? QStringLiteral(" %1 dBFS").arg(levelText(*o.choice.levelTenths))
+                                      : QString());
     case CliOptions::Action::Convert:
         break;
     }
@@ -82,6 +89,10 @@ TEST(CommandLineParser, acceptedLinesAskForWhatTheySay)
          "decode [a.wav] baud 45.45 unshift-on-space timestamps"},
         {{"--baud", "45", "--decode", "a.wav"}, "decode [a.wav] baud 45.45"},
         {{"--decode", "--baud", "50", "--", "-a.wav"}, "decode [-a.wav] baud 50"},
+        {{"--batch", "set.csv", "--system", "asterisk", "-o", "out"},
+         "batch 'set.csv' for asterisk to 'out'"},
+        {{"--batch", "s.csv", "--system", "avaya", "--encoding", "alaw", "--level", "-12", "-o", "d"},
+         "batch 's.csv' for avaya to 'd' alaw -12.0 dBFS"},
         {{"--help"}, "help"},
         {{"-h", "--version", "--decode"}, "help"},
         {{"--version", "--level", "loud"}, "version"},
@@ -96,6 +107,15 @@ TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
                                      "--show-command, --encoding, --rate and --level";
     const Case cases[] = {
         {{"HI"}, "refused: no output file given; use -o FILE.wav"},
+        {{"--batch", "s.csv", "-o", "d"},
+         "refused: --batch needs --system: asterisk, freeswitch, cisco, avaya, teams, 3cx, wav"},
+        {{"--batch", "s.csv", "--system", "wav"}, "refused: --batch needs -o DIR, the folder for the set"},
+        {{"--batch", "s.csv", "--system", "wav", "-o", "d", "HI"},
+         "refused: --batch takes its texts from the CSV file, not from the command line"},
+        {{"--batch", "s.csv", "--system", "wav", "--timestamps", "-o", "d"},
+         "refused: --timestamps does not go with --batch"},
+        {{"--batch", "s.csv", "--decode", "a.wav"}, "refused: --decode and --batch do not go together"},
+        {{"--system", "wav", "-o", "k.wav", "HI"}, "refused: --system goes with --batch"},
         {{"--", "-o", "x.wav"}, "refused: no output file given; use -o FILE.wav"},
         {{"HI", "-o", ""}, "refused: the output file name is empty"},
         {{"--bogus", "-o", "k.wav"},

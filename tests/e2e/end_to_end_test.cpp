@@ -165,6 +165,39 @@ TEST(CommandLine, controlCharactersAreEchoedAsEscapes)
     EXPECT_TRUE(r.out.contains("    '\\x1b'character not supported")) << r.out.toStdString();
     for (const char c : {'\x1b', '\0', '\r', '\x7f'})
         EXPECT_FALSE(r.out.contains(QChar(c))) << int(c);
+
+    // File names too, where the decoder prints them.
+    const QString quiet = dir.filePath("quiet\x1b]0;TITLE\x07.wav");
+    ASSERT_TRUE(QFile::copy(kProgramDir + "/smallsilence.wav", quiet));
+    const Ran decoded = cli({"--decode", quiet, dir.filePath("x.wav")});
+    EXPECT_TRUE(decoded.out.contains("quiet\\x1b]0;TITLE\\x07.wav:\n")) << decoded.out.toStdString();
+    EXPECT_TRUE(decoded.err.contains("no TTY text found in " + dir.path() + "/quiet\\x1b]0;TITLE\\x07.wav"))
+        << decoded.err.toStdString();
+    for (const QString& printed : {decoded.out, decoded.err})
+        EXPECT_FALSE(printed.contains(QChar('\x1b')) || printed.contains(QChar('\x07')));
+}
+
+// A message set from the command line: written and listed, or refused with the folder untouched.
+TEST(CommandLine, aMessageSetIsWrittenWhole_orRefusedWithStatusTwoTouchingNothing)
+{
+    QTemporaryDir dir, cache;
+    ASSERT_TRUE(writeFile(dir.filePath("set.csv"), "name,text\ngreeting,Hello GA\nclosed,Closed\n"));
+    ASSERT_TRUE(writeFile(dir.filePath("bad.csv"), "name,text\ngreeting,Hello\ngreeting,Again\n"));
+    const Ran made =
+        cli({"--batch", "set.csv", "--system", "3cx", "-o", "out"}, {}, dir.path(), cache.path());
+    EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(made.out, "greeting.wav: HELLO GA\nclosed.wav: CLOSED\n"
+                        "2 messages, 2 files written and checked in out; see manifest.csv\n");
+    EXPECT_EQ(entriesBelow(dir.filePath("out")), (QStringList{"closed.wav", "greeting.wav", "manifest.csv"}));
+    const QStringList before = entriesBelow(dir.filePath("out"));
+    const QByteArray greeting = fileBytes(dir.filePath("out/greeting.wav"));
+    const Ran refused =
+        cli({"--batch", "bad.csv", "--system", "3cx", "-o", "out"}, {}, dir.path(), cache.path());
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err,
+              "quillfen-cli: " + dir.filePath("bad.csv") + " line 3: the name \"greeting\" is used twice\n");
+    EXPECT_EQ(entriesBelow(dir.filePath("out")), before);
+    EXPECT_EQ(fileBytes(dir.filePath("out/greeting.wav")), greeting);
 }
 
 // Nothing is written, the earlier file included, and no prompt set is made.
