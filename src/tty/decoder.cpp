@@ -60,6 +60,16 @@ std::vector<double> baudsFor(BaudRate b)
     return {kBaud45, kBaud50};
 }
 
+// A sample no recording can hold: NaN, an infinity, or more than 24 dB over full scale (a float
+// file may go past 1.0 a little, never this far). One such sample must not flood the filters and
+// the noise floor, so it counts as a dropout: silence for that sample alone.
+constexpr float kAbsurdSample = 16.0F;
+
+bool isAbsurd(float sample)
+{
+    return !(std::fabs(sample) <= kAbsurdSample); // NaN fails every comparison
+}
+
 // One channel through baseband, filter bank and a frame reader per baud.
 class ChannelDecoder
 {
@@ -79,10 +89,20 @@ public:
 
     void push(std::span<const float> samples)
     {
-        m_baseband.push(samples, m_complex);
+        m_baseband.push(withDropouts(samples), m_complex);
         m_bank->push(m_complex, m_features);
         m_complex.clear();
         feed();
+    }
+
+    // The samples as they are, or, when some are absurd, a copy with those silenced.
+    std::span<const float> withDropouts(std::span<const float> samples)
+    {
+        if (std::none_of(samples.begin(), samples.end(), isAbsurd))
+            return samples;
+        m_cleaned.assign(samples.begin(), samples.end());
+        std::replace_if(m_cleaned.begin(), m_cleaned.end(), isAbsurd, 0.0F);
+        return m_cleaned;
     }
 
     void finish()
@@ -122,6 +142,7 @@ private:
     std::unique_ptr<ToneBank> m_bank;
     std::vector<FrameReader> m_readers;
     std::vector<std::complex<float>> m_complex;
+    std::vector<float> m_cleaned;
     std::vector<std::vector<ToneFeature>> m_features;
     std::vector<std::vector<BurstFrames>> m_bursts; // per plan
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <string>
@@ -74,8 +75,9 @@ struct Recording
     Sender sender{};
     int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     Before before = Before::Nothing;
-    double noiseRms = 0; // white noise over the whole recording
-    bool stereo = false; // the tones on the right; speech on the left
+    double noiseRms = 0;     // white noise over the whole recording
+    bool stereo = false;     // the tones on the right; speech on the left
+    bool badSamples = false; // NaN, infinities and 1e15 scattered through the tones
     DecodeOptions options{};
     double maxErrorRate = 0; // 0: exactly the text
 };
@@ -110,6 +112,9 @@ TEST(TtyDecoder, recordingsFromTheLineDecode)
         {.name = "speech first", .sender = {.rate = 16000}, .before = Before::Speech},
         {.name = "dialling first", .before = Before::Dialling},
         {.name = "stereo, tones right, speech left", .sender = {.rate = 22050}, .stereo = true},
+        {.name = "float with NaN, infinities and 1e15 among the tones",
+         .format = SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+         .badSamples = true},
         // Full-band SNR -6 dB: white noise 0-4 kHz four times the tone power.
         {.name = "noise 6 dB over the tones",
          .sender = {.amplitude = 0.1},
@@ -131,6 +136,13 @@ TEST(TtyDecoder, recordingsFromTheLineDecode)
         line.message(kText, c.sender);
         if (c.noiseRms > 0)
             addNoise(line.samples, c.noiseRms, 8);
+        if (c.badSamples) {
+            const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(), 1e15F};
+            for (std::size_t i = 0; i < 40; ++i)
+                line.samples[line.samples.size() / 3 + i * 997] = bad[i % 4];
+        }
         std::vector<std::vector<float>> channels{line.samples};
         if (c.stereo)
             channels.insert(channels.begin(),
