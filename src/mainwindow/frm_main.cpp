@@ -466,6 +466,8 @@ void frmMain::mnuDecodeRecording_Click()
     try {
         OpenDialogRequest request;
         request.title = myLoadResString(IDS_DECODE_DIALOG_TITLE);
+        // Where the last recording came from, else home: never the program directory with its prompts.
+        request.directory = m_lastRecordingFolder.isEmpty() ? QDir::homePath() : m_lastRecordingFolder;
         request.filters = {myLoadResString(IDS_AUDIO_FILES) + QStringLiteral(" (") +
                                recordingFilePatterns().join(QLatin1Char(' ')) + QLatin1Char(')'),
                            myLoadResString(IDS_ALL_FILES) + QStringLiteral(" (*)")};
@@ -498,6 +500,7 @@ void frmMain::decodeRecordings(const QStringList& files)
 {
     if (files.isEmpty())
         return;
+    m_lastRecordingFolder = QFileInfo(files.constLast()).absolutePath();
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
@@ -547,6 +550,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         if (droppedRecordings(drag->mimeData()).isEmpty()) {
             if (watched == m_txtInputText->viewport())
                 return txtInputText_OLEDragOver(drag);
+            if (watched == m_txtOutputFileName && drag->mimeData()->hasUrls()) {
+                drag->ignore(); // a file that is no recording would land as its URL in the name
+                return true;
+            }
             break;
         }
         drag->acceptProposedAction();
@@ -558,6 +565,10 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         if (files.isEmpty()) {
             if (watched == m_txtInputText->viewport())
                 return txtInputText_OLEDragDrop(drop);
+            if (watched == m_txtOutputFileName && drop->mimeData()->hasUrls()) {
+                drop->ignore();
+                return true;
+            }
             break;
         }
         drop->acceptProposedAction();

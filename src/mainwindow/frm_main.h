@@ -134,6 +134,7 @@ private:
     MainLayout m_layout;
     std::function<void()> m_terminate;
     std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
+    QString m_lastRecordingFolder;              // where the open dialog starts
     std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
     bool m_exiting = false;
     bool m_inResize = false;

@@ -11,6 +11,7 @@ struct OpenDialogRequest
 {
     QString title;
     QStringList filters;
+    QString directory; // where the dialog opens
 };
 
 // The open-file dialog, for one or more existing files. The window program installs the real one;

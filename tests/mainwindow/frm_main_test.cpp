@@ -471,9 +471,10 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
         QStringList ShowOpen(const OpenDialogRequest& r) override
         {
             filters = r.filters;
+            directories << r.directory;
             return answer.isEmpty() ? throw cancelError() : answer;
         }
-        QStringList answer, filters;
+        QStringList answer, filters, directories;
     } dialog;
 
     const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.WAV"),
@@ -484,6 +485,8 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     ASSERT_TRUE(child<QMenu>("mnuFile")->actions().contains(menuItem));
     menuItem->trigger(); // cancelled: nothing happens
     EXPECT_FALSE(diag().contains("decoded from"));
+    // After a conversion, whose run works in the program directory, the dialog still opens at home.
+    EXPECT_EQ(dialog.directories, QStringList{QDir::homePath()});
     EXPECT_TRUE(dialog.filters.first().contains("*.wav"));
     // Each under its name: the text, that there is none, or why it could not be read.
     dialog.answer = {wav, idle, gone};
@@ -508,6 +511,14 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     const QString notes = out.filePath("notes.txt");
     drop(text->viewport(), {QUrl::fromLocalFile(notes)});
     EXPECT_FALSE(diag().contains(notes));
+    // On the output name such a file is refused as a drop: the name stays as it was.
+    auto* name = child<QLineEdit>("txtOutputFileName");
+    name->setText("greeting.wav");
+    EXPECT_EQ(drop(name, {QUrl::fromLocalFile(notes)}), std::pair(false, false));
+    EXPECT_EQ(name->text(), "greeting.wav");
+    // The next open dialog starts where the last recordings came from.
+    menuItem->trigger();
+    EXPECT_EQ(dialog.directories.last(), out.path());
 }
 
 TEST_F(MainWindowTest, outputFormatIsChosenFromTheFileMenuRememberedAndUsedForFileAndClipboard)

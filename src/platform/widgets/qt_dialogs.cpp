@@ -77,6 +77,8 @@ QStringList QtOpenDialog::ShowOpen(const OpenDialogRequest& request)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(request.filters);
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         throw cancelError();
     return dialog.selectedFiles();
