@@ -146,6 +146,14 @@ int convert(const CliOptions& options)
     const QString outputPath = QDir::current().absoluteFilePath(options.output);
     const QString text = options.words.isEmpty() ? readStandardInput() : options.words.join(QLatin1Char(' '));
 
+    // A file of lead-in alone helps nobody: the window keeps its designed run, the command line says so.
+    if (!text.isEmpty() && !sendsMoreThanSpaces(text))
+        return fail(
+            QStringLiteral("nothing in the text can be sent: a text telephone prints only the letters "
+                           "A to Z, the digits, the space and \" , ? : . ' # $ - ( ) !; "
+                           "no WAV file written"),
+            1);
+
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);
     StdoutDiagnostics diagnostics;

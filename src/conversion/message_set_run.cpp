@@ -140,14 +140,29 @@ QByteArray manifestCsv(const QList<WrittenFile>& files)
 
 } // namespace
 
-QString printedText(const QString& text)
+namespace {
+
+// The characters of `text` that a conversion sends, idle characters (~) included.
+QString sendableText(const QString& text)
 {
     QString prepared = upperCasedText(withLineBreaks(text));
     prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    const MappingResult mapped = mapTextToPrompts(
-        prepared, ShiftNone, [](const QString&) {}, [](const QString&) {});
+    return mapTextToPrompts(
+               prepared, ShiftNone, [](const QString&) {}, [](const QString&) {})
+        .newText;
+}
+
+} // namespace
+
+bool sendsMoreThanSpaces(const QString& text)
+{
+    return !sendableText(text).trimmed().isEmpty();
+}
+
+QString printedText(const QString& text)
+{
     // The idle character prints nothing.
-    return QString(mapped.newText).remove(QLatin1Char('~'));
+    return sendableText(text).remove(QLatin1Char('~'));
 }
 
 MessageSetRun::MessageSetRun(QString programDir)

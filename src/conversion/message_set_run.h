@@ -69,5 +69,7 @@ private:
 
 // What a text telephone prints from a message: the text as one conversion sends it.
 QString printedText(const QString& text);
+// Whether a conversion of `text` sends anything but spaces (an idle character counts).
+bool sendsMoreThanSpaces(const QString& text);
 
 } // namespace quillfen

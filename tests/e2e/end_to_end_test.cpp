@@ -219,6 +219,7 @@ TEST(CommandLine, errorsAreOneClearLineAndANonZeroExitAndTouchNothing)
         {{"-o", kept}, 1, "You must first enter some text"},
         {{"HI", "-o", dir.filePath("missing/x.wav")}, 1, "no WAV file written"},
         {{"-o", kept}, 1, "40000 characters", QByteArray(40000, 'A')},
+        {{"-o", kept, "日本語", "\u00e9"}, 1, "nothing in the text can be sent"},
         {{"--decode", kept}, 2, "kept.wav"},
         {{"--decode", dir.path()}, 2, "is a directory"},
     };
