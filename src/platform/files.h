@@ -84,6 +84,8 @@ public:
 
 private:
     explicit FileLock(int handle) : m_handle(handle) {}
+    // The lock on an open file, which is closed when the lock cannot be had; null for a failed open.
+    static std::unique_ptr<FileLock> lockedOrClosed(int handle);
     int m_handle;
 };
 

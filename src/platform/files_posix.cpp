@@ -97,10 +97,8 @@ bool isOwnPrivate(const QString& path)
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-std::unique_ptr<FileLock> FileLock::tryTake(const QString& path, bool create)
+std::unique_ptr<FileLock> FileLock::lockedOrClosed(int fd)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
     if (fd < 0)
         return nullptr;
     // flock, not fcntl: its lock belongs to this open, so a second open in the same process sees it.
@@ -111,30 +109,25 @@ std::unique_ptr<FileLock> FileLock::tryTake(const QString& path, bool create)
     return std::unique_ptr<FileLock>(new FileLock(fd));
 }
 
+std::unique_ptr<FileLock> FileLock::tryTake(const QString& path, bool create)
+{
+    return lockedOrClosed(::open(QFile::encodeName(path).constData(),
+                                 O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600));
+}
+
 std::unique_ptr<FileLock> FileLock::createLocked(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
     const QByteArray dir = QFile::encodeName(QFileInfo(path).path());
-    int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        // Locked while it has no name, then named: nobody ever sees it unlocked.
-        const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(fd);
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-            ::linkat(AT_FDCWD, unnamed.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0) {
-            ::close(fd);
-            return nullptr;
-        }
-        return std::unique_ptr<FileLock>(new FileLock(fd));
-    }
-    // A file system without unnamed files: unlocked only between two calls.
-    fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const int unnamedFd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamedFd < 0) // a file system without unnamed files: unlocked only between two calls
+        return lockedOrClosed(::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    // Locked while it has no name, then named: nobody ever sees it unlocked.
+    auto lock = lockedOrClosed(unnamedFd);
+    const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(unnamedFd);
+    if (!lock || ::linkat(AT_FDCWD, unnamed.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) != 0)
         return nullptr;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<FileLock>(new FileLock(fd));
+    return lock;
 }
 
 void FileLock::shareWithChildren()
