@@ -66,6 +66,7 @@ for lib in libqt6widgets6 libqt6core6 libsndfile1 libc6; do
     [[ $depends =~ (^|[ ,])$lib([ ,]|$) ]] || fail "Depends lacks $lib: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Recommends) == *fonts-ipafont-gothic* ]] || fail "Recommends names no CJK font"
+[[ $(dpkg-deb -f "$deb" Recommends) == *qt6-translations-l10n* ]] || fail "Recommends names no Qt translations"
 
 installed=1
 if ! dpkg -i "$deb" >"$tmp/dpkg-i.log" 2>&1; then
