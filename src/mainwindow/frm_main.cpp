@@ -146,6 +146,15 @@ void frmMain::createControls()
 
     m_cmdExit = new QPushButton(QStringLiteral("E&xit"), client);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    // Assistive technology lists the controls in their order among the client's children: make it
+    // the reading order, top to bottom, rather than the order they were made in. Nothing overlaps,
+    // so the stacking this also sets changes nothing on screen.
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_frameFileName), static_cast<QWidget*>(m_frameTextInput),
+          static_cast<QWidget*>(m_frameDiagnosticOutput), static_cast<QWidget*>(m_cmdConstructWavFromString),
+          static_cast<QWidget*>(m_cmdExit)})
+        control->raise();
 }
 
 void frmMain::setFocusOrder()

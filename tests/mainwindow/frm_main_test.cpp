@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -146,6 +149,22 @@ TEST_F(MainWindowTest, captionsDefaultNameAndTabOrderWithTheFocusShownAtStart)
     }
     EXPECT_EQ(order, (QStringList{"txtInputText", "cmdConstructWavFromString", "cmdExit", "txtOutputFileName",
                                   "txtDiag"}));
+
+    // A screen reader lists the controls top to bottom, as they are read.
+    QStringList read;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        for (int i = 0; i < node->childCount(); ++i) {
+            QAccessibleInterface* c = node->child(i);
+            if (c->role() == QAccessible::Grouping || c->role() == QAccessible::EditableText ||
+                c->role() == QAccessible::PushButton)
+                read << c->object()->objectName();
+            walk(c);
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(window->centralWidget()));
+    EXPECT_EQ(read, (QStringList{"frameFileName", "txtOutputFileName", "cmdBrowse", "frameTextInput",
+                                 "txtInputText", "frameDiagnosticOutput", "txtDiag",
+                                 "cmdConstructWavFromString", "cmdExit"}));
 }
 
 TEST_F(MainWindowTest, startUpWritesTheSettingsTheNextStartRestoresThemCutToTheDesktop)
