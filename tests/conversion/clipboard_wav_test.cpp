@@ -49,8 +49,7 @@ TEST(ClipboardWav, headerlessSamplesGetAHeaderOfTheirFormat_aWavStaysAsItIs)
         ASSERT_TRUE(sound) << sf_strerror(nullptr);
         EXPECT_EQ(std::tuple(sound->format, sound->rate, sound->channels, sound->frames()),
                   std::tuple(c.format, c.rate, 1, sf_count_t{c.frames}));
-        EXPECT_EQ(QByteArray::fromStdString(test::storedBytes(path)),
-                  samples.left(c.frames * width));
+        EXPECT_EQ(QByteArray::fromStdString(test::storedBytes(path)), samples.left(c.frames * width));
     }
     for (const char* name : {"g.wav", "g.sln.WAV", "g", "g.raw"})
         EXPECT_EQ(clipboardWavImage(name, samples), samples) << name;
