@@ -7,6 +7,7 @@
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
+#include "mainwindow/announcer.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -146,6 +147,7 @@ void frmMain::createControls()
 
     m_cmdExit = new QPushButton(QStringLiteral("E&xit"), client);
     m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    m_announcer = new Announcer(client);
 
     // Assistive technology lists the controls in their order among the client's children: make it
     // the reading order, top to bottom, rather than the order they were made in. Nothing overlaps,
@@ -351,8 +353,27 @@ void frmMain::cmdConstructWavFromString_Click()
     }
     syncDiagnostics();
     repaint();
+    announceOutcome(outcome);
     if (outcome == RunOutcome::Completed)
         myCopyWavToClipboard(output);
+}
+
+void frmMain::announceOutcome(RunOutcome outcome)
+{
+    if (outcome == RunOutcome::EmptyText)
+        return; // its message box speaks for itself
+    if (outcome == RunOutcome::Completed) {
+        m_announcer->announce(myLoadResString(IDS_CONVERSION_COMPLETE));
+        return;
+    }
+    // The error line as the box shows it.
+    const QStringList lines = mainDiagnostics().text().split(QStringLiteral("\r\n"));
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if (line->startsWith(QLatin1String("(error):"))) {
+            m_announcer->announce(*line);
+            return;
+        }
+    }
 }
 
 void frmMain::myCopyWavToClipboard(const QString& fileName)
@@ -510,12 +531,16 @@ void frmMain::decodeRecordings(const QStringList& files)
     if (files.isEmpty())
         return;
     m_lastRecordingFolder = QFileInfo(files.constLast()).absolutePath();
+    const qsizetype before = mainDiagnostics().text().size();
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         reportDecodedRecordings(files, mainDiagnostics());
     }
     syncDiagnostics();
+    // What the decode added: the text of each recording, or why there is none.
+    m_announcer->announce(
+        mainDiagnostics().text().mid(before).trimmed().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     m_txtDiag->moveCursor(QTextCursor::End);
 }
 

@@ -22,6 +22,8 @@ class QPushButton;
 
 namespace quillfen {
 
+class Announcer;
+
 // The start-up window: output file name, the text, the diagnostic box, the two commands and the
 // menus. Geometry is kept in twips (15 to the pixel) like the rest of the program.
 class frmMain final : public QMainWindow, public SettingsWindow
@@ -95,6 +97,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void announceOutcome(RunOutcome outcome);
     void buildControls();
     void createControls();
     void setFocusOrder();
@@ -135,6 +138,7 @@ private:
     std::function<void()> m_terminate;
     std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
     QString m_lastRecordingFolder;              // where the open dialog starts
+    Announcer* m_announcer = nullptr;           // says each outcome to assistive technology
     std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
     bool m_exiting = false;
     bool m_inResize = false;

@@ -4,6 +4,7 @@
 #include "conversion/tty_decoder.h"
 #include "localization/mod_localize.h"
 #include "localization/string_table.h"
+#include "mainwindow/announcer.h"
 #include "mainwindow/frm_main.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
@@ -479,6 +480,31 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith("(error):6 (")) << boxes.texts[0].toStdString();
     EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure txtInputText_OLEDragDrop of Form frmMain"));
+}
+
+// A screen reader is told each outcome as an alert, whatever has the focus, beside the designed lines.
+TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlert)
+{
+    auto* announcer = child<Announcer>("announcer");
+    ASSERT_NE(announcer, nullptr);
+    QStringList alerts;
+    QObject::connect(announcer, &Announcer::announced, [&](const QString& text) { alerts << text; });
+    const QString wav = out.filePath("a.wav");
+    convert("HI", wav);
+    convert(QString(32768, QLatin1Char('E')), out.filePath("b.wav"));
+    convert("HI", out.filePath("missing dir/c.wav"));
+    window->decodeRecordings({wav});
+    ASSERT_EQ(alerts.size(), 4);
+    EXPECT_EQ(alerts[0], "Converstion from text to TTY WAV file complete");
+    EXPECT_TRUE(alerts[1].startsWith("(error):6 (the text has 32768 characters")) << alerts[1].toStdString();
+    EXPECT_TRUE(alerts[2].startsWith("(error):75 (") && alerts[2].contains("missing dir"))
+        << alerts[2].toStdString();
+    EXPECT_EQ(alerts[3], "TTY text decoded from " + wav + ":\n[00:00.2] HI");
+    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI\n\n")); // the box as ever
+    // What a screen reader finds: an alert that carries the last outcome.
+    QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(announcer);
+    EXPECT_EQ(alert->role(), QAccessible::AlertMessage);
+    EXPECT_EQ(alert->text(QAccessible::Name), alerts[3]);
 }
 
 TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
