@@ -190,48 +190,57 @@ struct InputFile::Stream
 
 namespace {
 
-// The bytes so far and the rest of the pipe, in a temporary file that never has a name: it goes
-// when it is closed, however wavcat ends.
+// A temporary file in `dir` that never has a name: it goes when it is closed, however wavcat ends.
+// -1 when none can be made.
+int unnamedTemporaryFile(const std::string& dir)
+{
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+    std::string name = dir + "/wavcat-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(name.c_str());
+    return named;
+}
+
+// Every byte, or the reason none more could be written (0: written).
+int writeAll(int fd, const char* bytes, std::size_t size)
+{
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t put = ::write(fd, bytes + done, size - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return put < 0 ? errno : ENOSPC;
+        done += std::size_t(put);
+    }
+    return 0;
+}
+
+// The bytes so far and the rest of the pipe, in an unnamed temporary file.
 int spillToTemporaryFile(const std::string& head, int pipe, const std::string& path)
 {
     const char* tmp = std::getenv("TMPDIR");
     const std::string dir = tmp && *tmp ? tmp : "/tmp";
-    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::string name = dir + "/wavcat-XXXXXX";
-        fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd >= 0)
-            ::unlink(name.c_str());
-    }
+    const int fd = unnamedTemporaryFile(dir);
     if (fd < 0)
         throw cannotRead(path, "no temporary file for a long stream in " + dir + ": " + std::strerror(errno));
-    const auto put = [&](const char* p, std::size_t n) {
-        for (std::size_t done = 0; done < n;) {
-            const ssize_t put = ::write(fd, p + done, n - done);
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0) {
-                const int error = put < 0 ? errno : ENOSPC;
-                ::close(fd);
-                throw cannotRead(path, "cannot keep a long stream in " + dir + ": " + std::strerror(error));
-            }
-            done += std::size_t(put);
-        }
+    const auto fail = [&](int error, const std::string& what) {
+        ::close(fd);
+        return cannotRead(path, what + std::strerror(error));
     };
-    put(head.data(), head.size());
+    if (const int error = writeAll(fd, head.data(), head.size()))
+        throw fail(error, "cannot keep a long stream in " + dir + ": ");
     std::vector<char> buffer(kReadStep);
     for (;;) {
         const ssize_t got = ::read(pipe, buffer.data(), buffer.size());
         if (got == 0)
             return fd;
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw cannotRead(path, std::strerror(error));
-        }
-        put(buffer.data(), std::size_t(got));
+        if (got < 0 && errno != EINTR)
+            throw fail(errno, {});
+        if (const int error = got > 0 ? writeAll(fd, buffer.data(), std::size_t(got)) : 0)
+            throw fail(error, "cannot keep a long stream in " + dir + ": ");
     }
 }
 
