@@ -16,6 +16,7 @@ class HelpPageAccessible final : public QAccessibleWidget, public QAccessibleTex
 {
 public:
     explicit HelpPageAccessible(QTextBrowser* page) : QAccessibleWidget(page, QAccessible::Document) {}
+    using QAccessibleWidget::text; // the name and description, beside the text interface's ranges
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
