@@ -31,7 +31,7 @@ test: build
 test-asan: deps
 	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLFEN_SANITIZE=ON $(CMAKE_FLAGS)
 	@cmake --build $(BUILD)-asan -j$(JOBS)
-	@cd $(BUILD)-asan && ctest --output-on-failure -j$(JOBS)
+	@cd $(BUILD)-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j$(JOBS)
 
 # The fuzz targets under libFuzzer, ASan and UBSan, built with clang in a build of their own; each
 # runs FUZZ_SECONDS from its kept corpus. Ordinary builds replay the corpora as tests.
