@@ -82,15 +82,8 @@ std::pair<std::vector<float>, double> readBack(const QString& path, const System
     if (systemFile.afterJoin == AfterJoin::G722)
         return decodeG722(path);
     const OutputFormat& format = systemFile.format;
-    const auto kind = headerlessKindOf(path);
     SF_INFO info{};
-    if (kind) {
-        info.samplerate = kind->sampleRate;
-        info.channels = 1;
-        info.format = SF_FORMAT_RAW | (kind->encoding == Encoding::Ulaw   ? SF_FORMAT_ULAW
-                                       : kind->encoding == Encoding::Alaw ? SF_FORMAT_ALAW
-                                                                          : SF_FORMAT_PCM_16);
-    }
+    tty::describeHeaderless(QFile::encodeName(path).toStdString(), info);
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!file)
         throw AppError::make(AppError::BadFileName, path, QString::fromUtf8(sf_strerror(nullptr)));

@@ -36,20 +36,6 @@ AppError fileError(const std::string& path, AppError::Number number, const QStri
     return AppError::make(number, QString::fromLocal8Bit(path.c_str()) + QStringLiteral(": ") + why);
 }
 
-// A file of bare samples says by its name what it holds, as the table the writer uses says it;
-// libsndfile is told so, for it cannot tell by the bytes.
-void describeHeaderless(const std::string& path, SF_INFO& info)
-{
-    const auto headerless = headerlessFormatOf(path);
-    if (!headerless)
-        return;
-    info.samplerate = headerless->sampleRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_RAW | (headerless->encoding == SampleEncoding::Ulaw   ? SF_FORMAT_ULAW
-                                   : headerless->encoding == SampleEncoding::Alaw ? SF_FORMAT_ALAW
-                                                                                  : SF_FORMAT_PCM_16);
-}
-
 // Opens a recording the decoder can take, or throws why not.
 Recording openRecording(const std::string& path, SF_INFO& info)
 {
@@ -94,6 +80,18 @@ void streamInto(Decoder& decoder, SNDFILE* file, const std::string& path, int ch
 }
 
 } // namespace
+
+void describeHeaderless(const std::string& path, SF_INFO& info)
+{
+    const auto headerless = headerlessFormatOf(path);
+    if (!headerless)
+        return;
+    info.samplerate = headerless->sampleRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_RAW | (headerless->encoding == SampleEncoding::Ulaw   ? SF_FORMAT_ULAW
+                                   : headerless->encoding == SampleEncoding::Alaw ? SF_FORMAT_ALAW
+                                                                                  : SF_FORMAT_PCM_16);
+}
 
 DecodedText decodeSamples(std::span<const float> samples, double sampleRate, const DecodeOptions& options)
 {
