@@ -104,13 +104,9 @@ TEST(UpdateCheck, whatThePageSaysDecidesTheMessage)
         QByteArray status = "200 OK";
     } cases[] = {
         {"equal", homePage(own), {upToDate}},
-        {"older", homePage("0.9.9"), {upToDate}},
         {"capitals", homePage(own).toUpper(), {upToDate}},
-        {"Helvetica before the marker", "<font face=\"Helvetica\">9.9.9</font>" + homePage(own), {upToDate}},
         {"error page", homePage(own), {upToDate}, "404 Not Found"},
         {"leading space", homePage(" " + own), {none}},
-        {"no marker", "<html><body>" + own + "</body></html>", {none}},
-        {"three characters", homePage("1.2"), {none}},
         {"blank first read", QByteArray(1000, ' ') + homePage(own), {none}}, // reading stops there
         {"no period", homePage("2003"), {noPeriod, none}},
     };
