@@ -19,12 +19,7 @@
 
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
+using Result = quillfen::testing::Ran;
 using Wav = quillfen::test::Sound; // samples as libsndfile normalises them
 
 std::string native(const QString& path)
