@@ -131,6 +131,18 @@ QByteArray manifestCsv(const QList<WrittenFile>& files)
     return csv.toUtf8();
 }
 
+// The outermost folder of `path` that is not there yet; empty when `path` is.
+QString firstMissingFolder(const QString& path)
+{
+    QFileInfo missing(QFileInfo(path).absoluteFilePath());
+    if (missing.exists())
+        return {};
+    for (QFileInfo up(missing.absolutePath()); !up.exists() && !up.isRoot();
+         up = QFileInfo(up.absolutePath()))
+        missing = up;
+    return missing.absoluteFilePath();
+}
+
 } // namespace
 
 namespace {
@@ -226,6 +238,12 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
     // Everything that can be refused is refused before the folder is touched.
     const SystemLayout layout = layoutFor(system, choice);
     const QList<MessageRow> rows = checkedRows(csvPath);
+    // Folders the set makes for itself go again with a set that does not finish.
+    const QString made = firstMissingFolder(outputDir);
+    auto removeMade = qScopeGuard([&made] {
+        if (!made.isEmpty())
+            QDir(made).removeRecursively();
+    });
     if (!QDir().mkpath(outputDir))
         throw AppError::make(AppError::PathNotFound, outputDir, QStringLiteral("cannot create it"));
     QTemporaryDir staging(QDir(outputDir).filePath(QStringLiteral(".quillfen-set-XXXXXX")));
@@ -241,6 +259,9 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
             outcome.files << makeFile(row, file, layout, staging.path());
         }
     }
+    // A cancel during the last file still counts: nothing has gone into place yet.
+    if (m_progress && !m_progress(total, total))
+        return MessageSetOutcome{{}, true};
     // Into place: each file is renamed over its earlier self, the manifest last.
     for (const WrittenFile& f : outcome.files) {
         const QString target = QDir(outputDir).filePath(f.path);
@@ -251,6 +272,7 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
     const QByteArray bytes = manifestCsv(outcome.files);
     if (!manifest.open(QIODevice::WriteOnly) || manifest.write(bytes) != bytes.size() || !manifest.commit())
         throw AppError::make(AppError::PathFileAccessError, manifest.fileName(), manifest.errorString());
+    removeMade.dismiss();
     return outcome;
 }
 

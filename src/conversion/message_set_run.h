@@ -39,7 +39,8 @@ public:
     // `programDir` holds wavcat and the prompt set; empty means the running program's directory.
     explicit MessageSetRun(QString programDir = {});
 
-    // Called before each file with the number done and the number in all; return false to cancel.
+    // Called before each file with the number done and the number in all, and once more with all
+    // done before the files go into place; return false to cancel.
     void setProgress(std::function<bool(int done, int total)> progress) { m_progress = std::move(progress); }
 
     // Throws AppError: 5 for a fault of the set itself (its CSV, a system or a choice it refuses, a

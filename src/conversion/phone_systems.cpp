@@ -45,6 +45,13 @@ QStringList phoneSystemNames()
     return names;
 }
 
+QList<Encoding> encodingChoices(const QString& system)
+{
+    const auto rule = std::find_if(rules().begin(), rules().end(),
+                                   [&](const SystemRule& r) { return system == QStringView(r.name); });
+    return rule == rules().end() || rule->encoding ? QList<Encoding>{} : rule->encodings;
+}
+
 SystemLayout layoutFor(const QString& system, const FormatChoice& choice)
 {
     const auto rule = std::find_if(rules().begin(), rules().end(),

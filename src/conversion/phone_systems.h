@@ -47,4 +47,8 @@ QStringList phoneSystemNames();
 // naming the option for an unknown system or a choice the system's format contradicts.
 SystemLayout layoutFor(const QString& system, const FormatChoice& choice);
 
+// The encodings `system` lets a set choose, its own first; empty when it fixes the encoding (or is
+// unknown).
+QList<Encoding> encodingChoices(const QString& system);
+
 } // namespace quillfen

@@ -8,6 +8,7 @@
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
 #include "mainwindow/announcer.h"
+#include "mainwindow/frm_message_set.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -180,6 +181,8 @@ void frmMain::createMenus()
     m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
     m_mnuOutputFormat = m_mnuFile->addAction(QStringLiteral("Output Format..."));
     m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
+    m_mnuConvertMessageSet = m_mnuFile->addAction(QStringLiteral("Convert Message Set..."));
+    m_mnuConvertMessageSet->setObjectName(QStringLiteral("mnuConvertMessageSet"));
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -206,6 +209,7 @@ void frmMain::connectCommands()
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
+    connect(m_mnuConvertMessageSet, &QAction::triggered, this, [this] { mnuConvertMessageSet_Click(); });
     m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
@@ -239,6 +243,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
     m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
+    m_mnuConvertMessageSet->setText(myLoadResString(IDS_MESSAGE_SET_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -524,6 +529,19 @@ void frmMain::mnuOutputFormat_Click()
     // The choice holds for this session even when it cannot be remembered.
     reportAndContinue([&] { storeOutputFormat(*chosen); },
                       [this](const AppError& e) { reportLoadError(e, "mnuOutputFormat_Click"); });
+}
+
+void frmMain::mnuConvertMessageSet_Click()
+{
+    // Not waited for: the window stays free to show the outcome while the box is open.
+    auto* box = new frmMessageSet(m_run.programDirectory(), this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &frmMessageSet::summarized, this, [this](const QString& line) {
+        DiagOutput(line);
+        syncDiagnostics();
+        m_announcer->announce(line);
+    });
+    box->open();
 }
 
 void frmMain::decodeRecordings(const QStringList& files)

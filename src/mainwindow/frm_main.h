@@ -50,6 +50,9 @@ public:
     void decodeRecordings(const QStringList& files);
     // File, Output Format: the format of the files made from now on, remembered in the settings.
     void mnuOutputFormat_Click();
+    // File, Convert Message Set: the box that makes a set of messages for a phone system; its outcome
+    // goes to the diagnostic box after the lines there and is announced.
+    void mnuConvertMessageSet_Click();
     // The format the next conversion uses (a headerless output name still fixes its own).
     OutputFormat outputFormat();
     // The one way out: saves the settings once and ends the program.
@@ -125,6 +128,7 @@ private:
     QMenu* m_mnuFile = nullptr;
     QAction* m_mnuDecodeRecording = nullptr;
     QAction* m_mnuOutputFormat = nullptr;
+    QAction* m_mnuConvertMessageSet = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;

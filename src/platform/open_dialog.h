@@ -12,15 +12,18 @@ struct OpenDialogRequest
     QString title;
     QStringList filters;
     QString directory; // where the dialog opens
+    // A folder instead of files: the answer is the one folder chosen, and the filters go unused.
+    bool folder = false;
 };
 
-// The open-file dialog, for one or more existing files. The window program installs the real one;
-// tests install one that answers.
+// The open-file dialog, for one or more existing files or one folder. The window program installs the real
+// one; tests install one that answers.
 class OpenDialog
 {
 public:
     virtual ~OpenDialog() = default;
-    // The chosen files, at least one. Cancel is an error: cancelError() (save_dialog.h).
+    // The chosen files, at least one, or the chosen folder. Cancel is an error: cancelError()
+    // (save_dialog.h).
     virtual QStringList ShowOpen(const OpenDialogRequest& request) = 0;
 };
 

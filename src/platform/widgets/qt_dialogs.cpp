@@ -75,8 +75,13 @@ QStringList QtOpenDialog::ShowOpen(const OpenDialogRequest& request)
 {
     QFileDialog dialog(QApplication::activeWindow(), request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(request.filters);
+    if (request.folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setNameFilters(request.filters);
+    }
     if (!request.directory.isEmpty())
         dialog.setDirectory(request.directory);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

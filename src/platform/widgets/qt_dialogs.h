@@ -33,7 +33,7 @@ public:
     QString ShowSave(const SaveDialogRequest& request) override;
 };
 
-// The platform's open-file dialog, for one or more existing files.
+// The platform's open-file dialog, for one or more existing files or one folder.
 class QtOpenDialog final : public OpenDialog
 {
 public:
