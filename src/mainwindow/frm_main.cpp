@@ -9,6 +9,7 @@
 #include "localization/widgets/fonts.h"
 #include "mainwindow/announcer.h"
 #include "mainwindow/frm_output_format.h"
+#include "mainwindow/frm_spoken_part.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -180,6 +181,8 @@ void frmMain::createMenus()
     m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
     m_mnuOutputFormat = m_mnuFile->addAction(QStringLiteral("Output Format..."));
     m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
+    m_mnuSpokenPart = m_mnuFile->addAction(QStringLiteral("Spoken Part..."));
+    m_mnuSpokenPart->setObjectName(QStringLiteral("mnuSpokenPart"));
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -207,6 +210,8 @@ void frmMain::connectCommands()
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
     m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
+    connect(m_mnuSpokenPart, &QAction::triggered, this, [this] { mnuSpokenPart_Click(); });
+    m_askSpokenParts = [this](const SpokenParts& current) { return askSpokenParts(current, this); };
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
             [this] { cmdConstructWavFromString_Click(); });
@@ -239,6 +244,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
     m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
+    m_mnuSpokenPart->setText(myLoadResString(IDS_SPOKEN_PART_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -349,6 +355,7 @@ void frmMain::cmdConstructWavFromString_Click()
                 QApplication::restoreOverrideCursor();
         });
         m_run.setOutputFormat(outputFormat());
+        m_run.setSpokenParts(spokenParts());
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
     syncDiagnostics();
@@ -524,6 +531,24 @@ void frmMain::mnuOutputFormat_Click()
     // The choice holds for this session even when it cannot be remembered.
     reportAndContinue([&] { storeOutputFormat(*chosen); },
                       [this](const AppError& e) { reportLoadError(e, "mnuOutputFormat_Click"); });
+}
+
+SpokenParts frmMain::spokenParts()
+{
+    if (!m_spokenParts)
+        m_spokenParts = storedSpokenParts();
+    return *m_spokenParts;
+}
+
+void frmMain::mnuSpokenPart_Click()
+{
+    const auto chosen = m_askSpokenParts(spokenParts());
+    if (!chosen)
+        return;
+    m_spokenParts = *chosen;
+    // The choice holds for this session even when it cannot be remembered.
+    reportAndContinue([&] { storeSpokenParts(*chosen); },
+                      [this](const AppError& e) { reportLoadError(e, "mnuSpokenPart_Click"); });
 }
 
 void frmMain::decodeRecordings(const QStringList& files)
