@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
 # The codec library's speech codecs, found through pkg-config.
 packages+=(pkg-config libbcg729-dev libopencore-amrnb-dev libopus-dev libspandsp-dev)
+# The spoken parts: recordings at any rate resampled to the output's.
+packages+=(libsamplerate0-dev)
 # The Japanese language library's captions need a CJK font to be drawn, and measured, at all.
 packages+=(fonts-ipafont-gothic)
 # Qt's own texts (file dialogs, message-box buttons) in the language chosen in the About box.

@@ -154,11 +154,27 @@ int convert(const CliOptions& options)
                            "no WAV file written"),
             1);
 
+    // A recording that cannot be read is the caller's mistake, like a wrong option: refused before
+    // anything runs.
+    SpokenParts spoken;
+    for (const auto& [given, checked] : {std::pair{&options.spoken.before, &spoken.before},
+                                         std::pair{&options.spoken.after, &spoken.after}}) {
+        if (given->isEmpty())
+            continue;
+        *checked = QDir::current().absoluteFilePath(*given);
+        try {
+            checkRecording(*checked);
+        } catch (const AppError& e) {
+            return fail(QStringLiteral("no WAV file written: %1").arg(e.description));
+        }
+    }
+
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);
     StdoutDiagnostics diagnostics;
     ConversionRun run(diagnostics);
     run.setOutputFormat(options.format);
+    run.setSpokenParts(spoken);
     const RunOutcome outcome = run.cmdConstructWavFromString_Click(text, outputPath);
     if (options.showCommand && outcome != RunOutcome::EmptyText)
         diagnostics.DiagOutput(run.WavcatCommand());

@@ -22,7 +22,13 @@ const char* const kDescription =
     "at 16000 or 48000 Hz). Any other name gets a WAV file. Formats other than the standard one\n"
     "(16-bit, 8000 Hz, -10 dBFS) get prompts of their own, made on first use in ~/.cache/quillfen.\n"
     "\n"
-    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
+    "--voice-before and --voice-after put a recording (any file libsndfile reads: WAV, FLAC, Ogg...)\n"
+    "before or after the tones in the same file, for numbers that voice callers reach too. It is made\n"
+    "into the output's format and level, with half a second of silence between it and the tones. A\n"
+    "recording that cannot be read is refused with status 2 and nothing is written.\n"
+    "\n"
+    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB]\n"
+    "                    [--voice-before FILE] [--voice-after FILE] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
     "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
     "\n"
@@ -48,6 +54,14 @@ struct Options
         QStringLiteral("level"),
         QStringLiteral("The peak of the tones in dBFS, from -30 to 0 in steps of 0.1; the default is -10."),
         QStringLiteral("DB")};
+    QCommandLineOption voiceBefore{
+        QStringLiteral("voice-before"),
+        QStringLiteral("A recording to say in voice before the tones, in the same output file."),
+        QStringLiteral("FILE")};
+    QCommandLineOption voiceAfter{
+        QStringLiteral("voice-after"),
+        QStringLiteral("A recording to say in voice after the tones, in the same output file."),
+        QStringLiteral("FILE")};
     QCommandLineOption decode{QStringLiteral("decode"),
                               QStringLiteral("Print the text that the TTY tones in each FILE carry.")};
     QCommandLineOption timestamps{
@@ -78,8 +92,8 @@ struct Options
     void addTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, batch,
-                           system, showCommand, help, version});
+        parser.addOptions({output, encoding, rate, level, voiceBefore, voiceAfter, decode, timestamps, baud,
+                           unshiftOnSpace, batch, system, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -111,6 +125,10 @@ std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parse
         if (parser.isSet(*writing))
             return CliRefusal{QStringLiteral("--decode reads files and writes none; leave out -o, "
                                              "--show-command, --encoding, --rate and --level")};
+    for (const QCommandLineOption* spoken : {&o.voiceBefore, &o.voiceAfter})
+        if (parser.isSet(*spoken))
+            return CliRefusal{QStringLiteral("--%1 goes with a conversion, not with --decode")
+                                  .arg(spoken->names().constFirst())};
     CliOptions options;
     options.action = CliOptions::Action::Decode;
     options.words = parser.positionalArguments();
@@ -165,6 +183,11 @@ std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser
         if (parser.isSet(*other))
             return CliRefusal{
                 QStringLiteral("--%1 does not go with --batch").arg(other->names().constFirst())};
+    for (const QCommandLineOption* spoken : {&o.voiceBefore, &o.voiceAfter})
+        if (parser.isSet(*spoken))
+            return CliRefusal{QStringLiteral("--%1 does not go with --batch; give the set's CSV a %2 column")
+                                  .arg(spoken->names().constFirst(),
+                                       QString(spoken->names().constFirst()).replace(u'-', u'_'))};
     if (!parser.positionalArguments().isEmpty())
         return CliRefusal{
             QStringLiteral("--batch takes its texts from the CSV file, not from the command line")};
@@ -217,6 +240,14 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
                                              "--rate, or give the output another name")
                                   .arg(kind->extension, encodingKeyword(kind->encoding))
                                   .arg(kind->sampleRate)};
+    }
+    for (const auto& [option, path] : {std::pair{&o.voiceBefore, &options.spoken.before},
+                                       std::pair{&o.voiceAfter, &options.spoken.after}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *path = parser.value(*option);
+        if (path->isEmpty())
+            return CliRefusal{QStringLiteral("--%1 needs a file name").arg(option->names().constFirst())};
     }
     options.words = parser.positionalArguments();
     options.showCommand = parser.isSet(o.showCommand);

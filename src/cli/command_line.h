@@ -2,6 +2,7 @@
 
 #include "conversion/output_format.h"
 #include "conversion/phone_systems.h"
+#include "conversion/spoken_part.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
@@ -24,6 +25,7 @@ struct CliOptions
     QString output; // as the user wrote it, relative to where they are
     OutputFormat format;
     bool showCommand = false;
+    SpokenParts spoken; // recordings around the tones, as the user wrote them
 
     // Decode
     tty::DecodeOptions decode;

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryDir>
 
 Q_LOGGING_CATEGORY(lcConversion, "quillfen.conversion", QtWarningMsg)
 
@@ -59,6 +60,10 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
     const std::optional<QString> prepared = preparedText(inputText);
     if (!prepared)
         return RunOutcome::Failed;
+    // The spoken parts live as long as the run: wavcat reads them like prompts.
+    std::optional<QTemporaryDir> spokenDir;
+    if (!m_spokenParts.isEmpty())
+        prepareSpokenParts(outputFileName, spokenDir.emplace().path());
     const QString newText = buildWavcatCommand(*prepared, outputFileName);
 
     checkOutput(outputFileName);
@@ -68,6 +73,7 @@ RunOutcome ConversionRun::cmdConstructWavFromString_Click(const QString& inputTe
         reportAndContinue([&] { runWavcat(outputFileName); }, [this](const AppError& e) { writeError(e); });
     }
     reportRun(newText);
+    reportSpokenParts();
     if (!m_succeeded) {
         // The earlier file was not replaced: it stays as it was, read-only included.
         if (madeWritable)
@@ -86,6 +92,8 @@ void ConversionRun::startRun()
     m_firstFile = -1;
     m_wavcatCommand.clear();
     m_wavcatArguments.clear();
+    m_spokenBefore.clear();
+    m_spokenAfter.clear();
     m_wavcatFailure.reset();
     m_failure.clear();
     m_succeeded = false;
@@ -115,14 +123,41 @@ std::optional<QString> ConversionRun::preparedText(const QString& inputText)
     return prepared;
 }
 
-// The prompts between the opening silence and the output; returns the text that got prompts.
+// Each recording once, in the prompts' form for this output, into `folder`. A recording that cannot
+// be read keeps wavcat from starting, so nothing is written; the report names it.
+void ConversionRun::prepareSpokenParts(const QString& outputFileName, const QString& folder)
+{
+    const OutputFormat format = formatForOutput(m_format, outputFileName);
+    reportAndContinue(
+        [&] {
+            if (folder.isEmpty())
+                throw AppError::make(AppError::PathFileAccessError, QDir::tempPath(),
+                                     QStringLiteral("no folder for the spoken parts"));
+            const QString before = QDir(folder).filePath(QStringLiteral("before.wav"));
+            const QString after = QDir(folder).filePath(QStringLiteral("after.wav"));
+            if (!m_spokenParts.before.isEmpty())
+                writeSpokenPart(m_spokenParts.before, SpokenPlace::BeforeTones, format, before);
+            if (!m_spokenParts.after.isEmpty())
+                writeSpokenPart(m_spokenParts.after, SpokenPlace::AfterTones, format, after);
+            m_spokenBefore = m_spokenParts.before.isEmpty() ? QString() : before;
+            m_spokenAfter = m_spokenParts.after.isEmpty() ? QString() : after;
+        },
+        [this](const AppError& e) { m_wavcatFailure = e; });
+}
+
+// The prompts between the opening silence and the output, with the spoken parts around them;
+// returns the text that got prompts.
 QString ConversionRun::buildWavcatCommand(const QString& prepared, const QString& outputFileName)
 {
+    if (!m_spokenBefore.isEmpty())
+        AddToWavcatCommand(m_spokenBefore);
     AddToWavcatCommand(QStringLiteral("smallsilence.wav"));
     const MappingResult mapped = mapTextToPrompts(
         prepared, m_shiftState, [this](const QString& name) { AddToWavcatCommand(name); },
         [this](const QString& line) { m_diag.DiagOutput(line); });
     m_shiftState = mapped.shiftState;
+    if (!m_spokenAfter.isEmpty())
+        AddToWavcatCommand(m_spokenAfter);
     AddToWavcatCommand(QLatin1Char('"') + outputFileName + QLatin1Char('"'), outputFileName);
     return mapped.newText;
 }
@@ -165,6 +200,21 @@ void ConversionRun::reportRun(const QString& newText)
     else if (m_wavcatFailure)
         writeError(*m_wavcatFailure);
     m_diag.DiagOutput(QString());
+}
+
+// One line after the run's own, on a completed file that has a spoken part, naming the recordings.
+void ConversionRun::reportSpokenParts()
+{
+    if (!m_succeeded || m_spokenParts.isEmpty())
+        return;
+    const QString before = QFileInfo(m_spokenParts.before).fileName();
+    const QString after = QFileInfo(m_spokenParts.after).fileName();
+    if (after.isEmpty())
+        m_diag.DiagOutput(myLoadResString(IDS_SPOKEN_BEFORE_LINE).arg(before));
+    else if (before.isEmpty())
+        m_diag.DiagOutput(myLoadResString(IDS_SPOKEN_AFTER_LINE).arg(after));
+    else
+        m_diag.DiagOutput(myLoadResString(IDS_SPOKEN_BOTH_LINE).arg(before, after));
 }
 
 void ConversionRun::runWavcat(const QString& outputFileName)

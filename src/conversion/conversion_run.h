@@ -3,6 +3,7 @@
 #include "conversion/baudot_mapping.h"
 #include "conversion/diagnostic_sink.h"
 #include "conversion/output_format.h"
+#include "conversion/spoken_part.h"
 #include "platform/app_error.h"
 
 #include <QString>
@@ -38,6 +39,11 @@ public:
     // still fixes its own encoding and rate: see formatForOutput.
     void setOutputFormat(const OutputFormat& format) { m_format = format; }
     const OutputFormat& outputFormat() const { return m_format; }
+    // Recordings said before and after the tones in the runs from now on (none until set). Each is
+    // made into the output's format once per run and joined like a prompt; one that cannot be read
+    // fails the run before anything is written.
+    void setSpokenParts(const SpokenParts& parts) { m_spokenParts = parts; }
+    const SpokenParts& spokenParts() const { return m_spokenParts; }
 
     RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
 
@@ -54,16 +60,20 @@ private:
     // The steps of a run, in order.
     void startRun();
     std::optional<QString> preparedText(const QString& inputText);
+    void prepareSpokenParts(const QString& outputFileName, const QString& folder);
     QString buildWavcatCommand(const QString& prepared, const QString& outputFileName);
     void checkOutput(const QString& outputFileName);
     bool makeOutputWritable(const QString& outputFileName);
     void runWavcat(const QString& outputFileName);
     void reportRun(const QString& newText);
+    void reportSpokenParts();
 
     DiagnosticSink& m_diag;
     QString m_programDir;
     OutputFormat m_format;
     std::function<void(const QString&)> m_completedHook;
+    SpokenParts m_spokenParts;
+    QString m_spokenBefore, m_spokenAfter; // this run's spoken parts in the prompts' form
 
     QString m_wavcatCommand;
     QStringList m_wavcatArguments; // what wavcat is given: the output unquoted

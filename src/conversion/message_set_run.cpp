@@ -5,6 +5,7 @@
 #include "conversion/characters.h"
 #include "conversion/conversion_run.h"
 #include "conversion/diagnostic_sink.h"
+#include "conversion/spoken_part.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -185,6 +186,21 @@ QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
     }
     if (rows.isEmpty())
         setFault(csvPath, 1, QStringLiteral("the set has no messages"));
+    // Recordings are named from the CSV file's folder, wherever the set is made from.
+    const QDir csvFolder = QFileInfo(csvPath).absoluteDir();
+    for (MessageRow& row : rows) {
+        for (QString* recording : {&row.voiceBefore, &row.voiceAfter}) {
+            if (recording->isEmpty())
+                continue;
+            *recording = csvFolder.absoluteFilePath(*recording);
+            try {
+                checkRecording(*recording);
+            } catch (const AppError& e) {
+                setFault(csvPath, row.line,
+                         QStringLiteral("the message \"%1\": %2").arg(row.name, e.description));
+            }
+        }
+    }
     for (const MessageRow& row : rows) {
         if (printedText(row.text).trimmed().isEmpty())
             setFault(
@@ -212,6 +228,7 @@ WrittenFile MessageSetRun::makeFile(const MessageRow& row, const SystemFile& fil
     // A file the prompt sets do not come in is joined as bare samples first, then encoded.
     const QString joined = file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln");
     m_conversion.setOutputFormat(file.format);
+    m_conversion.setSpokenParts({row.voiceBefore, row.voiceAfter});
     if (m_conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), joined) !=
         RunOutcome::Completed)
         throw failed(m_conversion.failure());

@@ -10,6 +10,7 @@
 #include "mainwindow/announcer.h"
 #include "mainwindow/frm_message_set.h"
 #include "mainwindow/frm_output_format.h"
+#include "mainwindow/frm_spoken_part.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -183,6 +184,8 @@ void frmMain::createMenus()
     m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
     m_mnuConvertMessageSet = m_mnuFile->addAction(QStringLiteral("Convert Message Set..."));
     m_mnuConvertMessageSet->setObjectName(QStringLiteral("mnuConvertMessageSet"));
+    m_mnuSpokenPart = m_mnuFile->addAction(QStringLiteral("Spoken Part..."));
+    m_mnuSpokenPart->setObjectName(QStringLiteral("mnuSpokenPart"));
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -211,6 +214,8 @@ void frmMain::connectCommands()
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
     connect(m_mnuConvertMessageSet, &QAction::triggered, this, [this] { mnuConvertMessageSet_Click(); });
     m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
+    connect(m_mnuSpokenPart, &QAction::triggered, this, [this] { mnuSpokenPart_Click(); });
+    m_askSpokenParts = [this](const SpokenParts& current) { return askSpokenParts(current, this); };
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
             [this] { cmdConstructWavFromString_Click(); });
@@ -244,6 +249,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
     m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
     m_mnuConvertMessageSet->setText(myLoadResString(IDS_MESSAGE_SET_MENU));
+    m_mnuSpokenPart->setText(myLoadResString(IDS_SPOKEN_PART_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -354,6 +360,7 @@ void frmMain::cmdConstructWavFromString_Click()
                 QApplication::restoreOverrideCursor();
         });
         m_run.setOutputFormat(outputFormat());
+        m_run.setSpokenParts(spokenParts());
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
     syncDiagnostics();
@@ -542,6 +549,24 @@ void frmMain::mnuConvertMessageSet_Click()
         m_announcer->announce(line);
     });
     box->open();
+}
+
+SpokenParts frmMain::spokenParts()
+{
+    if (!m_spokenParts)
+        m_spokenParts = storedSpokenParts();
+    return *m_spokenParts;
+}
+
+void frmMain::mnuSpokenPart_Click()
+{
+    const auto chosen = m_askSpokenParts(spokenParts());
+    if (!chosen)
+        return;
+    m_spokenParts = *chosen;
+    // The choice holds for this session even when it cannot be remembered.
+    reportAndContinue([&] { storeSpokenParts(*chosen); },
+                      [this](const AppError& e) { reportLoadError(e, "mnuSpokenPart_Click"); });
 }
 
 void frmMain::decodeRecordings(const QStringList& files)

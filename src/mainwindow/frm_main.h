@@ -55,6 +55,10 @@ public:
     void mnuConvertMessageSet_Click();
     // The format the next conversion uses (a headerless output name still fixes its own).
     OutputFormat outputFormat();
+    // File, Spoken Part: recordings said before and after the tones, remembered in the settings.
+    void mnuSpokenPart_Click();
+    // The recordings the next conversion puts around the tones.
+    SpokenParts spokenParts();
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
     // A later copy was started and has ended: this window comes forward, raised and restored.
@@ -66,6 +70,11 @@ public:
     void setOutputFormatDialog(std::function<std::optional<OutputFormat>(const OutputFormat&)> ask)
     {
         m_askOutputFormat = std::move(ask);
+    }
+    // How File, Spoken Part asks (the modal box; tests answer it): the choice, or nullopt.
+    void setSpokenPartDialog(std::function<std::optional<SpokenParts>(const SpokenParts&)> ask)
+    {
+        m_askSpokenParts = std::move(ask);
     }
 
     // Outer geometry in twips: frame, caption and menu bar included.
@@ -129,6 +138,7 @@ private:
     QAction* m_mnuDecodeRecording = nullptr;
     QAction* m_mnuOutputFormat = nullptr;
     QAction* m_mnuConvertMessageSet = nullptr;
+    QAction* m_mnuSpokenPart = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;
@@ -141,9 +151,11 @@ private:
     MainLayout m_layout;
     std::function<void()> m_terminate;
     std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
+    std::function<std::optional<SpokenParts>(const SpokenParts&)> m_askSpokenParts;
     QString m_lastRecordingFolder;              // where the open dialog starts
     Announcer* m_announcer = nullptr;           // says each outcome to assistive technology
     std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
+    std::optional<SpokenParts> m_spokenParts;   // so are these
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_shown = false;
