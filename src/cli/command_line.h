@@ -3,6 +3,7 @@
 #include "conversion/output_format.h"
 #include "conversion/phone_systems.h"
 #include "conversion/spoken_part.h"
+#include "conversion/stream_decoder.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
@@ -30,6 +31,9 @@ struct CliOptions
     // Decode
     tty::DecodeOptions decode;
     bool timestamps = false;
+    // "-" as the one file: standard input, decoded live as it arrives, laid out as `stream` says.
+    bool live = false;
+    tty::StreamFormat stream;
 
     // Batch: the set's CSV, the phone system, and the choices it leaves open; `output` is the folder.
     QString csv;

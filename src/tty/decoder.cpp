@@ -122,6 +122,7 @@ public:
     double seconds(std::int64_t n) const { return static_cast<double>(n) / m_baseband.outputRate(); }
     double rate() const { return m_baseband.outputRate(); }
     const std::vector<std::vector<BurstFrames>>& bursts() const { return m_bursts; }
+    const BurstFrames* openBurst(std::size_t plan) const { return m_readers[plan].openBurst(); }
 
 private:
     void feed()
@@ -272,6 +273,63 @@ DecodedText Decoder::finish()
     }
     const int sources = static_cast<int>(m_channels->decoders.size()) * plans;
     return print(chooseReadings(all, sources), m_options);
+}
+
+std::vector<BurstSoFar> Decoder::readSoFar() const
+{
+    // The same choice and printing as finish(), over the closed bursts and the open ones so far.
+    const std::vector<double>& bauds = m_channels->bauds;
+    const int plans = static_cast<int>(bauds.size());
+    std::vector<BurstReading> all;
+    std::vector<const BurstFrames*> open;
+    for (std::size_t c = 0; c < m_channels->decoders.size(); ++c) {
+        const ChannelDecoder& channel = m_channels->decoders[c];
+        for (int p = 0; p < plans; ++p) {
+            const auto plan = static_cast<std::size_t>(p);
+            const int source = static_cast<int>(c) * plans + p;
+            const auto add = [&](const BurstFrames& b) {
+                all.push_back({source, bauds[plan], channel.seconds(b.start), channel.seconds(b.end), &b,
+                               channel.rate()});
+            };
+            for (const BurstFrames& b : channel.bursts()[plan])
+                add(b);
+            if (const BurstFrames* b = channel.openBurst(plan); b && !b->frames.empty()) {
+                add(*b);
+                open.push_back(b);
+            }
+        }
+    }
+    const int sources = static_cast<int>(m_channels->decoders.size()) * plans;
+    const std::vector<const BurstReading*> chosen = chooseReadings(all, sources);
+    std::vector<HeardCode> heard;
+    for (const BurstReading* r : chosen)
+        for (const Frame& f : r->frames->frames)
+            heard.push_back({f.code, f.weakestBitLlr, f.bitErrorLlr});
+    const std::vector<std::string> printed = printHeard(heard, m_options.unshiftOnSpace);
+    std::vector<BurstSoFar> result;
+    std::size_t next = 0;
+    for (const BurstReading* r : chosen) {
+        BurstSoFar& burst = result.emplace_back();
+        burst.startSeconds = r->start;
+        burst.open = std::find(open.begin(), open.end(), r->frames) != open.end();
+        for (const Frame& f : r->frames->frames)
+            burst.characters.push_back({static_cast<double>(f.start) / r->samplesPerSecond, printed[next++]});
+    }
+    return result;
+}
+
+std::size_t Decoder::progress() const
+{
+    // Closed bursts weigh more than any open burst's characters: closing one always shows.
+    constexpr std::size_t kPerClosedBurst = 1'000'003;
+    std::size_t count = 0;
+    for (const ChannelDecoder& channel : m_channels->decoders)
+        for (std::size_t p = 0; p < m_channels->bauds.size(); ++p) {
+            count += channel.bursts()[p].size() * kPerClosedBurst;
+            if (const BurstFrames* b = channel.openBurst(p))
+                count += b->frames.size();
+        }
+    return count;
 }
 
 std::string formatOffset(double seconds)

@@ -38,6 +38,22 @@ struct DecodedText
     int framingErrors = 0;     // frames heard whose stop bit was space
 };
 
+// A character as read so far: where its start bit begins in the recording, and what it prints ("" for
+// the shifts and the codes that print nothing).
+struct HeardCharacter
+{
+    double seconds = 0.0;
+    std::string text;
+};
+
+// A burst as read so far; open while more characters may still join it.
+struct BurstSoFar
+{
+    double startSeconds = 0.0;
+    bool open = false;
+    std::vector<HeardCharacter> characters;
+};
+
 // The sample rates the decoder takes, in Hz.
 inline constexpr double kMinSampleRate = 8000.0, kMaxSampleRate = 192000.0;
 // False for NaN and infinities too.
@@ -61,6 +77,15 @@ public:
     void push(int channel, std::span<const float> samples);
     // Decodes what is left and returns the whole text; the decoder is spent.
     DecodedText finish();
+
+    // What finish() would print if the input ended here, burst by burst with each character's time,
+    // without ending anything: the bursts still being read are in it as far as they go. Later input
+    // may still change any of it (which baud or channel reads a burst, a shift). After finish(): the
+    // final reading, every burst closed.
+    std::vector<BurstSoFar> readSoFar() const;
+    // Changes whenever a character is read or a burst ends: while it stands still, readSoFar() has
+    // nothing new to say.
+    std::size_t progress() const;
 
 private:
     struct Channels;

@@ -59,6 +59,9 @@ public:
     void finish();
     // Bursts completed so far, in order; the reader forgets them.
     std::vector<BurstFrames> takeBursts();
+    // The burst still being read, as far as it goes; none between bursts. A later frame may still
+    // re-read its first characters.
+    const BurstFrames* openBurst() const { return m_burst ? &m_burst->frames : nullptr; }
 
 private:
     // The bit lengths tried, as indices: nominal in the middle, +-1.5 % and +-3 % round it.
