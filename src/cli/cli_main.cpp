@@ -1,6 +1,7 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "cli/command_line.h"
 #include "conversion/conversion_run.h"
+#include "conversion/encoded_output.h"
 #include "conversion/message_set_run.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
@@ -57,6 +58,11 @@ int fail(const QString& message, int status = 2)
     return status;
 }
 
+void warn(const QString& message)
+{
+    fail(QStringLiteral("warning: ") + message);
+}
+
 // Text from a pipe or file: lines as a text box would hold them (CR LF), without the final break
 // that editors and echo add.
 QString readStandardInput()
@@ -80,6 +86,16 @@ void writeOut(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// A file that libsndfile reads, or one of the encoded outputs through its own reader.
+tty::DecodedText decodeAnyFile(const QString& path, const tty::DecodeOptions& options)
+{
+    if (const auto kind = encodedKindOf(path); kind && kind->headerless) {
+        const auto [samples, rate] = readEncodedAudio(*kind, path);
+        return tty::decodeSamples(samples, rate, options);
+    }
+    return tty::decodeFile(QFile::encodeName(path).toStdString(), options);
+}
+
 // Prints each file's text (under its name when there are several); 0 when any text was found, 1
 // when none was, 2 when a file could not be read. One unreadable file does not stop the others.
 int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, bool timestamps)
@@ -91,7 +107,7 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
         if (files.size() > 1)
             writeOut((i > 0 ? "\n" : "") + shownOnTerminal(path).toStdString() + ":\n");
         try {
-            const tty::DecodedText decoded = tty::decodeFile(QFile::encodeName(path).toStdString(), options);
+            const tty::DecodedText decoded = decodeAnyFile(path, options);
             if (timestamps) {
                 for (const tty::Burst& burst : decoded.bursts)
                     writeOut(tty::formatOffset(burst.startSeconds) + ' ' + shown(burst.text) + '\n');
@@ -139,6 +155,32 @@ int makeSet(const CliOptions& options)
     }
 }
 
+// A conversion into one of the files wavcat does not write itself: 0 when it is in place.
+int convertEncodedOutput(const CliOptions& options, const EncodedKind& kind, const QString& text,
+                         const QString& outputPath)
+{
+    StderrMessages messages(QStringLiteral("quillfen-cli"));
+    setMessages(&messages);
+    StdoutDiagnostics diagnostics;
+    ConversionRun run(diagnostics);
+    run.setOutputFormat(options.format);
+    const QString expected = printedText(text);
+    const EncodedConversion done = convertEncoded(run, kind, text, outputPath, expected);
+    if (options.showCommand && done.outcome != RunOutcome::EmptyText)
+        diagnostics.DiagOutput(run.WavcatCommand());
+    if (done.outcome == RunOutcome::EmptyText)
+        return 1;
+    if (done.outcome == RunOutcome::Failed)
+        return fail(QStringLiteral("no %1 file written: %2").arg(kind.extension, done.failure), 1);
+    if (kind.damagesTones)
+        warn(QStringLiteral("%1 damages TTY tones; a text telephone may print something else from %2")
+                 .arg(kind.label, options.output));
+    if (done.printed != expected)
+        warn(QStringLiteral("read back, %1 prints \"%2\", not \"%3\"")
+                 .arg(options.output, done.printed, expected));
+    return 0;
+}
+
 // Converts the text into the output file; 0 when it is complete.
 int convert(const CliOptions& options)
 {
@@ -153,6 +195,8 @@ int convert(const CliOptions& options)
                            "A to Z, the digits, the space and \" , ? : . ' # $ - ( ) !; "
                            "no WAV file written"),
             1);
+    if (const auto kind = encodedKindOf(outputPath))
+        return convertEncodedOutput(options, *kind, text, outputPath);
 
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "conversion/encoded_output.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -21,6 +23,13 @@ const char* const kDescription =
     ".alaw or .al (A-law, 8000 Hz), .sln (16-bit signed linear, 8000 Hz), .sln16 or .sln48 (the same\n"
     "at 16000 or 48000 Hz). Any other name gets a WAV file. Formats other than the standard one\n"
     "(16-bit, 8000 Hz, -10 dBFS) get prompts of their own, made on first use in ~/.cache/quillfen.\n"
+    "\n"
+    "A single conversion also writes, by its name: .wav16 (a 16-bit WAV file at 16000 Hz), .pcmu or\n"
+    ".pcma (headerless u-law or A-law, 8000 Hz), .g722 (headerless G.722 frames of 16 kHz audio),\n"
+    ".gsm (headerless 33-byte GSM 06.10 frames) or .g729 (headerless 10-byte G.729 frames). These are\n"
+    "joined at 8000 Hz (16000 for .wav16), encoded, read back and decoded; GSM and G.729 damage TTY\n"
+    "tones, so those files get a warning on standard error and are kept whatever they print. --decode\n"
+    "reads each of them.\n"
     "\n"
     "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
@@ -217,6 +226,16 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
                                              "--rate, or give the output another name")
                                   .arg(kind->extension, encodingKeyword(kind->encoding))
                                   .arg(kind->sampleRate)};
+    }
+    if (const auto kind = encodedKindOf(options.output)) {
+        if ((parser.isSet(o.encoding) && kind->encoding != options.format.encoding) ||
+            (parser.isSet(o.rate) && kind->sampleRate != options.format.sampleRate))
+            return CliRefusal{
+                QStringLiteral("a %1 file holds %2 at %3 Hz; leave out --encoding and --rate, or "
+                               "give the output another name")
+                    .arg(kind->extension, kind->encoding ? encodingKeyword(*kind->encoding)
+                                                         : QStringLiteral("its codec's frames"))
+                    .arg(kind->sampleRate)};
     }
     options.words = parser.positionalArguments();
     options.showCommand = parser.isSet(o.showCommand);
