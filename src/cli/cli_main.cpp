@@ -1,10 +1,14 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "cli/command_line.h"
+#include "codecs/codec.h"
+#include "conversion/codec_check.h"
 #include "conversion/conversion_run.h"
 #include "conversion/encoded_output.h"
+#include "conversion/message_set.h"
 #include "conversion/message_set_run.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "version.h"
 
@@ -61,6 +65,26 @@ int fail(const QString& message, int status = 2)
 void warn(const QString& message)
 {
     fail(QStringLiteral("warning: ") + message);
+}
+
+// A line per codec (and one for the clean audio) on standard output, `label` first where there are
+// several messages; a warning where a codec makes the message print something else.
+void printCheck(const QString& label, const CodecCheck& check, DiagnosticSink& out)
+{
+    const QString lead = label.isEmpty() ? QString() : label + QStringLiteral(", ");
+    const auto line = [&](const QString& what, double rate, const QString& printed) {
+        out.DiagOutput(QStringLiteral("%1%2: character error rate %3 %; prints \"%4\"")
+                           .arg(lead, what, QString::number(rate * 100.0, 'f', 1), printed));
+    };
+    line(QStringLiteral("clean"), characterErrorRate(check.expected, check.cleanPrinted), check.cleanPrinted);
+    for (const CodecResult& result : check.results) {
+        const std::string_view name = codecs::codecInfo(result.codec).name;
+        const QString codec = QString::fromLatin1(name.data(), qsizetype(name.size()));
+        line(codec, result.characterErrorRate, result.printed);
+        if (result.printed != check.cleanPrinted)
+            warn(QStringLiteral("%1through %2 it prints \"%3\", not \"%4\" as the clean audio does")
+                     .arg(lead, codec, result.printed, check.cleanPrinted));
+    }
 }
 
 // Text from a pipe or file: lines as a text box would hold them (CR LF), without the final break
@@ -135,10 +159,11 @@ int makeSet(const CliOptions& options)
 {
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);
+    // The runs work in the program directory; the user meant paths relative to where they are.
+    const QString csvPath = QDir::current().absoluteFilePath(options.csv);
     try {
-        const MessageSetOutcome outcome =
-            MessageSetRun().run(QDir::current().absoluteFilePath(options.csv), options.system, options.choice,
-                                QDir::current().absoluteFilePath(options.output));
+        const MessageSetOutcome outcome = MessageSetRun().run(
+            csvPath, options.system, options.choice, QDir::current().absoluteFilePath(options.output));
         StdoutDiagnostics out;
         QSet<QString> names;
         for (const WrittenFile& f : outcome.files) {
@@ -149,9 +174,32 @@ int makeSet(const CliOptions& options)
                            .arg(names.size())
                            .arg(outcome.files.size())
                            .arg(options.output));
-        return 0;
     } catch (const AppError& e) {
         return fail(e.description, e.number == AppError::InvalidProcedureCall ? 2 : 1);
+    }
+    if (options.checkCodecs.empty())
+        return 0;
+    // The set is in place; the check reads the CSV again and joins each message apart from it.
+    try {
+        StdoutDiagnostics out;
+        CodecCheckRun check;
+        const int level = options.choice.levelTenths.value_or(OutputFormat::kStandardLevelTenths);
+        for (const MessageRow& row : parseMessageCsv(readWholeFile(csvPath)))
+            printCheck(row.name, check.check(row.text, level, options.checkCodecs), out);
+        return 0;
+    } catch (const AppError& e) {
+        return fail(QStringLiteral("the codec check could not run: %1").arg(e.description), 1);
+    }
+}
+
+// The check of a single conversion, after its file is written.
+int checkCodecs(const CliOptions& options, const QString& text, DiagnosticSink& out)
+{
+    try {
+        printCheck({}, CodecCheckRun().check(text, options.format.levelTenths, options.checkCodecs), out);
+        return 0;
+    } catch (const AppError& e) {
+        return fail(QStringLiteral("the codec check could not run: %1").arg(e.description), 1);
     }
 }
 
@@ -178,7 +226,7 @@ int convertEncodedOutput(const CliOptions& options, const EncodedKind& kind, con
     if (done.printed != expected)
         warn(QStringLiteral("read back, %1 prints \"%2\", not \"%3\"")
                  .arg(options.output, done.printed, expected));
-    return 0;
+    return options.checkCodecs.empty() ? 0 : checkCodecs(options, text, diagnostics);
 }
 
 // Converts the text into the output file; 0 when it is complete.
@@ -208,7 +256,7 @@ int convert(const CliOptions& options)
         diagnostics.DiagOutput(run.WavcatCommand());
     switch (outcome) {
     case RunOutcome::Completed:
-        return 0;
+        return options.checkCodecs.empty() ? 0 : checkCodecs(options, text, diagnostics);
     case RunOutcome::EmptyText:
         return 1;
     case RunOutcome::Failed:

@@ -31,9 +31,17 @@ const char* const kDescription =
     "tones, so those files get a warning on standard error and are kept whatever they print. --decode\n"
     "reads each of them.\n"
     "\n"
-    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
+    "With --check-codec, each message is joined once more at 8000 Hz, carried through each codec\n"
+    "named and back, and decoded: a line per message and codec gives the character error rate and\n"
+    "what a text telephone prints, with a warning on standard error where that differs from the clean\n"
+    "audio. The files written are never touched by the check, and its warnings leave the exit status\n"
+    "as it is; a check that cannot run at all ends with status 1.\n"
+    "\n"
+    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB]\n"
+    "                    [--check-codec LIST] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
-    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
+    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB]\n"
+    "                    [--check-codec LIST] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -79,6 +87,12 @@ struct Options
                               QStringLiteral("With --batch: asterisk, freeswitch, cisco, avaya, teams, 3cx "
                                              "or wav."),
                               QStringLiteral("SYSTEM")};
+    QCommandLineOption checkCodec{
+        QStringLiteral("check-codec"),
+        QStringLiteral("After writing, check each message through the codecs in LIST (any of gsm, g729, "
+                       "amr, opus, g722, g726, comma-separated): what it prints and its character error "
+                       "rate."),
+        QStringLiteral("LIST")};
     QCommandLineOption showCommand{QStringLiteral("show-command"),
                                    QStringLiteral("After the run, print the wavcat command line it used.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
@@ -88,7 +102,7 @@ struct Options
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
         parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, batch,
-                           system, showCommand, help, version});
+                           system, checkCodec, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -114,12 +128,29 @@ CliRefusal refusalOfUnparsed(const QCommandLineParser& parser, const QStringList
     return {parser.errorText() + QStringLiteral(" See --help.")};
 }
 
+// The codecs --check-codec names (none when it is not given), or why the list is refused.
+std::variant<std::vector<codecs::Codec>, CliRefusal> checkedCodecs(const QCommandLineParser& parser,
+                                                                   const Options& o)
+{
+    if (!parser.isSet(o.checkCodec))
+        return std::vector<codecs::Codec>{};
+    const codecs::CodecList list = codecs::parseCodecList(parser.value(o.checkCodec).toStdString());
+    if (list.unknown)
+        return CliRefusal{QStringLiteral("--check-codec takes a list of gsm, g729, amr, opus, g722 and g726, "
+                                         "not '%1'")
+                              .arg(QString::fromStdString(*list.unknown))};
+    return list.codecs;
+}
+
 std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parser, const Options& o)
 {
     for (const QCommandLineOption* writing : {&o.output, &o.showCommand, &o.encoding, &o.rate, &o.level})
         if (parser.isSet(*writing))
             return CliRefusal{QStringLiteral("--decode reads files and writes none; leave out -o, "
                                              "--show-command, --encoding, --rate and --level")};
+    if (parser.isSet(o.checkCodec))
+        return CliRefusal{
+            QStringLiteral("--check-codec goes with a conversion or --batch, not with --decode")};
     CliOptions options;
     options.action = CliOptions::Action::Decode;
     options.words = parser.positionalArguments();
@@ -186,8 +217,12 @@ std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser
     if (const auto* refusal = std::get_if<CliRefusal>(&format))
         return *refusal;
     const auto& asked = std::get<OutputFormat>(format);
+    const auto checked = checkedCodecs(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&checked))
+        return *refusal;
     CliOptions options;
     options.action = CliOptions::Action::Batch;
+    options.checkCodecs = std::get<std::vector<codecs::Codec>>(checked);
     options.csv = parser.value(o.batch);
     options.system = parser.value(o.system);
     options.output = parser.value(o.output);
@@ -237,6 +272,10 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
                                                          : QStringLiteral("its codec's frames"))
                     .arg(kind->sampleRate)};
     }
+    const auto checked = checkedCodecs(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&checked))
+        return *refusal;
+    options.checkCodecs = std::get<std::vector<codecs::Codec>>(checked);
     options.words = parser.positionalArguments();
     options.showCommand = parser.isSet(o.showCommand);
     return options;
