@@ -1,10 +1,15 @@
 // quillfen-cli: the conversion run without the window, and a decoder to check what a WAV says.
 #include "cli/command_line.h"
+#include "codecs/codec.h"
+#include "conversion/codec_check.h"
 #include "conversion/conversion_run.h"
+#include "conversion/encoded_output.h"
+#include "conversion/message_set.h"
 #include "conversion/message_set_run.h"
 #include "conversion/stream_decoder.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "version.h"
 
@@ -59,6 +64,31 @@ int fail(const QString& message, int status = 2)
     return status;
 }
 
+void warn(const QString& message)
+{
+    fail(QStringLiteral("warning: ") + message);
+}
+
+// A line per codec (and one for the clean audio) on standard output, `label` first where there are
+// several messages; a warning where a codec makes the message print something else.
+void printCheck(const QString& label, const CodecCheck& check, DiagnosticSink& out)
+{
+    const QString lead = label.isEmpty() ? QString() : label + QStringLiteral(", ");
+    const auto line = [&](const QString& what, double rate, const QString& printed) {
+        out.DiagOutput(QStringLiteral("%1%2: character error rate %3 %; prints \"%4\"")
+                           .arg(lead, what, QString::number(rate * 100.0, 'f', 1), printed));
+    };
+    line(QStringLiteral("clean"), characterErrorRate(check.expected, check.cleanPrinted), check.cleanPrinted);
+    for (const CodecResult& result : check.results) {
+        const std::string_view name = codecs::codecInfo(result.codec).name;
+        const QString codec = QString::fromLatin1(name.data(), qsizetype(name.size()));
+        line(codec, result.characterErrorRate, result.printed);
+        if (result.printed != check.cleanPrinted)
+            warn(QStringLiteral("%1through %2 it prints \"%3\", not \"%4\" as the clean audio does")
+                     .arg(lead, codec, result.printed, check.cleanPrinted));
+    }
+}
+
 // Text from a pipe or file: lines as a text box would hold them (CR LF), without the final break
 // that editors and echo add.
 QString readStandardInput()
@@ -82,6 +112,16 @@ void writeOut(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// A file that libsndfile reads, or one of the encoded outputs through its own reader.
+tty::DecodedText decodeAnyFile(const QString& path, const tty::DecodeOptions& options)
+{
+    if (const auto kind = encodedKindOf(path); kind && kind->headerless) {
+        const auto [samples, rate] = readEncodedAudio(*kind, path);
+        return tty::decodeSamples(samples, rate, options);
+    }
+    return tty::decodeFile(QFile::encodeName(path).toStdString(), options);
+}
+
 // Prints each file's text (under its name when there are several); 0 when any text was found, 1
 // when none was, 2 when a file could not be read. One unreadable file does not stop the others.
 int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, bool timestamps)
@@ -93,7 +133,7 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
         if (files.size() > 1)
             writeOut((i > 0 ? "\n" : "") + shownOnTerminal(path).toStdString() + ":\n");
         try {
-            const tty::DecodedText decoded = tty::decodeFile(QFile::encodeName(path).toStdString(), options);
+            const tty::DecodedText decoded = decodeAnyFile(path, options);
             if (timestamps) {
                 for (const tty::Burst& burst : decoded.bursts)
                     writeOut(tty::formatOffset(burst.startSeconds) + ' ' + shown(burst.text) + '\n');
@@ -162,10 +202,11 @@ int makeSet(const CliOptions& options)
 {
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);
+    // The runs work in the program directory; the user meant paths relative to where they are.
+    const QString csvPath = QDir::current().absoluteFilePath(options.csv);
     try {
-        const MessageSetOutcome outcome =
-            MessageSetRun().run(QDir::current().absoluteFilePath(options.csv), options.system, options.choice,
-                                QDir::current().absoluteFilePath(options.output));
+        const MessageSetOutcome outcome = MessageSetRun().run(
+            csvPath, options.system, options.choice, QDir::current().absoluteFilePath(options.output));
         StdoutDiagnostics out;
         QSet<QString> names;
         for (const WrittenFile& f : outcome.files) {
@@ -176,10 +217,59 @@ int makeSet(const CliOptions& options)
                            .arg(names.size())
                            .arg(outcome.files.size())
                            .arg(options.output));
-        return 0;
     } catch (const AppError& e) {
         return fail(e.description, e.number == AppError::InvalidProcedureCall ? 2 : 1);
     }
+    if (options.checkCodecs.empty())
+        return 0;
+    // The set is in place; the check reads the CSV again and joins each message apart from it.
+    try {
+        StdoutDiagnostics out;
+        CodecCheckRun check;
+        const int level = options.choice.levelTenths.value_or(OutputFormat::kStandardLevelTenths);
+        for (const MessageRow& row : parseMessageCsv(readWholeFile(csvPath)))
+            printCheck(row.name, check.check(row.text, level, options.checkCodecs), out);
+        return 0;
+    } catch (const AppError& e) {
+        return fail(QStringLiteral("the codec check could not run: %1").arg(e.description), 1);
+    }
+}
+
+// The check of a single conversion, after its file is written.
+int checkCodecs(const CliOptions& options, const QString& text, DiagnosticSink& out)
+{
+    try {
+        printCheck({}, CodecCheckRun().check(text, options.format.levelTenths, options.checkCodecs), out);
+        return 0;
+    } catch (const AppError& e) {
+        return fail(QStringLiteral("the codec check could not run: %1").arg(e.description), 1);
+    }
+}
+
+// A conversion into one of the files wavcat does not write itself: 0 when it is in place.
+int convertEncodedOutput(const CliOptions& options, const EncodedKind& kind, const QString& text,
+                         const QString& outputPath)
+{
+    StderrMessages messages(QStringLiteral("quillfen-cli"));
+    setMessages(&messages);
+    StdoutDiagnostics diagnostics;
+    ConversionRun run(diagnostics);
+    run.setOutputFormat(options.format);
+    const QString expected = printedText(text);
+    const EncodedConversion done = convertEncoded(run, kind, text, outputPath, expected);
+    if (options.showCommand && done.outcome != RunOutcome::EmptyText)
+        diagnostics.DiagOutput(run.WavcatCommand());
+    if (done.outcome == RunOutcome::EmptyText)
+        return 1;
+    if (done.outcome == RunOutcome::Failed)
+        return fail(QStringLiteral("no %1 file written: %2").arg(kind.extension, done.failure), 1);
+    if (kind.damagesTones)
+        warn(QStringLiteral("%1 damages TTY tones; a text telephone may print something else from %2")
+                 .arg(kind.label, options.output));
+    if (done.printed != expected)
+        warn(QStringLiteral("read back, %1 prints \"%2\", not \"%3\"")
+                 .arg(options.output, done.printed, expected));
+    return options.checkCodecs.empty() ? 0 : checkCodecs(options, text, diagnostics);
 }
 
 // Converts the text into the output file; 0 when it is complete.
@@ -196,6 +286,8 @@ int convert(const CliOptions& options)
                            "A to Z, the digits, the space and \" , ? : . ' # $ - ( ) !; "
                            "no WAV file written"),
             1);
+    if (const auto kind = encodedKindOf(outputPath))
+        return convertEncodedOutput(options, *kind, text, outputPath);
 
     // A recording that cannot be read is the caller's mistake, like a wrong option: refused before
     // anything runs.
@@ -223,7 +315,7 @@ int convert(const CliOptions& options)
         diagnostics.DiagOutput(run.WavcatCommand());
     switch (outcome) {
     case RunOutcome::Completed:
-        return 0;
+        return options.checkCodecs.empty() ? 0 : checkCodecs(options, text, diagnostics);
     case RunOutcome::EmptyText:
         return 1;
     case RunOutcome::Failed:

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "conversion/encoded_output.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -31,11 +33,25 @@ const char* const kDescription =
     "into the output's format and level, with half a second of silence between it and the tones. A\n"
     "recording that cannot be read is refused with status 2 and nothing is written.\n"
     "\n"
+    "A single conversion also writes, by its name: .wav16 (a 16-bit WAV file at 16000 Hz), .pcmu or\n"
+    ".pcma (headerless u-law or A-law, 8000 Hz), .g722 (headerless G.722 frames of 16 kHz audio),\n"
+    ".gsm (headerless 33-byte GSM 06.10 frames) or .g729 (headerless 10-byte G.729 frames). These are\n"
+    "joined at 8000 Hz (16000 for .wav16), encoded, read back and decoded; GSM and G.729 damage TTY\n"
+    "tones, so those files get a warning on standard error and are kept whatever they print. --decode\n"
+    "reads each of them.\n"
+    "\n"
+    "With --check-codec, each message is joined once more at 8000 Hz, carried through each codec\n"
+    "named and back, and decoded: a line per message and codec gives the character error rate and\n"
+    "what a text telephone prints, with a warning on standard error where that differs from the clean\n"
+    "audio. The files written are never touched by the check, and its warnings leave the exit status\n"
+    "as it is; a check that cannot run at all ends with status 1.\n"
+    "\n"
     "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB]\n"
-    "                    [--voice-before FILE] [--voice-after FILE] -o OUTPUT\n"
+    "                    [--voice-before FILE] [--voice-after FILE] [--check-codec LIST] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
     "       quillfen-cli --decode [--timestamps] [--raw HZ [--encoding pcm16|ulaw|alaw]] -\n"
-    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
+    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB]\n"
+    "                    [--check-codec LIST] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -95,6 +111,12 @@ struct Options
                               QStringLiteral("With --batch: asterisk, freeswitch, cisco, avaya, teams, 3cx "
                                              "or wav."),
                               QStringLiteral("SYSTEM")};
+    QCommandLineOption checkCodec{
+        QStringLiteral("check-codec"),
+        QStringLiteral("After writing, check each message through the codecs in LIST (any of gsm, g729, "
+                       "amr, opus, g722, g726, comma-separated): what it prints and its character error "
+                       "rate."),
+        QStringLiteral("LIST")};
     QCommandLineOption showCommand{QStringLiteral("show-command"),
                                    QStringLiteral("After the run, print the wavcat command line it used.")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
@@ -104,7 +126,7 @@ struct Options
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
         parser.addOptions({output, encoding, rate, level, voiceBefore, voiceAfter, decode, timestamps, baud,
-                           unshiftOnSpace, raw, batch, system, showCommand, help, version});
+                           unshiftOnSpace, raw, batch, system, checkCodec, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -152,6 +174,20 @@ std::variant<tty::StreamFormat, CliRefusal> streamFormat(const QCommandLineParse
     return stream;
 }
 
+// The codecs --check-codec names (none when it is not given), or why the list is refused.
+std::variant<std::vector<codecs::Codec>, CliRefusal> checkedCodecs(const QCommandLineParser& parser,
+                                                                   const Options& o)
+{
+    if (!parser.isSet(o.checkCodec))
+        return std::vector<codecs::Codec>{};
+    const codecs::CodecList list = codecs::parseCodecList(parser.value(o.checkCodec).toStdString());
+    if (list.unknown)
+        return CliRefusal{QStringLiteral("--check-codec takes a list of gsm, g729, amr, opus, g722 and g726, "
+                                         "not '%1'")
+                              .arg(QString::fromStdString(*list.unknown))};
+    return list.codecs;
+}
+
 std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parser, const Options& o)
 {
     // With --raw, --encoding says how the input is stored, not how to write.
@@ -164,6 +200,9 @@ std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parse
         if (parser.isSet(*spoken))
             return CliRefusal{QStringLiteral("--%1 goes with a conversion, not with --decode")
                                   .arg(spoken->names().constFirst())};
+    if (parser.isSet(o.checkCodec))
+        return CliRefusal{
+            QStringLiteral("--check-codec goes with a conversion or --batch, not with --decode")};
     CliOptions options;
     options.action = CliOptions::Action::Decode;
     options.words = parser.positionalArguments();
@@ -245,8 +284,12 @@ std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser
     if (const auto* refusal = std::get_if<CliRefusal>(&format))
         return *refusal;
     const auto& asked = std::get<OutputFormat>(format);
+    const auto checked = checkedCodecs(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&checked))
+        return *refusal;
     CliOptions options;
     options.action = CliOptions::Action::Batch;
+    options.checkCodecs = std::get<std::vector<codecs::Codec>>(checked);
     options.csv = parser.value(o.batch);
     options.system = parser.value(o.system);
     options.output = parser.value(o.output);
@@ -294,6 +337,20 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
         if (path->isEmpty())
             return CliRefusal{QStringLiteral("--%1 needs a file name").arg(option->names().constFirst())};
     }
+    if (const auto kind = encodedKindOf(options.output)) {
+        if ((parser.isSet(o.encoding) && kind->encoding != options.format.encoding) ||
+            (parser.isSet(o.rate) && kind->sampleRate != options.format.sampleRate))
+            return CliRefusal{
+                QStringLiteral("a %1 file holds %2 at %3 Hz; leave out --encoding and --rate, or "
+                               "give the output another name")
+                    .arg(kind->extension, kind->encoding ? encodingKeyword(*kind->encoding)
+                                                         : QStringLiteral("its codec's frames"))
+                    .arg(kind->sampleRate)};
+    }
+    const auto checked = checkedCodecs(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&checked))
+        return *refusal;
+    options.checkCodecs = std::get<std::vector<codecs::Codec>>(checked);
     options.words = parser.positionalArguments();
     options.showCommand = parser.isSet(o.showCommand);
     return options;

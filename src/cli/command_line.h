@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codecs/codec.h"
 #include "conversion/output_format.h"
 #include "conversion/phone_systems.h"
 #include "conversion/spoken_part.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <variant>
+#include <vector>
 
 namespace quillfen {
 
@@ -39,6 +41,9 @@ struct CliOptions
     QString csv;
     QString system;
     FormatChoice choice;
+
+    // Convert and Batch: the codecs each message is checked through after the files are written.
+    std::vector<codecs::Codec> checkCodecs;
 };
 
 // A command line the program refuses, and why, in one line for "quillfen-cli: ...".

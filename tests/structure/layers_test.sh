@@ -33,7 +33,7 @@ declare -A allowed=(
     [help]="localization/widgets localization platform/widgets platform"
     [app]="mainwindow about help update/download update conversion settings layout localization/widgets
            localization platform/widgets platform"
-    [cli]="conversion localization platform version.h"
+    [cli]="conversion codecs localization platform version.h"
 )
 
 # The folder a project include names: "localization/widgets/fonts.h" -> localization/widgets.
