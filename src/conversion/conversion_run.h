@@ -3,6 +3,7 @@
 #include "conversion/baudot_mapping.h"
 #include "conversion/diagnostic_sink.h"
 #include "conversion/output_format.h"
+#include "conversion/transliteration.h"
 #include "platform/app_error.h"
 
 #include <QString>
@@ -39,6 +40,10 @@ public:
     void setOutputFormat(const OutputFormat& format) { m_format = format; }
     const OutputFormat& outputFormat() const { return m_format; }
 
+    // With a rule, the runs from now on spell what a text telephone cannot print in plain letters
+    // (É as E) and list each such letter; without one (the default) they skip it, as designed.
+    void setSpelling(std::optional<SpellingRule> rule) { m_spelling = rule; }
+
     RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
 
     // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
@@ -63,6 +68,7 @@ private:
     DiagnosticSink& m_diag;
     QString m_programDir;
     OutputFormat m_format;
+    std::optional<SpellingRule> m_spelling;
     std::function<void(const QString&)> m_completedHook;
 
     QString m_wavcatCommand;

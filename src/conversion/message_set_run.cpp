@@ -5,6 +5,7 @@
 #include "conversion/characters.h"
 #include "conversion/conversion_run.h"
 #include "conversion/diagnostic_sink.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -136,9 +137,9 @@ QByteArray manifestCsv(const QList<WrittenFile>& files)
 namespace {
 
 // The characters of `text` that a conversion sends, idle characters (~) included.
-QString sendableText(const QString& text)
+QString sendableText(const QString& text, std::optional<SpellingRule> spelling)
 {
-    QString prepared = upperCasedText(withLineBreaks(text));
+    QString prepared = upperCasedText(withLineBreaks(spelling ? transliterate(text, *spelling).text : text));
     prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     return mapTextToPrompts(
                prepared, ShiftNone, [](const QString&) {}, [](const QString&) {})
@@ -147,15 +148,15 @@ QString sendableText(const QString& text)
 
 } // namespace
 
-bool sendsMoreThanSpaces(const QString& text)
+bool sendsMoreThanSpaces(const QString& text, std::optional<SpellingRule> spelling)
 {
-    return !sendableText(text).trimmed().isEmpty();
+    return !sendableText(text, spelling).trimmed().isEmpty();
 }
 
-QString printedText(const QString& text)
+QString printedText(const QString& text, std::optional<SpellingRule> spelling)
 {
     // The idle character prints nothing.
-    return sendableText(text).remove(QLatin1Char('~'));
+    return sendableText(text, spelling).remove(QLatin1Char('~'));
 }
 
 MessageSetRun::MessageSetRun(QString programDir)
@@ -163,7 +164,7 @@ MessageSetRun::MessageSetRun(QString programDir)
 {
 }
 
-QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
+QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath) const
 {
     QList<MessageRow> rows;
     try {
@@ -174,7 +175,7 @@ QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
     if (rows.isEmpty())
         setFault(csvPath, 1, QStringLiteral("the set has no messages"));
     for (const MessageRow& row : rows) {
-        if (printedText(row.text).trimmed().isEmpty())
+        if (printedText(row.text, m_spelling).trimmed().isEmpty())
             setFault(
                 csvPath, row.line,
                 QStringLiteral("the message \"%1\" has nothing a text telephone can print").arg(row.name));
@@ -200,13 +201,14 @@ WrittenFile MessageSetRun::makeFile(const MessageRow& row, const SystemFile& fil
     // A file the prompt sets do not come in is joined as bare samples first, then encoded.
     const QString joined = file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln");
     m_conversion.setOutputFormat(file.format);
+    m_conversion.setSpelling(m_spelling);
     if (m_conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), joined) !=
         RunOutcome::Completed)
         throw failed(m_conversion.failure());
     if (file.afterJoin == AfterJoin::G722)
         encodeG722(joined, staged);
     const auto [samples, rate] = readBack(staged, file);
-    const QString printed = printedText(row.text);
+    const QString printed = printedText(row.text, m_spelling);
     const QString heard = QString::fromStdString(tty::decodeSamples(samples, rate).text);
     if (heard != printed)
         throw failed(QStringLiteral("it prints \"%1\", not \"%2\"").arg(heard, printed));
