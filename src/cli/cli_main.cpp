@@ -2,7 +2,9 @@
 #include "cli/command_line.h"
 #include "conversion/conversion_run.h"
 #include "conversion/message_set_run.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
+#include "localization/language_codes.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
 #include "version.h"
@@ -113,6 +115,15 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
     return unreadable ? 2 : found ? 0 : 1;
 }
 
+// The rule the options ask for: the one named, else the user's language's; none without
+// --transliterate.
+std::optional<SpellingRule> spellingOf(const CliOptions& options)
+{
+    if (!options.transliterate)
+        return std::nullopt;
+    return options.spelling ? options.spelling : spellingRuleForLcid(GetUserDefaultLangID());
+}
+
 // Makes a message set: 0 when every file was written and checked, 2 when the set itself is refused
 // (nothing is written then), 1 when a file could not be made (the folder is left as it was).
 int makeSet(const CliOptions& options)
@@ -120,9 +131,11 @@ int makeSet(const CliOptions& options)
     StderrMessages messages(QStringLiteral("quillfen-cli"));
     setMessages(&messages);
     try {
+        MessageSetRun set;
+        set.setSpelling(spellingOf(options));
         const MessageSetOutcome outcome =
-            MessageSetRun().run(QDir::current().absoluteFilePath(options.csv), options.system, options.choice,
-                                QDir::current().absoluteFilePath(options.output));
+            set.run(QDir::current().absoluteFilePath(options.csv), options.system, options.choice,
+                    QDir::current().absoluteFilePath(options.output));
         StdoutDiagnostics out;
         QSet<QString> names;
         for (const WrittenFile& f : outcome.files) {
@@ -147,7 +160,8 @@ int convert(const CliOptions& options)
     const QString text = options.words.isEmpty() ? readStandardInput() : options.words.join(QLatin1Char(' '));
 
     // A file of lead-in alone helps nobody: the window keeps its designed run, the command line says so.
-    if (!text.isEmpty() && !sendsMoreThanSpaces(text))
+    const std::optional<SpellingRule> spelling = spellingOf(options);
+    if (!text.isEmpty() && !sendsMoreThanSpaces(text, spelling))
         return fail(
             QStringLiteral("nothing in the text can be sent: a text telephone prints only the letters "
                            "A to Z, the digits, the space and \" , ? : . ' # $ - ( ) !; "
@@ -159,6 +173,7 @@ int convert(const CliOptions& options)
     StdoutDiagnostics diagnostics;
     ConversionRun run(diagnostics);
     run.setOutputFormat(options.format);
+    run.setSpelling(spelling);
     const RunOutcome outcome = run.cmdConstructWavFromString_Click(text, outputPath);
     if (options.showCommand && outcome != RunOutcome::EmptyText)
         diagnostics.DiagOutput(run.WavcatCommand());

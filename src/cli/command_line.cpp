@@ -22,9 +22,11 @@ const char* const kDescription =
     "at 16000 or 48000 Hz). Any other name gets a WAV file. Formats other than the standard one\n"
     "(16-bit, 8000 Hz, -10 dBFS) get prompts of their own, made on first use in ~/.cache/quillfen.\n"
     "\n"
-    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
+    "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB]\n"
+    "                    [--baud 45.45|50] [--transliterate[=de|fr|es|en]] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
-    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
+    "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB]\n"
+    "                    [--transliterate[=de|fr|es|en]] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -55,9 +57,15 @@ struct Options
         QStringLiteral("With --decode: start each burst of text with its offset in the recording, "
                        "[mm:ss.t].")};
     QCommandLineOption baud{QStringLiteral("baud"),
-                            QStringLiteral("With --decode: read every burst at 45.45 or 50 baud "
-                                           "instead of detecting the rate."),
+                            QStringLiteral("The line speed: 45.45 baud (the default) or 50. With --decode: "
+                                           "read every burst at that rate instead of detecting it."),
                             QStringLiteral("RATE")};
+    // Its rule comes as --transliterate=de: parseCommandLine takes it off before the parser sees it.
+    QCommandLineOption transliterate{
+        QStringLiteral("transliterate"),
+        QStringLiteral("Spell accented letters and signs that a text telephone cannot print in plain "
+                       "letters (É as E, € as EUR) instead of skipping them; =de spells Ä as AE, =fr, =es "
+                       "and =en as A; without a rule, the user's language decides.")};
     QCommandLineOption unshiftOnSpace{
         QStringLiteral("unshift-on-space"),
         QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
@@ -78,8 +86,8 @@ struct Options
     void addTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, batch,
-                           system, showCommand, help, version});
+        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace,
+                           transliterate, batch, system, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -111,6 +119,8 @@ std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parse
         if (parser.isSet(*writing))
             return CliRefusal{QStringLiteral("--decode reads files and writes none; leave out -o, "
                                              "--show-command, --encoding, --rate and --level")};
+    if (parser.isSet(o.transliterate))
+        return CliRefusal{QStringLiteral("--transliterate goes with a conversion or --batch, not --decode")};
     CliOptions options;
     options.action = CliOptions::Action::Decode;
     options.words = parser.positionalArguments();
@@ -156,6 +166,12 @@ std::variant<OutputFormat, CliRefusal> requestedFormat(const QCommandLineParser&
                                   .arg(parser.value(o.level))};
         format.levelTenths = *level;
     }
+    if (parser.isSet(o.baud)) {
+        const auto baud = parseBaud(parser.value(o.baud));
+        if (!baud)
+            return CliRefusal{QStringLiteral("--baud takes 45.45 or 50, not '%1'").arg(parser.value(o.baud))};
+        format.baud = *baud;
+    }
     return format;
 }
 
@@ -195,7 +211,7 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
 {
     if (parser.isSet(o.system))
         return CliRefusal{QStringLiteral("--system goes with --batch")};
-    for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace})
+    for (const QCommandLineOption* only : {&o.timestamps, &o.unshiftOnSpace})
         if (parser.isSet(*only))
             return CliRefusal{QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst())};
     const auto format = requestedFormat(parser, o);
@@ -223,6 +239,24 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
     return options;
 }
 
+// Takes the rule off "--transliterate=RULE" (the parser knows the option only as a switch, so that
+// a bare --transliterate never swallows the text after it); text after "--" stays as it is.
+std::variant<QStringList, CliRefusal> withoutSpellingRule(QStringList arguments,
+                                                          std::optional<SpellingRule>& spelling)
+{
+    const QString prefix = QStringLiteral("--transliterate=");
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != u"--"; ++i) {
+        if (!arguments[i].startsWith(prefix))
+            continue;
+        const QString word = arguments[i].mid(prefix.size());
+        spelling = parseSpellingRule(word);
+        if (!spelling)
+            return CliRefusal{QStringLiteral("--transliterate takes de, fr, es or en, not '%1'").arg(word)};
+        arguments[i] = QStringLiteral("--transliterate");
+    }
+    return arguments;
+}
+
 } // namespace
 
 std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& arguments)
@@ -230,7 +264,11 @@ std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& argumen
     const Options o;
     QCommandLineParser parser;
     o.addTo(parser);
-    if (!parser.parse(arguments))
+    std::optional<SpellingRule> spelling;
+    const auto plain = withoutSpellingRule(arguments, spelling);
+    if (const auto* refusal = std::get_if<CliRefusal>(&plain))
+        return *refusal;
+    if (!parser.parse(std::get<QStringList>(plain)))
         return refusalOfUnparsed(parser, arguments);
     CliOptions options;
     if (parser.isSet(o.help)) {
@@ -244,9 +282,14 @@ std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& argumen
     // Every value is checked before anything is started or touched.
     if (parser.isSet(o.decode) && parser.isSet(o.batch))
         return CliRefusal{QStringLiteral("--decode and --batch do not go together")};
-    if (parser.isSet(o.batch))
-        return parseBatch(parser, o);
-    return parser.isSet(o.decode) ? parseDecode(parser, o) : parseConvert(parser, o);
+    auto parsed = parser.isSet(o.batch)    ? parseBatch(parser, o)
+                  : parser.isSet(o.decode) ? parseDecode(parser, o)
+                                           : parseConvert(parser, o);
+    if (auto* chosen = std::get_if<CliOptions>(&parsed)) {
+        chosen->transliterate = parser.isSet(o.transliterate);
+        chosen->spelling = spelling;
+    }
+    return parsed;
 }
 
 QString commandLineHelp()

@@ -2,11 +2,13 @@
 
 #include "conversion/output_format.h"
 #include "conversion/phone_systems.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
 
 namespace quillfen {
@@ -24,6 +26,11 @@ struct CliOptions
     QString output; // as the user wrote it, relative to where they are
     OutputFormat format;
     bool showCommand = false;
+
+    // Convert and Batch: spell what a text telephone cannot print in plain letters, by `spelling`,
+    // or by the user's own language when none was named.
+    bool transliterate = false;
+    std::optional<SpellingRule> spelling;
 
     // Decode
     tty::DecodeOptions decode;

@@ -134,7 +134,6 @@ TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
         {{"--decode", "--rate", "8000", "a.wav"}, decodeWrites},
         {{"--decode", "--level", "-10", "a.wav"}, decodeWrites},
         {{"--timestamps", "-o", "k.wav", "HI"}, "refused: --timestamps goes with --decode"},
-        {{"--baud", "50", "-o", "k.wav", "HI"}, "refused: --baud goes with --decode"},
         {{"--unshift-on-space", "-o", "k.wav", "HI"}, "refused: --unshift-on-space goes with --decode"},
         {{"--encoding", "mulaw", "-o", "k.wav", "HI"},
          "refused: --encoding takes pcm16, ulaw or alaw, not 'mulaw'"},
