@@ -13,6 +13,8 @@ namespace {
 const QString kEncodingKey = QStringLiteral("OutputEncoding");
 const QString kRateKey = QStringLiteral("OutputRate");
 const QString kLevelKey = QStringLiteral("OutputLevel");
+const QString kBaudKey = QStringLiteral("OutputBaud");
+const QString kTransliterateKey = QStringLiteral("Transliterate");
 
 // The same file and section as the window's geometry.
 class Section
@@ -67,7 +69,8 @@ private:
 StoredOutputFormat readOutputFormatSettings()
 {
     const Section section;
-    return {section.read(kEncodingKey), section.read(kRateKey), section.read(kLevelKey)};
+    return {section.read(kEncodingKey), section.read(kRateKey), section.read(kLevelKey),
+            section.read(kBaudKey), section.read(kTransliterateKey)};
 }
 
 void writeOutputFormatSettings(const QString& encoding, const QString& rate, const QString& level)
@@ -76,6 +79,20 @@ void writeOutputFormatSettings(const QString& encoding, const QString& rate, con
     section.write(kEncodingKey, encoding);
     section.write(kRateKey, rate);
     section.write(kLevelKey, level);
+    section.sync();
+}
+
+void writeOutputBaudSetting(const QString& baud)
+{
+    Section section;
+    section.write(kBaudKey, baud);
+    section.sync();
+}
+
+void writeTransliterateSetting(const QString& transliterate)
+{
+    Section section;
+    section.write(kTransliterateKey, transliterate);
     section.sync();
 }
 
