@@ -7,7 +7,9 @@
 #include "conversion/message_set.h"
 #include "conversion/message_set_run.h"
 #include "conversion/stream_decoder.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
+#include "localization/language_codes.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -196,6 +198,15 @@ int decodeStandardInput(const CliOptions& options)
     return 0;
 }
 
+// The rule the options ask for: the one named, else the user's language's; none without
+// --transliterate.
+std::optional<SpellingRule> spellingOf(const CliOptions& options)
+{
+    if (!options.transliterate)
+        return std::nullopt;
+    return options.spelling ? options.spelling : spellingRuleForLcid(GetUserDefaultLangID());
+}
+
 // Makes a message set: 0 when every file was written and checked, 2 when the set itself is refused
 // (nothing is written then), 1 when a file could not be made (the folder is left as it was).
 int makeSet(const CliOptions& options)
@@ -205,8 +216,10 @@ int makeSet(const CliOptions& options)
     // The runs work in the program directory; the user meant paths relative to where they are.
     const QString csvPath = QDir::current().absoluteFilePath(options.csv);
     try {
-        const MessageSetOutcome outcome = MessageSetRun().run(
-            csvPath, options.system, options.choice, QDir::current().absoluteFilePath(options.output));
+        MessageSetRun set;
+        set.setSpelling(spellingOf(options));
+        const MessageSetOutcome outcome =
+            set.run(csvPath, options.system, options.choice, QDir::current().absoluteFilePath(options.output));
         StdoutDiagnostics out;
         QSet<QString> names;
         for (const WrittenFile& f : outcome.files) {
@@ -280,7 +293,8 @@ int convert(const CliOptions& options)
     const QString text = options.words.isEmpty() ? readStandardInput() : options.words.join(QLatin1Char(' '));
 
     // A file of lead-in alone helps nobody: the window keeps its designed run, the command line says so.
-    if (!text.isEmpty() && !sendsMoreThanSpaces(text))
+    const std::optional<SpellingRule> spelling = spellingOf(options);
+    if (!text.isEmpty() && !sendsMoreThanSpaces(text, spelling))
         return fail(
             QStringLiteral("nothing in the text can be sent: a text telephone prints only the letters "
                            "A to Z, the digits, the space and \" , ? : . ' # $ - ( ) !; "
@@ -310,6 +324,7 @@ int convert(const CliOptions& options)
     ConversionRun run(diagnostics);
     run.setOutputFormat(options.format);
     run.setSpokenParts(spoken);
+    run.setSpelling(spelling);
     const RunOutcome outcome = run.cmdConstructWavFromString_Click(text, outputPath);
     if (options.showCommand && outcome != RunOutcome::EmptyText)
         diagnostics.DiagOutput(run.WavcatCommand());

@@ -47,11 +47,12 @@ const char* const kDescription =
     "as it is; a check that cannot run at all ends with status 1.\n"
     "\n"
     "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB]\n"
-    "                    [--voice-before FILE] [--voice-after FILE] [--check-codec LIST] -o OUTPUT\n"
+    "                    [--baud 45.45|50] [--transliterate[=de|fr|es|en]] [--voice-before FILE]\n"
+    "                    [--voice-after FILE] [--check-codec LIST] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
     "       quillfen-cli --decode [--timestamps] [--raw HZ [--encoding pcm16|ulaw|alaw]] -\n"
     "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB]\n"
-    "                    [--check-codec LIST] -o DIR\n"
+    "                    [--transliterate[=de|fr|es|en]] [--check-codec LIST] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
 
@@ -91,9 +92,15 @@ struct Options
         QStringLiteral("With --decode: start each burst of text with its offset in the recording, "
                        "[mm:ss.t].")};
     QCommandLineOption baud{QStringLiteral("baud"),
-                            QStringLiteral("With --decode: read every burst at 45.45 or 50 baud "
-                                           "instead of detecting the rate."),
+                            QStringLiteral("The line speed: 45.45 baud (the default) or 50. With --decode: "
+                                           "read every burst at that rate instead of detecting it."),
                             QStringLiteral("RATE")};
+    // Its rule comes as --transliterate=de: parseCommandLine takes it off before the parser sees it.
+    QCommandLineOption transliterate{
+        QStringLiteral("transliterate"),
+        QStringLiteral("Spell accented letters and signs that a text telephone cannot print in plain "
+                       "letters (É as E, € as EUR) instead of skipping them; =de spells Ä as AE, =fr, =es "
+                       "and =en as A; without a rule, the user's language decides.")};
     QCommandLineOption unshiftOnSpace{
         QStringLiteral("unshift-on-space"),
         QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
@@ -126,7 +133,8 @@ struct Options
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
         parser.addOptions({output, encoding, rate, level, voiceBefore, voiceAfter, decode, timestamps, baud,
-                           unshiftOnSpace, raw, batch, system, checkCodec, showCommand, help, version});
+                           unshiftOnSpace, raw, transliterate, batch, system, checkCodec, showCommand, help,
+                           version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -203,6 +211,8 @@ std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parse
     if (parser.isSet(o.checkCodec))
         return CliRefusal{
             QStringLiteral("--check-codec goes with a conversion or --batch, not with --decode")};
+    if (parser.isSet(o.transliterate))
+        return CliRefusal{QStringLiteral("--transliterate goes with a conversion or --batch, not --decode")};
     CliOptions options;
     options.action = CliOptions::Action::Decode;
     options.words = parser.positionalArguments();
@@ -257,6 +267,12 @@ std::variant<OutputFormat, CliRefusal> requestedFormat(const QCommandLineParser&
                                   .arg(parser.value(o.level))};
         format.levelTenths = *level;
     }
+    if (parser.isSet(o.baud)) {
+        const auto baud = parseBaud(parser.value(o.baud));
+        if (!baud)
+            return CliRefusal{QStringLiteral("--baud takes 45.45 or 50, not '%1'").arg(parser.value(o.baud))};
+        format.baud = *baud;
+    }
     return format;
 }
 
@@ -306,7 +322,7 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
 {
     if (parser.isSet(o.system))
         return CliRefusal{QStringLiteral("--system goes with --batch")};
-    for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace, &o.raw})
+    for (const QCommandLineOption* only : {&o.timestamps, &o.unshiftOnSpace, &o.raw})
         if (parser.isSet(*only))
             return CliRefusal{QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst())};
     const auto format = requestedFormat(parser, o);
@@ -356,6 +372,24 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
     return options;
 }
 
+// Takes the rule off "--transliterate=RULE" (the parser knows the option only as a switch, so that
+// a bare --transliterate never swallows the text after it); text after "--" stays as it is.
+std::variant<QStringList, CliRefusal> withoutSpellingRule(QStringList arguments,
+                                                          std::optional<SpellingRule>& spelling)
+{
+    const QString prefix = QStringLiteral("--transliterate=");
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != u"--"; ++i) {
+        if (!arguments[i].startsWith(prefix))
+            continue;
+        const QString word = arguments[i].mid(prefix.size());
+        spelling = parseSpellingRule(word);
+        if (!spelling)
+            return CliRefusal{QStringLiteral("--transliterate takes de, fr, es or en, not '%1'").arg(word)};
+        arguments[i] = QStringLiteral("--transliterate");
+    }
+    return arguments;
+}
+
 } // namespace
 
 std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& arguments)
@@ -363,7 +397,11 @@ std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& argumen
     const Options o;
     QCommandLineParser parser;
     o.addTo(parser);
-    if (!parser.parse(arguments))
+    std::optional<SpellingRule> spelling;
+    const auto plain = withoutSpellingRule(arguments, spelling);
+    if (const auto* refusal = std::get_if<CliRefusal>(&plain))
+        return *refusal;
+    if (!parser.parse(std::get<QStringList>(plain)))
         return refusalOfUnparsed(parser, arguments);
     CliOptions options;
     if (parser.isSet(o.help)) {
@@ -377,9 +415,14 @@ std::variant<CliOptions, CliRefusal> parseCommandLine(const QStringList& argumen
     // Every value is checked before anything is started or touched.
     if (parser.isSet(o.decode) && parser.isSet(o.batch))
         return CliRefusal{QStringLiteral("--decode and --batch do not go together")};
-    if (parser.isSet(o.batch))
-        return parseBatch(parser, o);
-    return parser.isSet(o.decode) ? parseDecode(parser, o) : parseConvert(parser, o);
+    auto parsed = parser.isSet(o.batch)    ? parseBatch(parser, o)
+                  : parser.isSet(o.decode) ? parseDecode(parser, o)
+                                           : parseConvert(parser, o);
+    if (auto* chosen = std::get_if<CliOptions>(&parsed)) {
+        chosen->transliterate = parser.isSet(o.transliterate);
+        chosen->spelling = spelling;
+    }
+    return parsed;
 }
 
 QString commandLineHelp()

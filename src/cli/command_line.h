@@ -5,11 +5,13 @@
 #include "conversion/phone_systems.h"
 #include "conversion/spoken_part.h"
 #include "conversion/stream_decoder.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -29,6 +31,11 @@ struct CliOptions
     OutputFormat format;
     bool showCommand = false;
     SpokenParts spoken; // recordings around the tones, as the user wrote them
+
+    // Convert and Batch: spell what a text telephone cannot print in plain letters, by `spelling`,
+    // or by the user's own language when none was named.
+    bool transliterate = false;
+    std::optional<SpellingRule> spelling;
 
     // Decode
     tty::DecodeOptions decode;

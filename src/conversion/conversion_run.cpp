@@ -109,6 +109,15 @@ std::optional<QString> ConversionRun::preparedText(const QString& inputText)
     const QString upper = upperCasedText(inputText);
     m_diag.DiagOutput(myLoadResString(IDS_ORIGINAL_STRING) + upper);
     QString prepared = upper;
+    if (m_spelling) {
+        const Transliterated spelt = transliterate(inputText, *m_spelling);
+        for (const Respelling& r : spelt.respelled)
+            m_diag.DiagOutput(
+                r.to.isEmpty()
+                    ? myLoadResString(IDS_RESPELT_AS_NOTHING).arg(upperCasedText(r.from))
+                    : myLoadResString(IDS_RESPELT_AS).arg(upperCasedText(r.from), upperCasedText(r.to)));
+        prepared = upperCasedText(spelt.text);
+    }
     prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 
     const qsizetype length = characterCount(prepared);

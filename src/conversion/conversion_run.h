@@ -4,6 +4,7 @@
 #include "conversion/diagnostic_sink.h"
 #include "conversion/output_format.h"
 #include "conversion/spoken_part.h"
+#include "conversion/transliteration.h"
 #include "platform/app_error.h"
 
 #include <QString>
@@ -45,6 +46,10 @@ public:
     void setSpokenParts(const SpokenParts& parts) { m_spokenParts = parts; }
     const SpokenParts& spokenParts() const { return m_spokenParts; }
 
+    // With a rule, the runs from now on spell what a text telephone cannot print in plain letters
+    // (É as E) and list each such letter; without one (the default) they skip it, as designed.
+    void setSpelling(std::optional<SpellingRule> rule) { m_spelling = rule; }
+
     RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
 
     // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
@@ -71,6 +76,7 @@ private:
     DiagnosticSink& m_diag;
     QString m_programDir;
     OutputFormat m_format;
+    std::optional<SpellingRule> m_spelling;
     std::function<void(const QString&)> m_completedHook;
     SpokenParts m_spokenParts;
     QString m_spokenBefore, m_spokenAfter; // this run's spoken parts in the prompts' form

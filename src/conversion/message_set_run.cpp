@@ -6,6 +6,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/diagnostic_sink.h"
 #include "conversion/spoken_part.h"
+#include "conversion/transliteration.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
@@ -149,9 +150,9 @@ QString firstMissingFolder(const QString& path)
 namespace {
 
 // The characters of `text` that a conversion sends, idle characters (~) included.
-QString sendableText(const QString& text)
+QString sendableText(const QString& text, std::optional<SpellingRule> spelling)
 {
-    QString prepared = upperCasedText(withLineBreaks(text));
+    QString prepared = upperCasedText(withLineBreaks(spelling ? transliterate(text, *spelling).text : text));
     prepared.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     return mapTextToPrompts(
                prepared, ShiftNone, [](const QString&) {}, [](const QString&) {})
@@ -160,15 +161,15 @@ QString sendableText(const QString& text)
 
 } // namespace
 
-bool sendsMoreThanSpaces(const QString& text)
+bool sendsMoreThanSpaces(const QString& text, std::optional<SpellingRule> spelling)
 {
-    return !sendableText(text).trimmed().isEmpty();
+    return !sendableText(text, spelling).trimmed().isEmpty();
 }
 
-QString printedText(const QString& text)
+QString printedText(const QString& text, std::optional<SpellingRule> spelling)
 {
     // The idle character prints nothing.
-    return sendableText(text).remove(QLatin1Char('~'));
+    return sendableText(text, spelling).remove(QLatin1Char('~'));
 }
 
 MessageSetRun::MessageSetRun(QString programDir)
@@ -176,7 +177,7 @@ MessageSetRun::MessageSetRun(QString programDir)
 {
 }
 
-QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
+QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath) const
 {
     QList<MessageRow> rows;
     try {
@@ -202,7 +203,7 @@ QList<MessageRow> MessageSetRun::checkedRows(const QString& csvPath)
         }
     }
     for (const MessageRow& row : rows) {
-        if (printedText(row.text).trimmed().isEmpty())
+        if (printedText(row.text, m_spelling).trimmed().isEmpty())
             setFault(
                 csvPath, row.line,
                 QStringLiteral("the message \"%1\" has nothing a text telephone can print").arg(row.name));
@@ -229,13 +230,14 @@ WrittenFile MessageSetRun::makeFile(const MessageRow& row, const SystemFile& fil
     const QString joined = file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln");
     m_conversion.setOutputFormat(file.format);
     m_conversion.setSpokenParts({row.voiceBefore, row.voiceAfter});
+    m_conversion.setSpelling(m_spelling);
     if (m_conversion.cmdConstructWavFromString_Click(withLineBreaks(row.text), joined) !=
         RunOutcome::Completed)
         throw failed(m_conversion.failure());
     if (file.afterJoin == AfterJoin::G722)
         encodeG722(joined, staged);
     const auto [samples, rate] = readBack(staged, file);
-    const QString printed = printedText(row.text);
+    const QString printed = printedText(row.text, m_spelling);
     const QString heard = QString::fromStdString(tty::decodeSamples(samples, rate).text);
     if (heard != printed)
         throw failed(QStringLiteral("it prints \"%1\", not \"%2\"").arg(heard, printed));

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace quillfen {
 
@@ -42,6 +43,8 @@ public:
     // Called before each file with the number done and the number in all, and once more with all
     // done before the files go into place; return false to cancel.
     void setProgress(std::function<bool(int done, int total)> progress) { m_progress = std::move(progress); }
+    // Every message of the set spelt by this rule (see ConversionRun::setSpelling); none by default.
+    void setSpelling(std::optional<SpellingRule> rule) { m_spelling = rule; }
 
     // Throws AppError: 5 for a fault of the set itself (its CSV, a system or a choice it refuses, a
     // message with nothing a text telephone prints), naming the file and line; others for a file
@@ -58,19 +61,21 @@ private:
         void DiagOutput(const QString&) override {}
     };
 
-    static QList<MessageRow> checkedRows(const QString& csvPath);
+    QList<MessageRow> checkedRows(const QString& csvPath) const;
     WrittenFile makeFile(const MessageRow& row, const SystemFile& file, const SystemLayout& layout,
                          const QString& staging);
 
     QString m_programDir;
     std::function<bool(int, int)> m_progress;
+    std::optional<SpellingRule> m_spelling;
     QuietSink m_quiet;
     ConversionRun m_conversion{m_quiet, m_programDir};
 };
 
-// What a text telephone prints from a message: the text as one conversion sends it.
-QString printedText(const QString& text);
+// What a text telephone prints from a message: the text as one conversion sends it, spelt by
+// `spelling` when there is one.
+QString printedText(const QString& text, std::optional<SpellingRule> spelling = std::nullopt);
 // Whether a conversion of `text` sends anything but spaces (an idle character counts).
-bool sendsMoreThanSpaces(const QString& text);
+bool sendsMoreThanSpaces(const QString& text, std::optional<SpellingRule> spelling = std::nullopt);
 
 } // namespace quillfen

@@ -30,6 +30,20 @@ std::optional<Encoding> parseEncoding(const QString& text)
     return std::nullopt;
 }
 
+QString baudKeyword(LineBaud baud)
+{
+    return baud == LineBaud::Baud50 ? QStringLiteral("50") : QStringLiteral("45.45");
+}
+
+std::optional<LineBaud> parseBaud(const QString& text)
+{
+    if (text == u"45.45" || text == u"45")
+        return LineBaud::Baud45;
+    if (text == u"50")
+        return LineBaud::Baud50;
+    return std::nullopt;
+}
+
 std::optional<int> parseSampleRate(const QString& text)
 {
     for (const int rate : kSampleRates) {
@@ -65,10 +79,12 @@ bool usesStandardPrompts(const OutputFormat& format)
 
 QString promptSetKey(const OutputFormat& format)
 {
-    return QStringLiteral("%1_%2Hz_%3dBFS")
+    // The standard speed keeps the names that sets had before there was a choice.
+    const QString speed = format.baud == LineBaud::Baud45 ? QString() : QStringLiteral("_50Bd");
+    return QStringLiteral("%1_%2Hz_%3dBFS%4")
         .arg(encodingKeyword(format.encoding))
         .arg(format.sampleRate)
-        .arg(levelText(format.levelTenths));
+        .arg(levelText(format.levelTenths), speed);
 }
 
 std::optional<HeaderlessKind> headerlessKindOf(const QString& outputPath)

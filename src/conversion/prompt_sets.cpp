@@ -30,13 +30,10 @@ void generate(const OutputFormat& format, const QString& programDir, const QStri
             QStringLiteral("%1 is neither in %2 nor on the PATH").arg(kGenerator, programDir));
     const ChildLog errors;
 
-    const QStringList arguments{QStringLiteral("--encoding"),
-                                encodingKeyword(format.encoding),
-                                QStringLiteral("--rate"),
-                                QString::number(format.sampleRate),
-                                QStringLiteral("--level"),
-                                levelText(format.levelTenths),
-                                into};
+    const QStringList arguments{
+        QStringLiteral("--encoding"),       encodingKeyword(format.encoding), QStringLiteral("--rate"),
+        QString::number(format.sampleRate), QStringLiteral("--level"),        levelText(format.levelTenths),
+        QStringLiteral("--baud"),           baudKeyword(format.baud),         into};
     qCDebug(lcConversion) << "making the prompt set" << promptSetKey(format) << "with" << generator;
     const std::int64_t pid = startProcessHidden(generator, arguments, programDir, &errors);
     WaitForProcess(pid, kInfiniteWait);
@@ -65,7 +62,7 @@ const QString kAside = QStringLiteral("-aside-");
 QByteArray manifestHeader(const OutputFormat& format)
 {
     return "quillfen prompt set 1\ngenerator " + QByteArray(version::kText) + "\nformat " +
-           promptSetKey(format).toUtf8() + '\n';
+           promptSetKey(format).toUtf8() + "\nbaud " + baudKeyword(format.baud).toUtf8() + '\n';
 }
 
 // The manifest `set` would need: its header, then "sha256 size name" per prompt, by name.

@@ -113,6 +113,21 @@ SpellingRule spellingRuleForLanguage(const QString& languageCode)
     return SpellingRule::English;
 }
 
+SpellingRule spellingRuleForLcid(std::int32_t lcid)
+{
+    constexpr std::int32_t kGerman = 0x07, kSpanish = 0x0A, kFrench = 0x0C; // primary language ids
+    switch (lcid & 0x3FF) {
+    case kGerman:
+        return SpellingRule::German;
+    case kFrench:
+        return SpellingRule::French;
+    case kSpanish:
+        return SpellingRule::Spanish;
+    default:
+        return SpellingRule::English;
+    }
+}
+
 Transliterated transliterate(const QString& text, SpellingRule rule)
 {
     Transliterated result;

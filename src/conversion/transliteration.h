@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace quillfen {
@@ -15,6 +16,8 @@ enum class SpellingRule { English, German, French, Spanish };
 std::optional<SpellingRule> parseSpellingRule(const QString& word);
 // The rule for an interface language code: "DEU" German, "FRA" French, "ESN" Spanish, else English.
 SpellingRule spellingRuleForLanguage(const QString& languageCode);
+// The rule for a language id (LCID): its primary language decides, so Swiss German spells as German.
+SpellingRule spellingRuleForLcid(std::int32_t lcid);
 
 struct Respelling
 {

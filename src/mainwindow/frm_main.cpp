@@ -3,6 +3,7 @@
 #include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "conversion/recording_report.h"
+#include "conversion/transliteration.h"
 #include "localization/mod_localize.h"
 #include "localization/open_forms.h"
 #include "localization/string_table.h"
@@ -213,7 +214,7 @@ void frmMain::connectCommands()
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
     connect(m_mnuConvertMessageSet, &QAction::triggered, this, [this] { mnuConvertMessageSet_Click(); });
-    m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
+    m_askOutputFormat = [this](const OutputChoice& current) { return askOutputChoice(current, this); };
     connect(m_mnuSpokenPart, &QAction::triggered, this, [this] { mnuSpokenPart_Click(); });
     m_askSpokenParts = [this](const SpokenParts& current) { return askSpokenParts(current, this); };
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
@@ -359,7 +360,10 @@ void frmMain::cmdConstructWavFromString_Click()
             if (busy)
                 QApplication::restoreOverrideCursor();
         });
-        m_run.setOutputFormat(outputFormat());
+        const OutputChoice choice = outputChoice();
+        m_run.setOutputFormat(choice.format);
+        m_run.setSpelling(choice.transliterate ? std::optional(spellingRuleForLcid(CurrentLCID()))
+                                               : std::nullopt);
         m_run.setSpokenParts(spokenParts());
         outcome = m_run.cmdConstructWavFromString_Click(text, output);
     }
@@ -522,19 +526,24 @@ void frmMain::mnuDecodeRecording_Click()
 
 OutputFormat frmMain::outputFormat()
 {
-    if (!m_outputFormat)
-        m_outputFormat = storedOutputFormat();
-    return *m_outputFormat;
+    return outputChoice().format;
+}
+
+OutputChoice frmMain::outputChoice()
+{
+    if (!m_outputChoice)
+        m_outputChoice = storedOutputChoice();
+    return *m_outputChoice;
 }
 
 void frmMain::mnuOutputFormat_Click()
 {
-    const auto chosen = m_askOutputFormat(outputFormat());
+    const auto chosen = m_askOutputFormat(outputChoice());
     if (!chosen)
         return;
-    m_outputFormat = *chosen;
+    m_outputChoice = *chosen;
     // The choice holds for this session even when it cannot be remembered.
-    reportAndContinue([&] { storeOutputFormat(*chosen); },
+    reportAndContinue([&] { storeOutputChoice(*chosen); },
                       [this](const AppError& e) { reportLoadError(e, "mnuOutputFormat_Click"); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "conversion/conversion_run.h"
 #include "layout/main_layout.h"
+#include "mainwindow/frm_output_format.h"
 #include "settings/settings_store.h"
 
 #include <QMainWindow>
@@ -59,6 +60,9 @@ public:
     void mnuSpokenPart_Click();
     // The recordings the next conversion puts around the tones.
     SpokenParts spokenParts();
+    // That format, and whether the next conversion spells in plain letters what a text telephone
+    // cannot print (by the rule of the window's language).
+    OutputChoice outputChoice();
     // The one way out: saves the settings once and ends the program.
     void ExitApplication();
     // A later copy was started and has ended: this window comes forward, raised and restored.
@@ -67,7 +71,7 @@ public:
     // How the program ends; tests replace it to stay alive.
     void setTerminate(std::function<void()> terminate) { m_terminate = std::move(terminate); }
     // How File, Output Format asks (the modal box; tests answer it): the choice, or nullopt.
-    void setOutputFormatDialog(std::function<std::optional<OutputFormat>(const OutputFormat&)> ask)
+    void setOutputChoiceDialog(std::function<std::optional<OutputChoice>(const OutputChoice&)> ask)
     {
         m_askOutputFormat = std::move(ask);
     }
@@ -75,6 +79,17 @@ public:
     void setSpokenPartDialog(std::function<std::optional<SpokenParts>(const SpokenParts&)> ask)
     {
         m_askSpokenParts = std::move(ask);
+    }
+    // The same for an answer that gives the format alone: the transliteration stays as it was.
+    void setOutputFormatDialog(std::function<std::optional<OutputFormat>(const OutputFormat&)> ask)
+    {
+        m_askOutputFormat = [ask =
+                                 std::move(ask)](const OutputChoice& current) -> std::optional<OutputChoice> {
+            const auto format = ask(current.format);
+            if (!format)
+                return std::nullopt;
+            return OutputChoice{*format, current.transliterate};
+        };
     }
 
     // Outer geometry in twips: frame, caption and menu bar included.
@@ -150,11 +165,11 @@ private:
     QPointer<QMimeData> m_clipboardCopy; // what we last put on the clipboard, while it is there
     MainLayout m_layout;
     std::function<void()> m_terminate;
-    std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
+    std::function<std::optional<OutputChoice>(const OutputChoice&)> m_askOutputFormat;
     std::function<std::optional<SpokenParts>(const SpokenParts&)> m_askSpokenParts;
     QString m_lastRecordingFolder;              // where the open dialog starts
     Announcer* m_announcer = nullptr;           // says each outcome to assistive technology
-    std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
+    std::optional<OutputChoice> m_outputChoice; // read from the settings when first needed
     std::optional<SpokenParts> m_spokenParts;   // so are these
     bool m_exiting = false;
     bool m_inResize = false;

@@ -154,7 +154,6 @@ TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
          "refused: --encoding takes pcm16, ulaw or alaw, not 'gsm'"},
         {{"--raw", "8000", "-o", "k.wav", "HI"}, "refused: --raw goes with --decode"},
         {{"--timestamps", "-o", "k.wav", "HI"}, "refused: --timestamps goes with --decode"},
-        {{"--baud", "50", "-o", "k.wav", "HI"}, "refused: --baud goes with --decode"},
         {{"--unshift-on-space", "-o", "k.wav", "HI"}, "refused: --unshift-on-space goes with --decode"},
         {{"--encoding", "mulaw", "-o", "k.wav", "HI"},
          "refused: --encoding takes pcm16, ulaw or alaw, not 'mulaw'"},

@@ -1,6 +1,6 @@
-// ttyprompts [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DBFS] OUTPUT_DIR: writes the TTY
-// prompt WAV set that the conversion joins. Without options, the standard set of the program
-// directory; the conversion run starts it with options to make the sets of other formats.
+// ttyprompts [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DBFS] [--baud 45.45|50] OUTPUT_DIR:
+// writes the TTY prompt WAV set that the conversion joins. Without options, the standard set of the
+// program directory; the conversion run starts it with options to make the sets of other formats.
 #include "prompt_synth.h"
 
 #include <charconv>
@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage = "usage: ttyprompts [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DBFS] "
-                               "OUTPUT_DIR\n";
+                               "[--baud 45.45|50] OUTPUT_DIR\n";
 
 struct Options
 {
@@ -41,7 +41,7 @@ Options parseArguments(int argc, char** argv)
     bool haveDir = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const bool takesValue = arg == "--encoding" || arg == "--rate" || arg == "--level";
+        const bool takesValue = arg == "--encoding" || arg == "--rate" || arg == "--level" || arg == "--baud";
         if (takesValue && i + 1 >= argc)
             throw std::invalid_argument(std::string(arg) + " needs a value");
         if (arg == "--encoding") {
@@ -52,6 +52,14 @@ Options parseArguments(int argc, char** argv)
         } else if (arg == "--rate") {
             if (!parseNumber(argv[++i], options.shape.sampleRate))
                 throw std::invalid_argument("--rate takes a whole number of hertz");
+        } else if (arg == "--baud") {
+            const std::string_view baud = argv[++i];
+            if (baud == "45.45")
+                options.shape.baud = ttyprompts::Baud::Baud45;
+            else if (baud == "50")
+                options.shape.baud = ttyprompts::Baud::Baud50;
+            else
+                throw std::invalid_argument("--baud takes 45.45 or 50");
         } else if (arg == "--level") {
             if (!parseNumber(argv[++i], options.shape.peakDbfs))
                 throw std::invalid_argument("--level takes a number of dBFS");

@@ -21,20 +21,33 @@ using quillfen::tty::letterCode;
 // of phase steps per sample and "back at phase 0" is exact rather than a floating-point guess.
 constexpr int kToneGrid = std::gcd(kMarkHz, kSpaceHz);
 
-constexpr int kBitMicroseconds = quillfen::tty::kBit45Microseconds;
 constexpr int kStretchSteps = 4; // the last stop bit grows by up to four 1 ms steps
-constexpr int kCharacterMs = 180;
 constexpr int kSilenceMs = 100;
 constexpr int kLeaderMs = 150; // carrier so a receiver is locked before the first start bit
 constexpr int kOnsetMs = 4;
+
+// A frame's timing at one line speed: start bit, five data bits, then the stop bits in half bits.
+struct Timing
+{
+    int bitMicroseconds;
+    int stopHalfBits;
+    int characterMs; // one character time of idle carrier
+};
+
+Timing timingOf(Baud baud)
+{
+    if (baud == Baud::Baud50)
+        return {quillfen::tty::kBit50Microseconds, 3, 150};
+    return {quillfen::tty::kBit45Microseconds, 4, 180};
+}
 
 class Oscillator
 {
 public:
     explicit Oscillator(const SetShape& shape)
-        : m_rate(shape.sampleRate), m_steps(m_rate / std::gcd(m_rate, kToneGrid)),
-          m_markStep(kMarkHz * m_steps / m_rate), m_spaceStep(kSpaceHz * m_steps / m_rate),
-          m_peak(32767.0 * std::pow(10.0, shape.peakDbfs / 20.0))
+        : m_rate(shape.sampleRate), m_bitMicroseconds(timingOf(shape.baud).bitMicroseconds),
+          m_steps(m_rate / std::gcd(m_rate, kToneGrid)), m_markStep(kMarkHz * m_steps / m_rate),
+          m_spaceStep(kSpaceHz * m_steps / m_rate), m_peak(32767.0 * std::pow(10.0, shape.peakDbfs / 20.0))
     {
     }
 
@@ -96,10 +109,11 @@ public:
 
     void silence(int ms) { m_samples.insert(m_samples.end(), std::lround(m_rate * ms / 1000.0), 0); }
 
-    // Sample index where bit `k` of a frame begins.
-    int bitEdge(int k) const
+    // Sample index where half bit `k` of a frame begins.
+    int halfBitEdge(int k) const
     {
-        return static_cast<int>((static_cast<long long>(k) * m_rate * kBitMicroseconds + 500000) / 1000000);
+        return static_cast<int>((static_cast<long long>(k) * m_rate * m_bitMicroseconds / 2 + 500000) /
+                                1000000);
     }
 
     std::vector<std::int16_t> take() { return std::move(m_samples); }
@@ -108,6 +122,7 @@ private:
     double sample(double phase) const { return m_peak * std::sin(2.0 * std::numbers::pi * phase / m_steps); }
 
     int m_rate;
+    int m_bitMicroseconds;
     int m_steps; // phase steps per cycle
     int m_markStep;
     int m_spaceStep;
@@ -123,15 +138,15 @@ double raisedCosineOnset(int i, int length)
     return 0.5 * (1.0 - std::cos(std::numbers::pi * i / length));
 }
 
-// Start bit, five data bits least significant first, two stop bits.
+// Start bit, five data bits least significant first, the stop bits.
 std::vector<std::int16_t> frame(const SetShape& shape, unsigned code)
 {
     Oscillator osc(shape);
-    const auto bits = [&](int from, int to) { return osc.bitEdge(to) - osc.bitEdge(from); };
+    const auto bits = [&](int from, int to) { return osc.halfBitEdge(2 * to) - osc.halfBitEdge(2 * from); };
     osc.tone(false, bits(0, 1));
     for (int bit = 0; bit < 5; ++bit)
         osc.tone(((code >> bit) & 1U) != 0, bits(bit + 1, bit + 2));
-    osc.closingMark(bits(6, 8));
+    osc.closingMark(osc.halfBitEdge(12 + timingOf(shape.baud).stopHalfBits) - osc.halfBitEdge(12));
     return osc.take();
 }
 
@@ -147,7 +162,7 @@ std::vector<std::int16_t> smallSilence(const SetShape& shape)
 std::vector<std::int16_t> blankCharacter(const SetShape& shape)
 {
     Oscillator osc(shape);
-    osc.wholeCyclesOfMark(kCharacterMs);
+    osc.wholeCyclesOfMark(timingOf(shape.baud).characterMs);
     return osc.take();
 }
 
@@ -193,7 +208,7 @@ bool isSupported(const SetShape& shape)
 {
     // Up to 48 kHz the tones stay far below the Nyquist frequency and a phase cycle fits an int.
     return shape.sampleRate >= 8000 && shape.sampleRate <= 48000 && shape.peakDbfs >= -30.0 &&
-           shape.peakDbfs <= 0.0;
+           shape.peakDbfs <= 0.0 && (shape.baud == Baud::Baud45 || shape.baud == Baud::Baud50);
 }
 
 std::vector<Prompt> buildPromptSet(const SetShape& shape)

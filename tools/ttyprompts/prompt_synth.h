@@ -10,10 +10,16 @@ namespace ttyprompts {
 constexpr int kStandardRate = 8000;
 constexpr double kStandardLevelDb = -10.0;
 
+// The line speeds a set can be made for.
+enum class Baud { Baud45, Baud50 };
+
 struct SetShape
 {
     int sampleRate = kStandardRate;     // one of the rates a phone or media system takes, 8000-48000
     double peakDbfs = kStandardLevelDb; // -30 to 0
+    // 45.45 baud: 22 ms bits and two stop bits, as US senders time them. 50 baud: 20 ms bits and
+    // one and a half stop bits, the convention where 50 baud is the rate.
+    Baud baud = Baud::Baud45;
 };
 
 struct Prompt
