@@ -17,6 +17,7 @@
 #include "platform/save_dialog.h"
 #include "platform/session.h"
 #include "platform/twips.h"
+#include "platform/widgets/focus_ring.h"
 #include "platform/widgets/outer_size.h"
 #include "platform/widgets/program_icon.h"
 
@@ -134,6 +135,8 @@ void frmMain::createControls()
     m_txtInputText->setObjectName(QStringLiteral("txtInputText"));
     m_txtInputText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtInputText->setTabChangesFocus(true);
+    showFocusRing(m_txtDiag);
+    showFocusRing(m_txtInputText);
 
     m_cmdConstructWavFromString = new QPushButton(QStringLiteral("&Create WAV File"), client);
     m_cmdConstructWavFromString->setObjectName(QStringLiteral("cmdConstructWavFromString"));
