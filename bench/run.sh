@@ -157,3 +157,4 @@ in_home "$benchdir/quillfen_bench_clipboard" "$work/big.wav" 2>/dev/null || echo
 bash "$(cd "$OLDPWD" && cd "$(dirname "$0")" && pwd)/spoken_part.sh" "$bin" # run.sh works in $bin since section 2
 bash "$(cd "$OLDPWD" && cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/message_set.sh" "$bin" # run.sh is in $bin by now
 bash "$(dirname "$0")/fifty_baud.sh" "$bin"
+bash "$(dirname "$0")/audio_module.sh" "$bin"

@@ -8,6 +8,7 @@
 #include "platform/app_error.h"
 #include "platform/messages.h"
 #include "platform/twips.h"
+#include "platform/widgets/focus_ring.h"
 #include "version.h"
 
 #include <QAccessible>
@@ -199,6 +200,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setGeometry(pixelRect(4680, 2760, 1275, 375));
     m_cmdOK->setDefault(true);
+    showFocusRing(m_cmdOK);
 
     m_mnuSelectLanguage = new QMenu(QStringLiteral("Select Language"), this);
     m_mnuSelectLanguage->setObjectName(QStringLiteral("mnuSelectLanguage"));
@@ -325,6 +327,14 @@ void frmAbout::closeEvent(QCloseEvent* event)
     // Closed by the window system rather than by OK: unloaded, so the next About loads anew.
     event->accept();
     deleteLater();
+}
+
+void frmAbout::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Styles draw a button's focus only after a keyboard move, and showing a window forgets any:
+    // OK, which holds the focus when the box opens, must show it before the first Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 QLabel* frmAbout::lblVersionTitle(int index) const

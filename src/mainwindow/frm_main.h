@@ -5,9 +5,11 @@
 #include "mainwindow/frm_output_format.h"
 #include "settings/settings_store.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -19,11 +21,14 @@ class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPlainTextEdit;
+class QProgressDialog;
 class QPushButton;
+class QShortcut;
 
 namespace quillfen {
 
 class Announcer;
+class OutputPlayer;
 
 // The start-up window: output file name, the text, the diagnostic box, the two commands and the
 // menus. Geometry is kept in twips (15 to the pixel) like the rest of the program.
@@ -49,6 +54,8 @@ public:
     void mnuDecodeRecording_Click();
     // Also what dropping recordings on the window does.
     void decodeRecordings(const QStringList& files);
+    // File, Play Output File: plays the output file, or stops it playing (as Escape does).
+    void mnuPlayOutput_Click();
     // File, Output Format: the format of the files made from now on, remembered in the settings.
     void mnuOutputFormat_Click();
     // File, Convert Message Set: the box that makes a set of messages for a phone system; its outcome
@@ -125,6 +132,10 @@ protected:
 
 private:
     void announceOutcome(RunOutcome outcome);
+    // The output file name as the run takes it: a bare name beside the default output.
+    QString outputPath() const;
+    bool showConversionProgress(std::int64_t written, std::int64_t expected);
+    void stopPlaying();
     void buildControls();
     void createControls();
     void setFocusOrder();
@@ -154,6 +165,7 @@ private:
     QAction* m_mnuOutputFormat = nullptr;
     QAction* m_mnuConvertMessageSet = nullptr;
     QAction* m_mnuSpokenPart = nullptr;
+    QAction* m_mnuPlayOutput = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;
@@ -171,6 +183,10 @@ private:
     Announcer* m_announcer = nullptr;           // says each outcome to assistive technology
     std::optional<OutputChoice> m_outputChoice; // read from the settings when first needed
     std::optional<SpokenParts> m_spokenParts;   // so are these
+    OutputPlayer* m_player = nullptr;           // made on the first play
+    QShortcut* m_stopPlaying = nullptr;         // Escape, while something plays
+    QProgressDialog* m_progress = nullptr;      // while a long run goes on
+    QElapsedTimer m_runClock;                   // since the run started
     bool m_exiting = false;
     bool m_inResize = false;
     bool m_shown = false;

@@ -29,6 +29,19 @@ std::int16_t SetPriority(std::int32_t priorityClass);
 // the wait itself failed; a pid that is gone fails at once with 0. Never throws. Does not reap.
 std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs);
 
+// Waits at most `timeoutMs` (negative: no limit) for process `pid` to end, without reaping it. True
+// once it has ended or is gone (or, not being our child, cannot be watched); false while it still
+// runs. Never throws.
+bool waitForProcessEnd(std::int64_t pid, std::int32_t timeoutMs);
+
+// Asks process `pid` to end, as the system's polite request does, so that it can clean up after
+// itself; it may take a moment. False when the request could not be made. Never throws.
+bool terminateProcess(std::int64_t pid);
+
+// How many bytes process `pid` has written so far, to files and elsewhere; nullopt when the system
+// does not say. Never throws.
+std::optional<std::int64_t> processBytesWritten(std::int64_t pid);
+
 // Where a child's standard error goes: a temporary file that has no name from the moment it is
 // made, so nothing is left behind however the program or the child ends.
 class ChildLog

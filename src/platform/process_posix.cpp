@@ -1,4 +1,5 @@
-// Linux stand-ins for the process interfaces: posix_spawn, pidfd + poll, setpriority.
+// Linux stand-ins for the process interfaces: posix_spawn, pidfd + poll, setpriority, kill and
+// /proc/<pid>/io.
 #include "platform/process.h"
 
 #include "platform/app_error.h"
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -101,6 +103,65 @@ std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
     }
     ::close(fd);
     return result;
+}
+
+bool waitForProcessEnd(std::int64_t pid, std::int32_t timeoutMs)
+{
+    if (pid <= 0)
+        return true;
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+    if (fd < 0) {
+        if (errno == ESRCH)
+            return true;
+        // No descriptor to spare: our own child can still be asked, after the wait.
+        if (timeoutMs > 0)
+            ::usleep(useconds_t(timeoutMs) * 1000U);
+        siginfo_t info{};
+        if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+            return true; // not ours, or gone: nothing left to wait for
+        return info.si_pid != 0;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    int r = 0;
+    for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+        }
+        pollfd p{fd, POLLIN, 0};
+        r = ::poll(&p, 1, wait);
+        if (r >= 0 || errno != EINTR)
+            break;
+    }
+    ::close(fd);
+    return r > 0;
+}
+
+bool terminateProcess(std::int64_t pid)
+{
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
+}
+
+std::optional<std::int64_t> processBytesWritten(std::int64_t pid)
+{
+    if (pid <= 0)
+        return std::nullopt;
+    // "wchar" counts every byte the process handed to write(), whether or not it has reached the disk.
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (!line.startsWith("wchar:"))
+            continue;
+        bool ok = false;
+        const qlonglong bytes = line.mid(6).trimmed().toLongLong(&ok);
+        if (ok)
+            return bytes;
+    }
+    return std::nullopt;
 }
 
 ChildLog::ChildLog()

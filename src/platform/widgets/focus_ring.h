@@ -1,0 +1,13 @@
+#pragma once
+
+class QWidget;
+
+namespace quillfen {
+
+// Rings `control`'s edge in the palette's highlight colour while it has the focus, for controls
+// whose style shows the focus faintly or not at all: a text box only by its blinking caret (a
+// read-only one not at all), a default button not at all, as it is outlined either way. The ring
+// lives as long as the control.
+void showFocusRing(QWidget* control);
+
+} // namespace quillfen
