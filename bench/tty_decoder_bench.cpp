@@ -3,9 +3,10 @@
 // of audio against minimodem's, and how it reads other transmitters and clean transforms.
 // Figures only: it never fails on them.
 //
-// Usage: tty_decoder_bench [--quick] [--peer PATH/v18_peer]
+// Usage: tty_decoder_bench [--quick] [--peer PATH/v18_peer] [--impairments-only]
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
+#include "support/tty_impairments.h"
 #include "support/tty_signal.h"
 #include "support/wav_files.h"
 
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <random>
@@ -154,11 +156,25 @@ double seconds(std::function<void()> f)
 
 const std::vector<std::string>& kTexts = quillfen::test::kSampleTexts;
 
+const quillfen::test::LineImpairment kLineImpairments[] = {
+    {"none"},
+    {"twist: space -8.7 dB", {.twistDb = -8.7}},
+    {"twist: space +8.7 dB", {.twistDb = 8.7}},
+    {"twist: space -12 dB", {.twistDb = -12}},
+    {"twist: space +12 dB", {.twistDb = 12}},
+    {"speech +6 dB", {}, 6.0},
+    {"tones -150 Hz", {.offsetHz = -150}},
+    {"tones -120 Hz", {.offsetHz = -120}},
+    {"tones +120 Hz", {.offsetHz = 120}},
+    {"tones +150 Hz", {.offsetHz = 150}},
+    {"GSM 06.10 twice", {}, -std::numeric_limits<double>::infinity(), 2},
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool quick = false, cerOnly = false, twoStopBits = false;
+    bool quick = false, cerOnly = false, twoStopBits = false, impairmentsOnly = false;
     std::string peer;
     std::vector<double> snrs{0.0, -4.0, -6.0, -8.0, -10.0, -12.0};
     bool snrGiven = false;
@@ -168,6 +184,8 @@ int main(int argc, char** argv)
             quick = true;
         else if (a == "--cer-only")
             cerOnly = true;
+        else if (a == "--impairments-only")
+            impairmentsOnly = true;
         else if (a == "--two-stop-bits") // every file as minimodem's TDD mode expects them
             twoStopBits = true;
         else if (a == "--snr" && i + 1 < argc) {
@@ -196,6 +214,10 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+    if (impairmentsOnly) {
+        snrs.clear();
+        cerOnly = true;
+    }
     const bool verbose = std::getenv("BENCH_VERBOSE") != nullptr;
     const fs::path work = fs::temp_directory_path() / ("tty_decoder_bench." + std::to_string(::getpid()));
     fs::create_directories(work);
@@ -216,12 +238,16 @@ int main(int argc, char** argv)
 
     // 1. Character error rate against full-band SNR: tone power over white-noise power, 0-4 kHz at 8 kHz.
     const int seedsPerText = quick ? 2 : 6;
-    std::printf("\ncharacter error rate, 45.45 baud, %s, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
-                twoStopBits ? "2 stop bits" : "1.5 and 2 stop bits", kTexts.size(), seedsPerText);
-    std::printf("%-8s", "SNR dB");
-    for (const Decoder& d : decoders)
-        std::printf("  %14s", d.name.c_str());
-    std::printf("\n");
+    if (!snrs.empty())
+        std::printf(
+            "\ncharacter error rate, 45.45 baud, %s, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
+            twoStopBits ? "2 stop bits" : "1.5 and 2 stop bits", kTexts.size(), seedsPerText);
+    if (!snrs.empty()) {
+        std::printf("%-8s", "SNR dB");
+        for (const Decoder& d : decoders)
+            std::printf("  %14s", d.name.c_str());
+        std::printf("\n");
+    }
     constexpr double kNoiseRms = 0.1;
     for (double snr : snrs) {
         std::vector<double> total(decoders.size(), 0.0);
@@ -344,7 +370,8 @@ int main(int argc, char** argv)
     }
 
     // 4. Clean transforms: each must decode exactly.
-    std::printf("\nclean transforms (Quillfen must print the text exactly)\n");
+    if (!cerOnly)
+        std::printf("\nclean transforms (Quillfen must print the text exactly)\n");
     const std::string text = kTexts[2];
     struct Transform
     {
@@ -393,7 +420,44 @@ int main(int argc, char** argv)
         exact += got == text;
         std::printf("  %-26s %s\n", t.name.c_str(), got == text ? "exact" : ("got \"" + got + "\"").c_str());
     }
-    std::printf("  %d of %zu exact\n", exact, transforms.size());
+    if (!cerOnly)
+        std::printf("  %d of %zu exact\n", exact, transforms.size());
+
+    // 5. What telephone lines do, each on top of white noise 10 dB under the mark tone.
+    std::printf("\nline impairments, CER over %zu texts x %d seeds, white noise 10 dB under the mark tone\n",
+                kTexts.size(), seedsPerText);
+    std::printf("%-26s", "impairment");
+    for (const Decoder& d : decoders)
+        std::printf("  %14s", d.name.c_str());
+    std::printf("\n");
+    int files = 0;
+    for (const quillfen::test::LineImpairment& line : kLineImpairments) {
+        std::vector<double> total(decoders.size(), 0.0);
+        const int first = files;
+        for (std::size_t t = 0; t < kTexts.size(); ++t) {
+            for (int seed = 0; seed < seedsPerText; ++seed) {
+                const auto x = quillfen::test::impairedRecording(kTexts[t], line, 10.0,
+                                                                 static_cast<unsigned>(100 * t + seed + 3));
+                const fs::path f = work / "impaired.wav";
+                writeWav(f, x, 8000);
+                for (std::size_t d = 0; d < decoders.size(); ++d) {
+                    const auto text = decoders[d].decode(f);
+                    total[d] += text ? cer(*text, kTexts[t]) : 1.0;
+                    if (verbose && text && tidy(*text) != kTexts[t]) {
+                        std::printf("    %s: \"%s\"\n", decoders[d].name.c_str(), tidy(*text).c_str());
+                        fs::copy_file(f, work / ("impaired_" + std::to_string(files) + ".wav"),
+                                      fs::copy_options::overwrite_existing);
+                    }
+                }
+                ++files;
+            }
+        }
+        std::printf("%-26s", line.name);
+        for (double v : total)
+            std::printf("  %13.2f%%", 100 * v / (files - first));
+        std::printf("\n");
+        std::fflush(stdout);
+    }
 
     if (!verbose)
         fs::remove_all(work);

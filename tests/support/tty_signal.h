@@ -54,6 +54,13 @@ inline std::vector<unsigned> encode(const std::string& text, ShiftHabit habit = 
 struct Sender
 {
     double rate = 8000, baud = 45.45, stopBits = 2, toneScale = 1, amplitude = 0.3, gapSeconds = 0;
+    // What a line does to the tones: both moved by `offsetHz`, the space tone `twistDb` over the mark
+    // (negative: under it).
+    double offsetHz = 0, twistDb = 0;
+
+    double markHz() const { return 1400 * toneScale + offsetHz; }
+    double spaceHz() const { return 1800 * toneScale + offsetHz; }
+    double spaceAmplitude() const { return amplitude * std::pow(10, twistDb / 20); }
 };
 
 // A recording being made: tones with continuous phase, and anything else added in between.
@@ -74,19 +81,22 @@ public:
     // `stopIsMark` false: frames whose stop bit is space.
     void frames(const std::vector<unsigned>& codes, const Sender& s, bool stopIsMark = true)
     {
-        const double bit = 1 / s.baud, mark = 1400 * s.toneScale, space = 1800 * s.toneScale;
+        const double bit = 1 / s.baud;
+        const auto send = [&](bool mark, double seconds) {
+            tone(mark ? s.markHz() : s.spaceHz(), seconds, mark ? s.amplitude : s.spaceAmplitude());
+        };
         for (unsigned c : codes) {
-            tone(space, bit, s.amplitude);
+            send(false, bit);
             for (int i = 0; i < 5; ++i)
-                tone((c >> i) & 1U ? mark : space, bit, s.amplitude);
-            tone(stopIsMark ? mark : space, s.stopBits * bit, s.amplitude);
+                send((c >> i) & 1U, bit);
+            send(stopIsMark, s.stopBits * bit);
             silence(s.gapSeconds);
         }
     }
     // 150 ms of mark, the text, 300 ms of silence.
     void message(const std::string& text, const Sender& s, ShiftHabit habit = ShiftHabit::OnChange)
     {
-        tone(1400 * s.toneScale, 0.15, s.amplitude);
+        tone(s.markHz(), 0.15, s.amplitude);
         frames(encode(text, habit), s);
         silence(0.3);
     }

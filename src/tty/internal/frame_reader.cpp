@@ -180,8 +180,10 @@ std::vector<BurstFrames> FrameReader::takeBursts()
 
 void FrameReader::closeBurst()
 {
-    if (m_burst)
+    if (m_burst) {
+        m_closedEnd = m_burst->frames.end;
         m_done.push_back(std::move(m_burst->frames));
+    }
     m_burst.reset();
 }
 
@@ -295,12 +297,15 @@ void FrameReader::rereadBefore(std::int64_t lockStart)
 {
     // The characters before a stream's period was known were placed by their own noisy start bits
     // (and a frame of noise may have slipped in front). Read them again where the period puts them,
-    // back from the character that locked it, and on before the burst while characters are there.
+    // back from the character that locked it, and on before the burst while characters are there, but
+    // never into a burst already closed: that one has been handed on, and its characters would print
+    // twice.
     const int bitLength = burstBitLength();
     std::vector<Frame>& frames = m_burst->frames.frames;
     const std::int64_t firstKnown = frames.front().start + m_plan.window - 1;
     std::vector<Frame> reread;
-    for (std::int64_t slot = lockStart - m_burst->period; slot - 2 * bitOffset(bitLength, 1) >= m_base;
+    for (std::int64_t slot = lockStart - m_burst->period;
+         slot - 2 * bitOffset(bitLength, 1) >= m_base && slot - m_plan.window >= m_closedEnd;
          slot -= m_burst->period) {
         const FrameCandidate c = candidate(slot, bitLength);
         if (!c.valid)

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -143,6 +144,7 @@ private:
     std::int64_t m_minStart = 0; // earliest start-bit window end the next frame may have
     bool m_needMark = false;     // after a break, wait for the line to return to mark
     std::optional<OpenBurst> m_burst;
+    std::int64_t m_closedEnd = std::numeric_limits<std::int64_t>::min(); // where the last closed burst ends
     std::optional<std::pair<FrameCandidate, Judgement>>
         m_pending; // a lone acceptable frame awaiting a second
     std::vector<BurstFrames> m_done;

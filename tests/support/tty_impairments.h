@@ -1,0 +1,107 @@
+#pragma once
+
+// What telephone lines do to TTY tones, for the decoder's tests and bench: a slope between the tones
+// (twist), tones moved in frequency, a talker over them and a speech codec twice on the way. One
+// recording per impairment and seed, the same for every decoder that hears it.
+
+#include "codecs/codec.h"
+#include "support/tty_signal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quillfen::test {
+
+// Voiced speech: syllables of 120-350 ms with pauses between, each on a gliding pitch of 90-250 Hz
+// whose harmonics sweep through the tones' band, a formant somewhere in 1.1-2.1 kHz lifting those
+// nearest the tones, over breath noise. `rms` over the whole of it.
+inline std::vector<float> talker(double seconds, double rate, double rms, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    std::vector<double> v(static_cast<std::size_t>(seconds * rate));
+    std::normal_distribution<double> breath(0, 0.05);
+    double phase = 0;
+    for (std::size_t i = 0; i < v.size();) {
+        const auto length = static_cast<std::size_t>((0.12 + 0.23 * u(gen)) * rate);
+        const auto pause = static_cast<std::size_t>((0.03 + 0.2 * u(gen)) * rate);
+        const double from = 90 + 160 * u(gen), to = from * (0.7 + 0.6 * u(gen));
+        const double formant = 1100 + 1000 * u(gen);
+        for (std::size_t k = 0; k < length && i < v.size(); ++k, ++i) {
+            const double t = static_cast<double>(k) / static_cast<double>(length);
+            const double pitch = from + (to - from) * t;
+            phase += 2 * std::numbers::pi * pitch / rate;
+            double x = 0;
+            for (int h = 1; h * pitch < 3600; ++h) {
+                const double detune = (h * pitch - formant) / 150;
+                x += std::sin(h * phase) * (1 + 3 / (1 + detune * detune)) / std::sqrt(h);
+            }
+            v[i] = std::sin(std::numbers::pi * t) * (x + breath(gen));
+        }
+        i += pause;
+    }
+    double power = 0;
+    for (double x : v)
+        power += x * x;
+    const double scale = rms / std::sqrt(std::max(power / static_cast<double>(v.size()), 1e-12));
+    std::vector<float> out(v.size());
+    std::transform(v.begin(), v.end(), out.begin(), [&](double x) { return static_cast<float>(x * scale); });
+    return out;
+}
+
+// Encodes and decodes with a codec `passes` times, as a call through two networks does.
+inline void throughCodec(std::vector<float>& x, codecs::Codec codec, int passes)
+{
+    std::vector<std::int16_t> pcm(x.size());
+    std::transform(x.begin(), x.end(), pcm.begin(), [](float v) {
+        return static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0F, 32767.0F / 32768) * 32768));
+    });
+    for (int p = 0; p < passes; ++p)
+        pcm = codecs::roundTrip(codec, pcm);
+    std::transform(pcm.begin(), pcm.end(), x.begin(), [](std::int16_t v) { return v / 32768.0F; });
+}
+
+struct LineImpairment
+{
+    const char* name;
+    Sender sender{};                                            // twist and offset live here
+    double speechDb = -std::numeric_limits<double>::infinity(); // a talker's power over the tones'
+    int gsmPasses = 0;
+};
+
+// 8 kHz: half a second of silence, the text (FIGS again after spaces), white noise `snrDb` under the
+// mark tone across the band, then the talker and the codec; at most kMostPeak at the loudest.
+inline constexpr float kMostPeak = 0.9F;
+inline std::vector<float> impairedRecording(const std::string& text, const LineImpairment& line, double snrDb,
+                                            unsigned seed)
+{
+    Line l(8000);
+    l.silence(0.5);
+    l.message(text, line.sender, ShiftHabit::AgainAfterSpace);
+    const double toneRms = line.sender.amplitude / std::sqrt(2.0);
+    if (std::isfinite(line.speechDb)) {
+        const std::vector<float> speech = talker(static_cast<double>(l.samples.size()) / l.rate, l.rate,
+                                                 toneRms * std::pow(10, line.speechDb / 20), seed + 1);
+        for (std::size_t i = 0; i < l.samples.size(); ++i)
+            l.samples[i] += speech[i];
+    }
+    addNoise(l.samples, toneRms * std::pow(10, -snrDb / 20), seed);
+    // Recorded without clipping: a loud talker turns the level down.
+    float peak = 0;
+    for (float v : l.samples)
+        peak = std::max(peak, std::abs(v));
+    if (peak > kMostPeak)
+        for (float& v : l.samples)
+            v *= kMostPeak / peak;
+    if (line.gsmPasses > 0)
+        throughCodec(l.samples, codecs::Codec::Gsm, line.gsmPasses);
+    return l.samples;
+}
+
+} // namespace quillfen::test
