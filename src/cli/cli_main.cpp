@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 #include "conversion/conversion_run.h"
 #include "conversion/message_set_run.h"
+#include "conversion/stream_decoder.h"
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/messages.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <variant>
 
 using namespace quillfen;
@@ -113,6 +115,47 @@ int decodeFiles(const QStringList& files, const tty::DecodeOptions& options, boo
     return unreadable ? 2 : found ? 0 : 1;
 }
 
+// Prints standard input's text as it is read, each burst on a line of its own behind its offset with
+// `timestamps` (as a file's, the line ending when the burst does), else all of it on one line. 0 when
+// the stream was read to its end, with or without text; 2 when it could not be read.
+int decodeStandardInput(const CliOptions& options)
+{
+    bool printed = false;
+    const auto print = [&](const tty::LivePiece& piece) {
+        switch (piece.kind) {
+        case tty::LivePiece::Kind::BurstStart:
+            if (options.timestamps)
+                writeOut(tty::formatOffset(piece.seconds) + ' ');
+            break;
+        case tty::LivePiece::Kind::Text:
+            writeOut(shown(piece.text));
+            printed = true;
+            break;
+        case tty::LivePiece::Kind::BurstEnd:
+            if (options.timestamps)
+                writeOut("\n");
+            break;
+        }
+        std::fflush(stdout);
+    };
+    const std::string name = "standard input";
+    std::optional<QString> failure;
+    try {
+        tty::decodeStream(stdin, name, options.stream, options.decode, print);
+    } catch (const AppError& e) {
+        // What was heard before a read failed has been printed.
+        failure = e.description;
+    }
+    if (printed && !options.timestamps)
+        writeOut("\n");
+    std::fflush(stdout);
+    if (failure)
+        return fail(*failure);
+    if (!printed)
+        std::fprintf(stderr, "quillfen-cli: no TTY text found in %s\n", name.c_str());
+    return 0;
+}
+
 // Makes a message set: 0 when every file was written and checked, 2 when the set itself is refused
 // (nothing is written then), 1 when a file could not be made (the folder is left as it was).
 int makeSet(const CliOptions& options)
@@ -191,6 +234,8 @@ int main(int argc, char** argv)
         std::printf("quillfen-cli %s\n", version::kText);
         return 0;
     case CliOptions::Action::Decode:
+        if (options.live)
+            return decodeStandardInput(options);
         return decodeFiles(options.words, options.decode, options.timestamps);
     case CliOptions::Action::Batch:
         return makeSet(options);

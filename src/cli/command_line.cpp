@@ -15,6 +15,10 @@ const char* const kDescription =
     "each file's text under its name when there are several. Exit status 0 when text was found, 1\n"
     "when none was, 2 when a file cannot be read.\n"
     "\n"
+    "With --decode -, reads standard input as it arrives, a WAV stream (or, with --raw, audio without a\n"
+    "header) as a recorder or a phone system pipes it, and prints each character the moment it is read,\n"
+    "until the input ends. Exit status 0 when the stream was read to its end, 2 when it cannot be.\n"
+    "\n"
     "Output formats: a WAV file in 16-bit linear PCM (the default), u-law or A-law, at 8000 Hz (the\n"
     "default), 11025, 16000, 22050, 44100 or 48000 Hz; or, chosen by the output name in any case, a\n"
     "file without a header as phone systems such as Asterisk play it: .ulaw or .ul (u-law, 8000 Hz),\n"
@@ -24,6 +28,7 @@ const char* const kDescription =
     "\n"
     "       quillfen-cli [TEXT...] [--encoding pcm16|ulaw|alaw] [--rate HZ] [--level DB] -o OUTPUT\n"
     "       quillfen-cli --decode [--timestamps] [--baud 45.45|50] [--unshift-on-space] FILE...\n"
+    "       quillfen-cli --decode [--timestamps] [--raw HZ [--encoding pcm16|ulaw|alaw]] -\n"
     "       quillfen-cli --batch SET.csv --system SYSTEM [--encoding E] [--rate HZ] [--level DB] -o DIR\n"
     "\n"
     "Put -- before text that starts with '-': every later argument is text.";
@@ -37,7 +42,8 @@ struct Options
                               QStringLiteral("FILE")};
     QCommandLineOption encoding{
         QStringLiteral("encoding"),
-        QStringLiteral("The output's encoding: pcm16 (16-bit linear, the default), ulaw or alaw."),
+        QStringLiteral("The output's encoding: pcm16 (16-bit linear, the default), ulaw or alaw; with "
+                       "--decode --raw, the input's."),
         QStringLiteral("ENCODING")};
     QCommandLineOption rate{
         QStringLiteral("rate"),
@@ -62,6 +68,11 @@ struct Options
         QStringLiteral("unshift-on-space"),
         QStringLiteral("With --decode: fall back to letters after every space, for senders that expect "
                        "a receiver to.")};
+    QCommandLineOption raw{
+        QStringLiteral("raw"),
+        QStringLiteral("With --decode -: standard input is one channel of audio without a "
+                       "header at RATE Hz, in --encoding (pcm16, little-endian, by default)."),
+        QStringLiteral("RATE")};
     QCommandLineOption batch{QStringLiteral("batch"),
                              QStringLiteral("Make every message of the set in CSV (columns name and text) "
                                             "into the folder -o, checked, in the layout --system plays."),
@@ -78,8 +89,8 @@ struct Options
     void addTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(QString::fromUtf8(kDescription));
-        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, batch,
-                           system, showCommand, help, version});
+        parser.addOptions({output, encoding, rate, level, decode, timestamps, baud, unshiftOnSpace, raw,
+                           batch, system, showCommand, help, version});
         parser.addPositionalArgument(QStringLiteral("TEXT"),
                                      QStringLiteral("The text to convert; with --decode, the files to read."),
                                      QStringLiteral("[TEXT...|FILE...]"));
@@ -105,10 +116,34 @@ CliRefusal refusalOfUnparsed(const QCommandLineParser& parser, const QStringList
     return {parser.errorText() + QStringLiteral(" See --help.")};
 }
 
+// Standard input as --raw and --encoding lay it out, or why they are refused.
+std::variant<tty::StreamFormat, CliRefusal> streamFormat(const QCommandLineParser& parser, const Options& o)
+{
+    tty::StreamFormat stream;
+    if (!parser.isSet(o.raw))
+        return stream;
+    const QString rate = parser.value(o.raw);
+    bool number = false;
+    stream.rawRate = rate.toInt(&number);
+    if (!number || !rate.front().isDigit() || !tty::isDecodableRate(stream.rawRate))
+        return CliRefusal{
+            QStringLiteral("--raw takes a sample rate in Hz from 8000 to 192000, not '%1'").arg(rate)};
+    if (parser.isSet(o.encoding)) {
+        const auto encoding = parseEncoding(parser.value(o.encoding));
+        if (!encoding)
+            return CliRefusal{QStringLiteral("--encoding takes pcm16, ulaw or alaw, not '%1'")
+                                  .arg(parser.value(o.encoding))};
+        stream.rawEncoding = *encoding;
+    }
+    return stream;
+}
+
 std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parser, const Options& o)
 {
+    // With --raw, --encoding says how the input is stored, not how to write.
+    const bool raw = parser.isSet(o.raw);
     for (const QCommandLineOption* writing : {&o.output, &o.showCommand, &o.encoding, &o.rate, &o.level})
-        if (parser.isSet(*writing))
+        if (parser.isSet(*writing) && !(raw && writing == &o.encoding))
             return CliRefusal{QStringLiteral("--decode reads files and writes none; leave out -o, "
                                              "--show-command, --encoding, --rate and --level")};
     CliOptions options;
@@ -116,6 +151,15 @@ std::variant<CliOptions, CliRefusal> parseDecode(const QCommandLineParser& parse
     options.words = parser.positionalArguments();
     if (options.words.isEmpty())
         return CliRefusal{QStringLiteral("--decode needs at least one file")};
+    options.live = options.words.contains(QStringLiteral("-"));
+    if (options.live && options.words.size() > 1)
+        return CliRefusal{QStringLiteral("--decode - reads standard input alone; give no files with it")};
+    if (raw && !options.live)
+        return CliRefusal{QStringLiteral("--raw describes standard input; use it with --decode -")};
+    const auto stream = streamFormat(parser, o);
+    if (const auto* refusal = std::get_if<CliRefusal>(&stream))
+        return *refusal;
+    options.stream = std::get<tty::StreamFormat>(stream);
     options.decode.unshiftOnSpace = parser.isSet(o.unshiftOnSpace);
     options.timestamps = parser.isSet(o.timestamps);
     if (parser.isSet(o.baud)) {
@@ -161,7 +205,8 @@ std::variant<OutputFormat, CliRefusal> requestedFormat(const QCommandLineParser&
 
 std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser, const Options& o)
 {
-    for (const QCommandLineOption* other : {&o.timestamps, &o.baud, &o.unshiftOnSpace, &o.showCommand})
+    for (const QCommandLineOption* other :
+         {&o.timestamps, &o.baud, &o.unshiftOnSpace, &o.raw, &o.showCommand})
         if (parser.isSet(*other))
             return CliRefusal{
                 QStringLiteral("--%1 does not go with --batch").arg(other->names().constFirst())};
@@ -195,7 +240,7 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
 {
     if (parser.isSet(o.system))
         return CliRefusal{QStringLiteral("--system goes with --batch")};
-    for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace})
+    for (const QCommandLineOption* only : {&o.timestamps, &o.baud, &o.unshiftOnSpace, &o.raw})
         if (parser.isSet(*only))
             return CliRefusal{QStringLiteral("--%1 goes with --decode").arg(only->names().constFirst())};
     const auto format = requestedFormat(parser, o);

@@ -2,6 +2,7 @@
 
 #include "conversion/output_format.h"
 #include "conversion/phone_systems.h"
+#include "conversion/stream_decoder.h"
 #include "conversion/tty_decoder.h"
 
 #include <QString>
@@ -28,6 +29,9 @@ struct CliOptions
     // Decode
     tty::DecodeOptions decode;
     bool timestamps = false;
+    // "-" as the one file: standard input, decoded live as it arrives, laid out as `stream` says.
+    bool live = false;
+    tty::StreamFormat stream;
 
     // Batch: the set's CSV, the phone system, and the choices it leaves open; `output` is the folder.
     QString csv;

@@ -34,10 +34,15 @@ QString described(const std::variant<CliOptions, CliRefusal>& parsed)
     case CliOptions::Action::Version:
         return QStringLiteral("version");
     case CliOptions::Action::Decode:
-        return QStringLiteral("decode %1 baud %2%3%4")
+        return QStringLiteral("decode %1 baud %2%3%4%5")
             .arg(words, baudName(o.decode.baud),
                  o.decode.unshiftOnSpace ? QStringLiteral(" unshift-on-space") : QString(),
-                 o.timestamps ? QStringLiteral(" timestamps") : QString());
+                 o.timestamps ? QStringLiteral(" timestamps") : QString(),
+                 !o.live                 ? QString()
+                 : o.stream.rawRate == 0 ? QStringLiteral(" live WAV")
+                                         : QStringLiteral(" live raw %1 Hz %2")
+                                               .arg(o.stream.rawRate)
+                                               .arg(encodingKeyword(o.stream.rawEncoding)));
     case CliOptions::Action::Batch:
         return QStringLiteral("batch '%1' for %2 to '%3'%4%5%6")
             .arg(o.csv, o.system, o.output,
@@ -89,6 +94,10 @@ TEST(CommandLineParser, acceptedLinesAskForWhatTheySay)
          "decode [a.wav] baud 45.45 unshift-on-space timestamps"},
         {{"--baud", "45", "--decode", "a.wav"}, "decode [a.wav] baud 45.45"},
         {{"--decode", "--baud", "50", "--", "-a.wav"}, "decode [-a.wav] baud 50"},
+        {{"--decode", "--timestamps", "-"}, "decode [-] baud auto timestamps live WAV"},
+        {{"--decode", "--raw", "8000", "--encoding", "ulaw", "-"},
+         "decode [-] baud auto live raw 8000 Hz ulaw"},
+        {{"--decode", "--raw", "192000", "-"}, "decode [-] baud auto live raw 192000 Hz pcm16"},
         {{"--batch", "set.csv", "--system", "asterisk", "-o", "out"},
          "batch 'set.csv' for asterisk to 'out'"},
         {{"--batch", "s.csv", "--system", "avaya", "--encoding", "alaw", "--level", "-12", "-o", "d"},
@@ -133,6 +142,17 @@ TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
         {{"--decode", "--encoding", "ulaw", "a.wav"}, decodeWrites},
         {{"--decode", "--rate", "8000", "a.wav"}, decodeWrites},
         {{"--decode", "--level", "-10", "a.wav"}, decodeWrites},
+        {{"--decode", "--encoding", "ulaw", "-"}, decodeWrites},
+        {{"--decode", "-", "a.wav"}, "refused: --decode - reads standard input alone; give no files with it"},
+        {{"--decode", "--raw", "8000", "a.wav"},
+         "refused: --raw describes standard input; use it with --decode -"},
+        {{"--decode", "--raw", "7999", "-"},
+         "refused: --raw takes a sample rate in Hz from 8000 to 192000, not '7999'"},
+        {{"--decode", "--raw", "+8000", "-"},
+         "refused: --raw takes a sample rate in Hz from 8000 to 192000, not '+8000'"},
+        {{"--decode", "--raw", "8000", "--encoding", "gsm", "-"},
+         "refused: --encoding takes pcm16, ulaw or alaw, not 'gsm'"},
+        {{"--raw", "8000", "-o", "k.wav", "HI"}, "refused: --raw goes with --decode"},
         {{"--timestamps", "-o", "k.wav", "HI"}, "refused: --timestamps goes with --decode"},
         {{"--baud", "50", "-o", "k.wav", "HI"}, "refused: --baud goes with --decode"},
         {{"--unshift-on-space", "-o", "k.wav", "HI"}, "refused: --unshift-on-space goes with --decode"},
