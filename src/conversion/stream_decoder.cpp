@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,17 @@ constexpr std::uint32_t kSizeNotKnown = 0, kSizeNotKnownEither = 0xFFFFFFFF;
 constexpr unsigned kPcm = 1, kFloat = 3, kAlaw = 6, kUlaw = 7, kExtensible = 0xFFFE;
 
 enum class Sample { U8, S16, S24, S32, F32, F64, Ulaw, Alaw };
+
+// The WAV sample forms the decoder takes: format tag and bits per sample.
+struct SampleForm
+{
+    unsigned tag, bits;
+    Sample sample;
+};
+constexpr SampleForm kSampleForms[] = {
+    {kPcm, 8, Sample::U8},     {kPcm, 16, Sample::S16},   {kPcm, 24, Sample::S24},  {kPcm, 32, Sample::S32},
+    {kFloat, 32, Sample::F32}, {kFloat, 64, Sample::F64}, {kUlaw, 8, Sample::Ulaw}, {kAlaw, 8, Sample::Alaw},
+};
 
 struct Layout
 {
@@ -94,22 +106,16 @@ Layout layoutOf(const std::vector<unsigned char>& fmt, const std::string& name)
     Layout layout;
     layout.channels = le16(&fmt[2]);
     layout.rate = le32(&fmt[4]);
-    if (tag == kPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32))
-        layout.sample = bits == 8    ? Sample::U8
-                        : bits == 16 ? Sample::S16
-                        : bits == 24 ? Sample::S24
-                                     : Sample::S32;
-    else if (tag == kFloat && (bits == 32 || bits == 64))
-        layout.sample = bits == 32 ? Sample::F32 : Sample::F64;
-    else if ((tag == kUlaw || tag == kAlaw) && bits == 8)
-        layout.sample = tag == kUlaw ? Sample::Ulaw : Sample::Alaw;
-    else
+    const auto* form = std::find_if(std::begin(kSampleForms), std::end(kSampleForms),
+                                    [&](const SampleForm& f) { return f.tag == tag && f.bits == bits; });
+    if (form == std::end(kSampleForms))
         throw streamError(
             name, AppError::BadFileName,
             QStringLiteral("its audio is in a form that cannot be decoded (format %1, %2 bits); "
                            "PCM of 8 to 32 bits, float, u-law and A-law can")
                 .arg(tag)
                 .arg(bits));
+    layout.sample = form->sample;
     layout.bytes = bits / 8;
     if (layout.channels < 1 || layout.channels > kMaxChannels)
         throw streamError(name, AppError::BadFileName,
