@@ -154,3 +154,4 @@ fi
 
 truncate -s 100M "$work/big.wav"
 in_home "$benchdir/quillfen_bench_clipboard" "$work/big.wav" 2>/dev/null || echo "clipboard copy: failed"
+bash "$(dirname "$0")/audio_module.sh" "$bin"

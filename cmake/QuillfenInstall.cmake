@@ -12,6 +12,9 @@ if(TARGET Quillfen)
   list(PREPEND quillfen_programs Quillfen)
 endif()
 install(TARGETS ${quillfen_programs} RUNTIME DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR})
+if(TARGET quillfen_audio_out)
+  install(TARGETS quillfen_audio_out LIBRARY DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR})
+endif()
 
 install(DIRECTORY ${QUILLFEN_PROGRAM_DIR}/ DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR}
   FILES_MATCHING PATTERN "*.wav" PATTERN "*.WAV" PATTERN "*.dll" PATTERN "*.htm" PATTERN "*.css")

@@ -28,8 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://${QUILLFEN_HOME_HOST}/App_Quillfen.htm
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The Japanese language library needs a font with its characters, and Qt's own texts (file dialogs,
 # message-box buttons) follow the chosen language only with Qt's translations; the rest works
-# without either.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, qt6-translations-l10n")
+# without either. File, Play Output File plays through a PulseAudio server (PipeWire's will do); Qt
+# Multimedia's library, which dpkg-shlibdeps finds, brings the client.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, qt6-translations-l10n, pulseaudio | pipewire-pulse")
 
 # cpack reads these when it runs, and refuses to package a build that lacks a part.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/QuillfenPackageChecks.cmake)

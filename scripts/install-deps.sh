@@ -7,6 +7,9 @@ packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
 packages+=(pkg-config libbcg729-dev libopencore-amrnb-dev libopus-dev libspandsp-dev)
 # The Japanese language library's captions need a CJK font to be drawn, and measured, at all.
 packages+=(fonts-ipafont-gothic)
+# File, Play Output File: Qt Multimedia, which plays through the PulseAudio client library it
+# brings (a sound server, PulseAudio or PipeWire's, is only needed to hear it).
+packages+=(qt6-multimedia-dev)
 # Qt's own texts (file dialogs, message-box buttons) in the language chosen in the About box.
 packages+=(qt6-translations-l10n)
 # Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named

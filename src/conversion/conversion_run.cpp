@@ -13,7 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+#include <QtEndian>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcConversion, "quillfen.conversion", QtWarningMsg)
 
@@ -21,6 +25,24 @@ namespace quillfen {
 namespace {
 
 const QString kClosing = QStringLiteral(") in procedure cmdConstructWavFromString_Click of Form frmMain");
+
+// Where a WAV file's samples start: after its "data" chunk's header. The canonical 44 bytes when
+// the chunks cannot be walked.
+std::int64_t wavHeaderBytes(QFile& file)
+{
+    constexpr std::int64_t kCanonical = 44;
+    const QByteArray head = file.read(4096);
+    if (!head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return kCanonical;
+    qsizetype at = 12;
+    while (at + 8 <= head.size()) {
+        const auto size = qFromLittleEndian<quint32>(head.constData() + at + 4);
+        if (head.mid(at, 4) == "data")
+            return at + 8;
+        at += 8 + qsizetype(size) + qsizetype(size & 1U);
+    }
+    return kCanonical;
+}
 
 } // namespace
 
@@ -89,6 +111,7 @@ void ConversionRun::startRun()
     m_wavcatFailure.reset();
     m_failure.clear();
     m_succeeded = false;
+    m_cancelled = false;
     // Prompts are named bare, so wavcat must find them in the current directory.
     reportAndContinue([this] { setCurrentDirectory(m_programDir); },
                       [this](const AppError& e) { writeError(e); });
@@ -162,6 +185,8 @@ void ConversionRun::reportRun(const QString& newText)
     m_diag.DiagOutput(myLoadResString(IDS_NEW_TEXT) + newText);
     if (m_succeeded)
         m_diag.DiagOutput(myLoadResString(IDS_CONVERSION_COMPLETE));
+    else if (m_cancelled)
+        m_diag.DiagOutput(myLoadResString(IDS_CONVERSION_CANCELLED));
     else if (m_wavcatFailure)
         writeError(*m_wavcatFailure);
     m_diag.DiagOutput(QString());
@@ -186,11 +211,17 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     if (promptDir != m_programDir && !outputFileName.isEmpty())
         arguments.last() = QFileInfo(outputFileName).absoluteFilePath();
     const std::int64_t pid = startProcessHidden(wavcat, arguments, promptDir, &errors);
-    WaitForProcess(pid, kInfiniteWait);
+    const bool stopped = waitForWavcat(pid, promptDir, outputFileName);
     const auto exit = reapChild(pid);
 
     if (exit && exit->exited && exit->code == 0 && FileExists(outputFileName)) {
-        m_succeeded = true;
+        m_succeeded = true; // it finished before the request to stop reached it
+        return;
+    }
+    if (stopped) {
+        qCInfo(lcConversion) << "wavcat was stopped on request";
+        m_cancelled = true;
+        m_failure = myLoadResString(IDS_CONVERSION_CANCELLED);
         return;
     }
     QString why = errors.text();
@@ -206,6 +237,56 @@ void ConversionRun::runWavcat(const QString& outputFileName)
     }
     qCInfo(lcConversion) << "wavcat failed:" << why;
     m_wavcatFailure = AppError(AppError::PathFileAccessError, why);
+}
+
+// True when wavcat was asked to stop. Returns only once wavcat has ended either way: wavcat writes a
+// temporary and renames it into place, so only its own end says whether the earlier output stands.
+bool ConversionRun::waitForWavcat(std::int64_t pid, const QString& promptDir, const QString& outputFileName)
+{
+    if (!m_progressHook) {
+        WaitForProcess(pid, kInfiniteWait);
+        return false;
+    }
+    const std::int64_t expected = expectedOutputBytes(m_wavcatArguments.mid(0, m_wavcatArguments.size() - 1),
+                                                      promptDir, outputFileName);
+    bool stopped = false;
+    while (!waitForProcessEnd(pid, kProgressStepMs)) {
+        if (stopped)
+            continue;
+        if (!m_progressHook(processBytesWritten(pid).value_or(0), expected))
+            stopped = terminateProcess(pid);
+    }
+    return stopped;
+}
+
+std::int64_t expectedOutputBytes(const QStringList& prompts, const QString& promptDir,
+                                 const QString& outputFileName)
+{
+    struct Sizes
+    {
+        std::int64_t header = 0;
+        std::int64_t data = 0;
+    };
+    QHash<QString, Sizes> sizes; // a text repeats few prompts many times
+    std::int64_t total = 0;
+    for (const QString& prompt : prompts) {
+        auto known = sizes.constFind(prompt);
+        if (known == sizes.cend()) {
+            QFile file(QDir(promptDir).filePath(prompt));
+            Sizes s;
+            // Only a regular file has a size to go by; a pipe would not even let its header be read.
+            if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
+                s.header = headerlessKindOf(prompt) ? 0 : wavHeaderBytes(file);
+                s.data = std::max<std::int64_t>(0, file.size() - s.header);
+            }
+            known = sizes.insert(prompt, s);
+        }
+        // wavcat writes the header its first input has.
+        if (total == 0 && !headerlessKindOf(outputFileName))
+            total = known->header;
+        total += known->data;
+    }
+    return total;
 }
 
 } // namespace quillfen

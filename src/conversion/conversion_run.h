@@ -17,7 +17,8 @@ namespace quillfen {
 enum class RunOutcome {
     EmptyText, // nothing to convert: the user was told, nothing else happened
     Completed, // wavcat wrote the output file
-    Failed,    // reported in the diagnostics; an earlier file at the output path is untouched
+    Failed,    // reported in the diagnostics (cancelled() tells a cancelled run); an earlier file at
+               // the output path is untouched
 };
 
 // One conversion, as the "Create WAV File" button and the command line both run it: text to
@@ -39,6 +40,13 @@ public:
     void setOutputFormat(const OutputFormat& format) { m_format = format; }
     const OutputFormat& outputFormat() const { return m_format; }
 
+    // Asked about every kProgressStepMs while wavcat runs, with the bytes it has written so far and
+    // the bytes the output is expected to have; answering false stops wavcat. The run still ends
+    // only when wavcat has ended. Without a hook the run simply waits.
+    using ProgressHook = std::function<bool(std::int64_t written, std::int64_t expected)>;
+    static constexpr std::int32_t kProgressStepMs = 50;
+    void setProgressHook(ProgressHook hook) { m_progressHook = std::move(hook); }
+
     RunOutcome cmdConstructWavFromString_Click(const QString& inputText, const QString& outputFileName);
 
     // The command line as it is logged: "wavcat ", every argument and a space, the output quoted.
@@ -46,6 +54,8 @@ public:
     const QString& programDirectory() const { return m_programDir; }
     // Why the last run failed, in one line; empty after a completed run.
     const QString& failure() const { return m_failure; }
+    // Whether the last run was stopped through the progress hook before wavcat had finished.
+    bool cancelled() const { return m_cancelled; }
 
 private:
     void AddToWavcatCommand(const QString& name) { AddToWavcatCommand(name, name); }
@@ -58,12 +68,14 @@ private:
     void checkOutput(const QString& outputFileName);
     bool makeOutputWritable(const QString& outputFileName);
     void runWavcat(const QString& outputFileName);
+    bool waitForWavcat(std::int64_t pid, const QString& promptDir, const QString& outputFileName);
     void reportRun(const QString& newText);
 
     DiagnosticSink& m_diag;
     QString m_programDir;
     OutputFormat m_format;
     std::function<void(const QString&)> m_completedHook;
+    ProgressHook m_progressHook;
 
     QString m_wavcatCommand;
     QStringList m_wavcatArguments; // what wavcat is given: the output unquoted
@@ -72,6 +84,13 @@ private:
     QString m_failure;
     std::optional<AppError> m_wavcatFailure; // the output was refused, or wavcat ran but made no file
     bool m_succeeded = false;
+    bool m_cancelled = false;
 };
+
+// The size the joined output of `prompts` (file names in `promptDir`, repeats counted each time) is
+// expected to have: their sample data, plus a WAV header unless the output is headerless. An estimate
+// for showing progress; a prompt that is missing or no regular file counts nothing.
+std::int64_t expectedOutputBytes(const QStringList& prompts, const QString& promptDir,
+                                 const QString& outputFileName);
 
 } // namespace quillfen

@@ -9,6 +9,7 @@
 #include "localization/widgets/fonts.h"
 #include "mainwindow/announcer.h"
 #include "mainwindow/frm_output_format.h"
+#include "mainwindow/output_player.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -34,6 +35,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -53,6 +55,10 @@ namespace {
 // The frame and menu bar around the 9810 x 4305 client area of the design; with them the bottom
 // row fits the client area as designed.
 constexpr DesignFrame kDesignFrame{kDesignedWindowWidth - 9810, kDesignedWindowHeight - 4305};
+
+// A run that takes longer than this shows how far it has got, and can be cancelled.
+constexpr qint64 kProgressDelayMs = 1000;
+constexpr int kProgressSteps = 1000;
 
 void place(QWidget* w, const TwipsRect& r)
 {
@@ -183,6 +189,13 @@ void frmMain::createMenus()
     m_mnuDecodeRecording->setObjectName(QStringLiteral("mnuDecodeRecording"));
     m_mnuOutputFormat = m_mnuFile->addAction(QStringLiteral("Output Format..."));
     m_mnuOutputFormat->setObjectName(QStringLiteral("mnuOutputFormat"));
+    m_mnuPlayOutput = m_mnuFile->addAction(QStringLiteral("Play Output File"));
+    m_mnuPlayOutput->setObjectName(QStringLiteral("mnuPlayOutput"));
+    m_mnuPlayOutput->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    // Checked while the file plays, so the menu and assistive technology show that choosing it stops.
+    m_mnuPlayOutput->setCheckable(true);
+    m_stopPlaying = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_stopPlaying->setEnabled(false);
     m_mnuFile->addSeparator();
     m_mnuExit = m_mnuFile->addAction(QStringLiteral("Exit"));
     m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
@@ -209,6 +222,8 @@ void frmMain::connectCommands()
     connect(m_mnuExit, &QAction::triggered, this, [this] { ExitApplication(); });
     connect(m_mnuDecodeRecording, &QAction::triggered, this, [this] { mnuDecodeRecording_Click(); });
     connect(m_mnuOutputFormat, &QAction::triggered, this, [this] { mnuOutputFormat_Click(); });
+    connect(m_mnuPlayOutput, &QAction::triggered, this, [this] { mnuPlayOutput_Click(); });
+    connect(m_stopPlaying, &QShortcut::activated, this, [this] { stopPlaying(); });
     m_askOutputFormat = [this](const OutputFormat& current) { return askOutputFormat(current, this); };
     connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(m_cmdConstructWavFromString, &QPushButton::clicked, this,
@@ -242,6 +257,7 @@ void frmMain::frmMain_Auto_Init()
     m_mnuFile->setTitle(myLoadResString(IDS_FILE_MENU));
     m_mnuDecodeRecording->setText(myLoadResString(IDS_DECODE_RECORDING));
     m_mnuOutputFormat->setText(myLoadResString(IDS_OUTPUT_FORMAT_MENU));
+    m_mnuPlayOutput->setText(myLoadResString(IDS_PLAY_OUTPUT_MENU));
     m_mnuExit->setText(myLoadResString(IDS_EXIT_MENU));
     m_mainHelp->setTitle(myLoadResString(IDS_HELP));
     m_mnuHelp->setText(myLoadResString(IDS_HELP));
@@ -337,12 +353,18 @@ void frmMain::cmdConstructWavFromString_Click()
     // The text box holds its line breaks as CR LF, as the run expects of a text box.
     QString text = m_txtInputText->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    // The run works in the program directory; a bare name must not land there, beside (or over)
-    // the prompts, but beside the default output.
-    const QString output = absoluteOutputPath(
-        m_txtOutputFileName->text(), QFileInfo(defaultOutputFileName()).absolutePath(), QDir::homePath());
+    const QString output = outputPath();
     RunOutcome outcome = RunOutcome::EmptyText;
     {
+        m_runClock.start();
+        m_run.setProgressHook([this](std::int64_t written, std::int64_t expected) {
+            return showConversionProgress(written, expected);
+        });
+        const auto endProgress = qScopeGuard([this] {
+            m_run.setProgressHook({});
+            delete m_progress;
+            m_progress = nullptr;
+        });
         // Busy only while there is something to wait for, and never over a message box.
         const bool busy = !text.isEmpty();
         if (busy)
@@ -361,12 +383,54 @@ void frmMain::cmdConstructWavFromString_Click()
         myCopyWavToClipboard(output);
 }
 
+QString frmMain::outputPath() const
+{
+    // The run works in the program directory; a bare name must not land there, beside (or over)
+    // the prompts, but beside the default output.
+    return absoluteOutputPath(m_txtOutputFileName->text(), QFileInfo(defaultOutputFileName()).absolutePath(),
+                              QDir::homePath());
+}
+
+// False when the user cancelled the run.
+bool frmMain::showConversionProgress(std::int64_t written, std::int64_t expected)
+{
+    if (!m_progress && m_runClock.elapsed() >= kProgressDelayMs) {
+        m_progress = new QProgressDialog(myLoadResString(IDS_CONVERSION_PROGRESS),
+                                         myLoadResString(IDS_CANCEL_CONVERSION), 0, kProgressSteps, this);
+        m_progress->setObjectName(QStringLiteral("progressConversion"));
+        m_progress->setWindowTitle(myLoadResString(IDS_PRODUCT_NAME));
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->setAutoClose(false);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumDuration(0);
+        SetFormFonts(m_progress);
+        // The wait cursor would say that Cancel cannot be clicked.
+        QApplication::changeOverrideCursor(Qt::BusyCursor);
+        m_progress->show();
+    }
+    if (!m_progress) {
+        // Short runs stay as they were: nothing to click, only the diagnostics to show.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    }
+    // Never the whole: the sync before the file is renamed into place is still to come.
+    const std::int64_t step =
+        expected > 0 ? std::min<std::int64_t>(kProgressSteps - 1, written * kProgressSteps / expected) : 0;
+    m_progress->setValue(int(step));
+    QCoreApplication::processEvents();
+    return !m_progress->wasCanceled();
+}
+
 void frmMain::announceOutcome(RunOutcome outcome)
 {
     if (outcome == RunOutcome::EmptyText)
         return; // its message box speaks for itself
     if (outcome == RunOutcome::Completed) {
         m_announcer->announce(myLoadResString(IDS_CONVERSION_COMPLETE));
+        return;
+    }
+    if (m_run.cancelled()) {
+        m_announcer->announce(myLoadResString(IDS_CONVERSION_CANCELLED));
         return;
     }
     // The error line as the box shows it.
@@ -509,6 +573,30 @@ void frmMain::mnuDecodeRecording_Click()
         return; // Cancel: nothing to decode
     }
     decodeRecordings(files);
+}
+
+void frmMain::mnuPlayOutput_Click()
+{
+    if (m_player && m_player->isPlaying()) {
+        stopPlaying();
+        return;
+    }
+    if (!m_player) {
+        m_player = new OutputPlayer(m_run.programDirectory(), this);
+        connect(m_player, &OutputPlayer::stopped, this, [this] {
+            m_mnuPlayOutput->setChecked(false);
+            m_stopPlaying->setEnabled(false);
+        });
+    }
+    const bool playing = m_player->play(outputPath());
+    m_mnuPlayOutput->setChecked(playing);
+    m_stopPlaying->setEnabled(playing);
+}
+
+void frmMain::stopPlaying()
+{
+    if (m_player)
+        m_player->stop();
 }
 
 OutputFormat frmMain::outputFormat()

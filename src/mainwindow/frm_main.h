@@ -4,9 +4,11 @@
 #include "layout/main_layout.h"
 #include "settings/settings_store.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -18,11 +20,14 @@ class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPlainTextEdit;
+class QProgressDialog;
 class QPushButton;
+class QShortcut;
 
 namespace quillfen {
 
 class Announcer;
+class OutputPlayer;
 
 // The start-up window: output file name, the text, the diagnostic box, the two commands and the
 // menus. Geometry is kept in twips (15 to the pixel) like the rest of the program.
@@ -48,6 +53,8 @@ public:
     void mnuDecodeRecording_Click();
     // Also what dropping recordings on the window does.
     void decodeRecordings(const QStringList& files);
+    // File, Play Output File: plays the output file, or stops it playing (as Escape does).
+    void mnuPlayOutput_Click();
     // File, Output Format: the format of the files made from now on, remembered in the settings.
     void mnuOutputFormat_Click();
     // The format the next conversion uses (a headerless output name still fixes its own).
@@ -98,6 +105,10 @@ protected:
 
 private:
     void announceOutcome(RunOutcome outcome);
+    // The output file name as the run takes it: a bare name beside the default output.
+    QString outputPath() const;
+    bool showConversionProgress(std::int64_t written, std::int64_t expected);
+    void stopPlaying();
     void buildControls();
     void createControls();
     void setFocusOrder();
@@ -125,6 +136,7 @@ private:
     QMenu* m_mnuFile = nullptr;
     QAction* m_mnuDecodeRecording = nullptr;
     QAction* m_mnuOutputFormat = nullptr;
+    QAction* m_mnuPlayOutput = nullptr;
     QAction* m_mnuExit = nullptr;
     QMenu* m_mainHelp = nullptr;
     QAction* m_mnuHelp = nullptr;
@@ -139,6 +151,10 @@ private:
     std::function<std::optional<OutputFormat>(const OutputFormat&)> m_askOutputFormat;
     QString m_lastRecordingFolder;              // where the open dialog starts
     Announcer* m_announcer = nullptr;           // says each outcome to assistive technology
+    OutputPlayer* m_player = nullptr;           // made on the first play
+    QShortcut* m_stopPlaying = nullptr;         // Escape, while something plays
+    QProgressDialog* m_progress = nullptr;      // while a long run goes on
+    QElapsedTimer m_runClock;                   // since the run started
     std::optional<OutputFormat> m_outputFormat; // read from the settings when first needed
     bool m_exiting = false;
     bool m_inResize = false;

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Prints what playing costs the window's start: whether Qt Multimedia is loaded before the window is
+# shown (it should not be: the sound-device module is loaded on the first play), and the cold start
+# with and without that module preloaded, beside an empty QMainWindow. Never fails on time.
+# Usage: bench/audio_module.sh [PROGRAM_DIR]
+set -uo pipefail
+bin="$(cd "${1:-build/bin}" && pwd)"
+benchdir="$(cd "$bin/../bench" 2>/dev/null && pwd)"
+module="$bin/quillfen_audio_out.so"
+echo
+if [ -z "$benchdir" ] || [ ! -x "$benchdir/quillfen_bench_start" ] || [ ! -f "$module" ]; then
+  echo "sound-device module at start-up: not built (make bench builds it in a window build)"
+  exit 0
+fi
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/rt" && chmod 700 "$work/rt"
+in_home() { env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/rt" QT_QPA_PLATFORM=offscreen "$@"; }
+start() { rm -f "$work/rt"/*; in_home "$@" "$benchdir/quillfen_bench_start" quillfen "$bin"; }
+
+# Best wall time of 10 runs, in seconds.
+best() {
+  local b="" t s e
+  for _ in $(seq 10); do
+    s=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || { echo ""; return; }
+    e=$(date +%s.%N)
+    t=$(awk -v a="$e" -v b="$s" 'BEGIN { print a - b }')
+    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
+  done
+  printf '%.3f' "$b"
+}
+ratio() { if [ -n "$1" ] && [ -n "$2" ]; then awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; else echo "n/a"; fi; }
+
+start >/dev/null 2>&1 # settings in place
+if start env LD_DEBUG=libs 2>&1 | grep -q 'calling init: .*libQt6Multimedia'; then loaded=yes; else loaded=no; fi
+echo "Qt Multimedia loaded before the window is shown: $loaded (target: no)"
+t_lazy=$(best start)
+t_eager=$(best start env LD_PRELOAD="$module")
+t_empty=$(best env HOME="$work" XDG_RUNTIME_DIR="$work/rt" QT_QPA_PLATFORM=offscreen "$benchdir/quillfen_bench_start" empty "$bin")
+echo "  cold start ${t_lazy:-failed} s; with the sound-device module loaded at start ${t_eager:-failed} s;" \
+  "empty QMainWindow ${t_empty:-failed} s"
+echo "  start/empty: $(ratio "$t_lazy" "$t_empty") (target <= 1.3)   with the module at start/empty:" \
+  "$(ratio "$t_eager" "$t_empty")"
