@@ -26,7 +26,7 @@ public:
 
 // The module's one entry point, found by this name: a new AudioOut, owned by the caller.
 using CreateAudioOut = AudioOut* (*)();
-inline constexpr char kCreateAudioOut[] = "quillfen_create_audio_out";
+inline constexpr char kCreateAudioOut[] = "quillfenCreateAudioOut";
 inline constexpr char kAudioOutModule[] = "quillfen_audio_out";
 
 } // namespace quillfen

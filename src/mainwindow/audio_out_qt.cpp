@@ -90,7 +90,7 @@ private:
 } // namespace
 } // namespace quillfen
 
-extern "C" Q_DECL_EXPORT quillfen::AudioOut* quillfen_create_audio_out()
+extern "C" Q_DECL_EXPORT quillfen::AudioOut* quillfenCreateAudioOut()
 {
     return new quillfen::QtAudioOut;
 }
