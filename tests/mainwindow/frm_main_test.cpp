@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, theOuterFrameComesBackWhereItWasOrOnTheScreenAndIsSavedSo
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
 }
 
-TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
+TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls_butNotWhenMinimized)
 {
     window->show();
     window->setWidth(2000);
@@ -253,14 +253,11 @@ TEST_F(MainWindowTest, resizingKeepsTheMinimumAndRefitsTheControls)
     EXPECT_TRUE(waitFor([&] { return exit->x() == (15000 - 1470) / 15; })) << exit->x();
     EXPECT_EQ(child<QPlainTextEdit>("txtInputText")->size(),
               QSize(qRound((window->Width() - 345) / 15), qRound((window->Height() - 4299) / 15)));
-}
 
-TEST_F(MainWindowTest, aMinimizedWindowIsLeftWhereItIs)
-{
-    window->show();
+    // Minimized and off the screen, where the rules would bring a shown window back, it stays.
     window->setWindowState(Qt::WindowMinimized);
     ASSERT_TRUE(window->isMinimized());
-    window->move(-2000, -2000); // off the screen, where the rules would bring a shown window back
+    window->move(-2000, -2000);
     window->Form_Resize();
     EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(-2000, -2000));
 }
@@ -299,7 +296,6 @@ TEST_F(MainWindowTest, createWavFileWritesTheFileAndPutsItsBytesAndItsNameOnTheC
     for (const char* type : {"audio/wav", "audio/x-wav"})
         EXPECT_EQ(QApplication::clipboard()->mimeData()->data(type), bytes) << type;
     EXPECT_EQ(QApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(wav)});
-    EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat("text/uri-list"));
     EXPECT_TRUE(boxes.texts.isEmpty());
 
     // A file that cannot be read does not take the place of our earlier copy.
@@ -316,7 +312,6 @@ TEST_F(MainWindowTest, conversionsThatCannotRunLeaveClipboardAndDiskAlone)
     EXPECT_EQ(diag(), QString()); // only asks for text
 
     convert("HI", out.filePath("missing dir/out.wav"));
-    EXPECT_TRUE(diag().contains("(error):75 (wavcat: ")) << diag().toStdString();
     // Copying a file that is not there is reported once, and creates nothing either.
     window->myCopyWavToClipboard(out.filePath("none.wav"));
     EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
@@ -392,26 +387,6 @@ TEST_F(MainWindowTest, aSecondStartEndsAtOnceTouchingNothingAndBringsThisWindowF
     qputenv("XDG_RUNTIME_DIR", ownRuntime);
 }
 
-TEST_F(MainWindowTest, afterARunTheDiagnosticBoxShowsItsLastLine)
-{
-    window->show();
-    auto* box = child<QPlainTextEdit>("txtDiag");
-    const auto lineShown = [box](const QString& line) {
-        const QTextCursor at = box->document()->find(line);
-        return !at.isNull() && box->viewport()->rect().contains(box->cursorRect(at));
-    };
-    // Ending in an error, in a success, in an error again: the outcome is in sight each time.
-    const std::pair<QString, QString> runs[] = {{QString(32768, QLatin1Char('E')), "(error):6"},
-                                                {QString(3000, QLatin1Char('E')), "Converstion from text"},
-                                                {QString(32768, QLatin1Char('E')), "(error):6"}};
-    for (const auto& [text, outcome] : runs) {
-        convert(text, out.filePath("long.wav"));
-        QApplication::processEvents();
-        EXPECT_TRUE(lineShown(outcome)) << outcome.toStdString();
-        EXPECT_FALSE(lineShown("Original String=")) << outcome.toStdString();
-    }
-}
-
 TEST_F(MainWindowTest, f10OpensTheMenuBarTheArrowKeysAndEnterReachTheCommandsAndF1OpensHelp)
 {
     window->show();
@@ -482,29 +457,42 @@ TEST_F(MainWindowTest, droppingTextFilesOnTheTextBoxInsertsTheirTextAndNothingEl
     EXPECT_TRUE(boxes.texts[0].endsWith(") in procedure txtInputText_OLEDragDrop of Form frmMain"));
 }
 
-// A screen reader is told each outcome as an alert, whatever has the focus, beside the designed lines.
-TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlert)
+// A screen reader is told each outcome as an alert, whatever has the focus; the diagnostic box, as
+// ever, has it in sight, whether the run ended in an error, a success or an error again.
+TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlertAndShownAsTheBoxsLastLine)
 {
+    window->show();
     auto* announcer = child<Announcer>("announcer");
     ASSERT_NE(announcer, nullptr);
     QStringList alerts;
     QObject::connect(announcer, &Announcer::announced, [&](const QString& text) { alerts << text; });
-    const QString wav = out.filePath("a.wav");
-    convert("HI", wav);
-    convert(QString(32768, QLatin1Char('E')), out.filePath("b.wav"));
-    convert("HI", out.filePath("missing dir/c.wav"));
+    auto* box = child<QPlainTextEdit>("txtDiag");
+    const auto lineShown = [box](const QString& line) {
+        const QTextCursor at = box->document()->find(line);
+        return !at.isNull() && box->viewport()->rect().contains(box->cursorRect(at));
+    };
+    const QString tooLong(32768, QLatin1Char('E')), wav = out.filePath("a.wav");
+    const std::tuple<QString, QString, QString> runs[] = {
+        {tooLong, "b.wav", "(error):6 (the text has 32768 characters"},
+        {QString(3000, QLatin1Char('E')), "long.wav", "Converstion from text to TTY WAV file complete"},
+        {tooLong, "b.wav", "(error):6 (the text has 32768 characters"},
+        {"HI", "missing dir/c.wav", "(error):75 (wavcat: "},
+        {"HI", "a.wav", "Converstion from text to TTY WAV file complete"}};
+    for (const auto& [text, name, outcome] : runs) {
+        SCOPED_TRACE(outcome.toStdString());
+        convert(text, out.filePath(name));
+        QApplication::processEvents();
+        EXPECT_TRUE(alerts.last().startsWith(outcome)) << alerts.last().toStdString();
+        EXPECT_TRUE(lineShown(outcome));
+        EXPECT_TRUE(text.size() < 1000 || !lineShown("Original String=")); // scrolled past a long text
+    }
     window->decodeRecordings({wav});
-    ASSERT_EQ(alerts.size(), 4);
-    EXPECT_EQ(alerts[0], "Converstion from text to TTY WAV file complete");
-    EXPECT_TRUE(alerts[1].startsWith("(error):6 (the text has 32768 characters")) << alerts[1].toStdString();
-    EXPECT_TRUE(alerts[2].startsWith("(error):75 (") && alerts[2].contains("missing dir"))
-        << alerts[2].toStdString();
-    EXPECT_EQ(alerts[3], "TTY text decoded from " + wav + ":\n[00:00.2] HI");
-    EXPECT_TRUE(diag().endsWith("TTY text decoded from " + wav + ":\n[00:00.2] HI\n\n")); // the box as ever
+    ASSERT_EQ(alerts.size(), 6);
+    EXPECT_EQ(alerts[5], "TTY text decoded from " + wav + ":\n[00:00.2] HI");
     // What a screen reader finds: an alert that carries the last outcome.
     QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(announcer);
     EXPECT_EQ(alert->role(), QAccessible::AlertMessage);
-    EXPECT_EQ(alert->text(QAccessible::Name), alerts[3]);
+    EXPECT_EQ(alert->text(QAccessible::Name), alerts[5]);
 }
 
 TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
