@@ -39,15 +39,12 @@ std::vector<std::int16_t> testSignal()
 // Normalised correlation of a with b shifted later by lag, over the overlap.
 double correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b, int lag)
 {
-    double ab = 0.0;
-    double aa = 0.0;
-    double bb = 0.0;
+    double ab = 0.0, aa = 0.0, bb = 0.0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         const auto j = static_cast<std::ptrdiff_t>(i) + lag;
         if (j < 0 || j >= static_cast<std::ptrdiff_t>(b.size()))
             continue;
-        const double x = a[i];
-        const double y = b[static_cast<std::size_t>(j)];
+        const double x = a[i], y = b[static_cast<std::size_t>(j)];
         ab += x * y;
         aa += x * x;
         bb += y * y;
@@ -111,29 +108,30 @@ TEST(CodecTest, roundTrip_keepsLengthAlignmentAndLevel)
     }
 }
 
-TEST(CodecTest, byteStream_hasTheFileFrameSizesAndDecodesLikeRoundTrip)
+// Frame starts carry a fixed mark: GSM's 0xD signature nibble, AMR's 12.2 kbit/s header. Opus has no
+// byte stream here.
+TEST(CodecTest, byteStream_hasTheFileFramesDecodesLikeRoundTripAndPadsOrDropsAPartFrame)
 {
-    // Frame starts carry a fixed mark: GSM's 0xD signature nibble, AMR's 12.2 kbit/s header.
     const struct
     {
         Codec codec;
-        std::size_t bytesPerSecond;
-        std::uint8_t markMask;
-        std::uint8_t mark;
+        std::size_t bytesPerSecond, bytesFor100Samples;
+        std::uint8_t markMask, mark;
     } cases[] = {
-        {Codec::Gsm, 50 * 33, 0xF0, 0xD0}, {Codec::G729, 100 * 10, 0, 0}, {Codec::Amr, 50 * 32, 0xFF, 0x3C},
-        {Codec::G722, 8000, 0, 0},         {Codec::G726, 4000, 0, 0},
+        {Codec::Gsm, 50 * 33, 33, 0xF0, 0xD0}, {Codec::G729, 100 * 10, 20, 0, 0},
+        {Codec::Amr, 50 * 32, 32, 0xFF, 0x3C}, {Codec::G722, 8000, 100, 0, 0},
+        {Codec::G726, 4000, 50, 0, 0},
     };
     const std::vector<std::int16_t> in = testSignal();
     for (const auto& c : cases) {
         SCOPED_TRACE(codecInfo(c.codec).name);
+        const std::size_t unitBytes = codecInfo(c.codec).unitBytes;
         Encoder encoder(c.codec);
         std::vector<std::uint8_t> bytes;
         inBlocks(in.size(),
                  [&](std::size_t at, std::size_t n) { encoder.write(std::span(in).subspan(at, n), bytes); });
         encoder.finish(bytes);
         ASSERT_EQ(bytes.size(), 2 * c.bytesPerSecond);
-        const std::size_t unitBytes = codecInfo(c.codec).unitBytes;
         for (std::size_t at = 0; at < bytes.size(); at += unitBytes)
             ASSERT_EQ(bytes[at] & c.markMask, c.mark) << "frame at byte " << at;
 
@@ -144,42 +142,22 @@ TEST(CodecTest, byteStream_hasTheFileFrameSizesAndDecodesLikeRoundTrip)
         });
         EXPECT_EQ(decoder.finish(), 0U);
         ASSERT_EQ(decoded.size(), in.size());
-
         const std::size_t delay = codecInfo(c.codec).delaySamples;
         const std::vector<std::int16_t> expected = roundTrip(c.codec, in);
         EXPECT_TRUE(std::equal(decoded.begin() + static_cast<std::ptrdiff_t>(delay), decoded.end(),
                                expected.begin()));
+
+        // 100 samples fill a padded last frame; cut by a byte, the waveform codecs decode every whole
+        // byte and a frame codec drops the cut-off frame.
+        Encoder tailEncoder(c.codec);
+        std::vector<std::uint8_t> tail;
+        tailEncoder.write(std::vector<std::int16_t>(100, 1000), tail);
+        tailEncoder.finish(tail);
+        ASSERT_EQ(tail.size(), c.bytesFor100Samples);
+        Decoder cut(c.codec);
+        cut.write(std::span(tail).first(tail.size() - 1), decoded);
+        EXPECT_EQ(cut.finish(), unitBytes > 1 ? unitBytes - 1 : 0U);
     }
-}
-
-TEST(CodecTest, byteStream_padsTheLastFrameAndDropsACutOffOne)
-{
-    const std::vector<std::int16_t> tail(100, 1000);
-    const struct
-    {
-        Codec codec;
-        std::size_t bytes; // for 100 samples
-    } cases[] = {
-        {Codec::Gsm, 33}, {Codec::G729, 20}, {Codec::Amr, 32}, {Codec::G722, 100}, {Codec::G726, 50}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(codecInfo(c.codec).name);
-        Encoder encoder(c.codec);
-        std::vector<std::uint8_t> bytes;
-        encoder.write(tail, bytes);
-        encoder.finish(bytes);
-        ASSERT_EQ(bytes.size(), c.bytes);
-
-        Decoder decoder(c.codec);
-        std::vector<std::int16_t> decoded;
-        decoder.write(std::span(bytes).first(bytes.size() - 1), decoded);
-        // The waveform codecs decode every whole byte; a frame codec drops the cut-off frame.
-        const bool frames = codecInfo(c.codec).unitBytes > 1;
-        EXPECT_EQ(decoder.finish(), frames ? codecInfo(c.codec).unitBytes - 1 : 0U);
-    }
-}
-
-TEST(CodecTest, byteStream_refusesOpus)
-{
     EXPECT_THROW(Encoder{Codec::Opus}, std::invalid_argument);
     EXPECT_THROW(Decoder{Codec::Opus}, std::invalid_argument);
 }
@@ -200,7 +178,6 @@ TEST(CodecTest, parseCodecList_takesKnownNamesOnceInAnyCase)
         {"gsm,g729,GSM", {Codec::Gsm, Codec::G729}, {}},
         {"gsm,g711,amr", {}, "g711"},
         {"gsm,,amr", {}, ""},
-        {"gsm,", {}, ""},
         {"", {}, ""},
         {"g7", {}, "g7"},
         {"gsm610", {}, "gsm610"},
