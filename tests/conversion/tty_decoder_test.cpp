@@ -102,11 +102,9 @@ TEST(TtyDecoder, recordingsFromTheLineDecode)
         {"clipped 4x, 44.1 kHz", {.rate = 44100, .amplitude = 4}},
         {"u-law 11025 Hz, 1.5 stop bits", {.rate = 11025, .stopBits = 1.5}, SF_FORMAT_WAV | SF_FORMAT_ULAW},
         {"A-law, gaps between characters", {.gapSeconds = 0.07}, SF_FORMAT_WAV | SF_FORMAT_ALAW},
-        {"float 48 kHz", {.rate = 48000}, SF_FORMAT_WAV | SF_FORMAT_FLOAT},
         {"FLAC 192 kHz", {.rate = 192000}, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
         {"tones +3 %, baud -3 %", {.baud = 45.45 * 0.97, .toneScale = 1.03}},
         {"tones -3 %, baud +3 %", {.baud = 45.45 * 1.03, .toneScale = 0.97}},
-        {"50 baud", {.baud = 50, .stopBits = 1.5}},
         {.name = "50 baud forced", .sender = {.baud = 50}, .options = {.baud = BaudRate::Baud50}},
         {.name = "loud noise first", .before = Before::Noise},
         {.name = "speech first", .sender = {.rate = 16000}, .before = Before::Speech},
@@ -170,7 +168,7 @@ TEST(TtyDecoder, burstsAreTimedAndTheirBaudDetectedEachOnItsOwn)
     line.silence(1.25);
     line.message("HELLO GA", {});
     line.silence(3);
-    line.message("BYE 73 SK", {.baud = 50});
+    line.message("BYE 73 SK", {.baud = 50, .stopBits = 1.5});
     const DecodedText d = decodeSamples(line.samples, 8000);
     EXPECT_EQ(d.text, "HELLO GABYE 73 SK");
     ASSERT_EQ(d.bursts.size(), 2U);
