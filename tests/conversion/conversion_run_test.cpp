@@ -85,15 +85,6 @@ TEST_F(ConversionRunTest, outputPathIsOneArgumentWhateverItHolds)
     EXPECT_TRUE(QFile::exists(dir.filePath("-leading-dash.wav")));
 }
 
-TEST_F(ConversionRunTest, emptyTextOnlyShowsTheMessage)
-{
-    EXPECT_EQ(run.cmdConstructWavFromString_Click("", dir.filePath("x.wav")), RunOutcome::EmptyText);
-    EXPECT_EQ(messages.texts,
-              QStringList{"You must first enter some text to convert into TTY/TDD WAV format."});
-    EXPECT_EQ(diag.clears, 0);
-    EXPECT_FALSE(QFile::exists(dir.filePath("args.bin")));
-}
-
 TEST_F(ConversionRunTest, secondRunStartsAFreshCommandOverAReadOnlyOutput)
 {
     const QString out = dir.filePath("out.wav");
@@ -146,8 +137,12 @@ TEST_F(ConversionRunTest, aFailedOrMissingWavcatIsReportedInPlaceOfCompletion)
     EXPECT_TRUE(completed.isEmpty());
 }
 
-TEST_F(ConversionRunTest, textBeyond32767CharactersIsRefusedBeforeWavcat)
+TEST_F(ConversionRunTest, emptyTextOrTextBeyond32767CharactersIsRefusedBeforeWavcat)
 {
+    EXPECT_EQ(run.cmdConstructWavFromString_Click("", dir.filePath("x.wav")), RunOutcome::EmptyText);
+    EXPECT_EQ(messages.texts,
+              QStringList{"You must first enter some text to convert into TTY/TDD WAV format."});
+    EXPECT_EQ(diag.clears, 0);
     EXPECT_EQ(run.cmdConstructWavFromString_Click(QString(32768, 'E'), dir.filePath("x.wav")),
               RunOutcome::Failed);
     ASSERT_EQ(diag.lines.size(), 3);
