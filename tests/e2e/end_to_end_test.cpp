@@ -296,9 +296,6 @@ TEST_F(EndToEnd, theStandardOutputIsByteForByteWhatItWas_andSlnIsItsAudioAlone)
     const QByteArray wav = fileBytes(out.filePath("std.wav"));
     EXPECT_EQ(QCryptographicHash::hash(wav, QCryptographicHash::Sha256).toHex(),
               "ce778f4c64d6d37fe496e772937a1e826ccf7e2aec93dc6f621d1dfa123db29a");
-    EXPECT_EQ(diag.lines, (QStringList{"Original String=HI, CALL (555) 123-4567 ~ GA!",
-                                       "New Text=HI, CALL (555) 123-4567 ~ GA!",
-                                       "Converstion from text to TTY WAV file complete", ""}));
     ASSERT_EQ(run.cmdConstructWavFromString_Click(text, out.filePath("std.sln")), RunOutcome::Completed);
     EXPECT_EQ(fileBytes(out.filePath("std.sln")), wav.mid(44));
     // The standard set needs no cache.
