@@ -94,27 +94,6 @@ TEST_F(EndToEnd, decodedAudioCarriesTheNewText)
     }
 }
 
-TEST_F(EndToEnd, aPromptCutShortFailsTheRunAndLeavesAnEarlierOutputAsItWas)
-{
-    QTemporaryDir programDir;
-    for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV", "wavcat"}, QDir::Files))
-        QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name));
-    const QString h = programDir.filePath("h.wav"), target = out.filePath("kept.wav");
-    ASSERT_TRUE(QFile::resize(h, QFileInfo(h).size() - 100));
-    const QByteArray earlier("an earlier recording, kept");
-    ASSERT_TRUE(writeFile(target, earlier));
-    // Read-only, too: made writable for wavcat, and read-only again when it failed.
-    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup));
-    ConversionRun partial(diag, programDir.path());
-    EXPECT_EQ(partial.cmdConstructWavFromString_Click("HI", target), RunOutcome::Failed);
-    EXPECT_TRUE(diag.lines.at(2).startsWith("(error):75 (wavcat: ") && diag.lines.at(2).contains("h.wav"))
-        << diag.lines.at(2).toStdString();
-    EXPECT_EQ(fileBytes(target), earlier);
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.wav"});
-    const auto userBits = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser; // depend on who runs the test
-    EXPECT_EQ(QFile::permissions(target) & ~userBits, QFile::ReadOwner | QFile::ReadGroup);
-}
-
 TEST(CommandLine, convertsArgumentsAndStandardInputAndAnswersHelpAndVersion)
 {
     QTemporaryDir dir;
