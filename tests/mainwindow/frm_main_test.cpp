@@ -480,7 +480,7 @@ TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlertAndShownAsTheBoxsLastLine)
         QApplication::processEvents();
         EXPECT_TRUE(alerts.last().startsWith(outcome)) << alerts.last().toStdString();
         EXPECT_TRUE(lineShown(outcome));
-        EXPECT_FALSE(lineShown("Original String="));
+        EXPECT_TRUE(text.size() < 1000 || !lineShown("Original String=")); // scrolled past a long text
     }
     window->decodeRecordings({wav});
     ASSERT_EQ(alerts.size(), 6);
