@@ -35,6 +35,14 @@ void SettingsSection::write(const QString& key, const QString& text)
     m_settings.setValue(key, text);
 }
 
+void SettingsSection::remove(const QString& key)
+{
+    for (const QString& name : m_settings.childKeys()) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            m_settings.remove(name);
+    }
+}
+
 void SettingsSection::sync()
 {
     m_settings.sync();

@@ -17,6 +17,8 @@ public:
     // INI keys are case-sensitive here; a hand-edited spelling still counts, the exact one first.
     std::optional<QString> read(const QString& key) const;
     void write(const QString& key, const QString& text);
+    // Every spelling of the key.
+    void remove(const QString& key);
     // Throws AppError when the store cannot be written.
     void sync();
 
