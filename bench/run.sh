@@ -11,6 +11,7 @@
 #  6. peak memory while the window puts a 100 MB result on the clipboard
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 runs=3
@@ -120,6 +121,13 @@ else
   echo "tty_decoder_bench: not built"
 fi
 
+# The sections of their own: spoken parts, message sets beside single runs and on the peers,
+# 50 baud on the peers.
+for section in spoken_part message_set fifty_baud; do
+  echo
+  bash "$here/$section.sh" "$bin"
+done
+
 # 5. and 6. The window program, offscreen.
 echo
 benchdir="$(cd "$bin/../bench" 2>/dev/null && pwd)"
@@ -154,7 +162,4 @@ fi
 
 truncate -s 100M "$work/big.wav"
 in_home "$benchdir/quillfen_bench_clipboard" "$work/big.wav" 2>/dev/null || echo "clipboard copy: failed"
-bash "$(cd "$OLDPWD" && cd "$(dirname "$0")" && pwd)/spoken_part.sh" "$bin" # run.sh works in $bin since section 2
-bash "$(cd "$OLDPWD" && cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/message_set.sh" "$bin" # run.sh is in $bin by now
-bash "$(dirname "$0")/fifty_baud.sh" "$bin"
-bash "$(dirname "$0")/audio_module.sh" "$bin"
+bash "$here/audio_module.sh" "$bin"
