@@ -11,16 +11,33 @@ namespace {
 
 constexpr double kCentreHz = (kMarkHz + kSpaceHz) / 2.0; // 1600 Hz, midway between the tones
 constexpr double kBasebandHz = 1000.0;
-// The decimation filter passes +-290 Hz round the centre (both tones +-4 %) and stops from 710 Hz,
-// whose alias lands outside +-290 Hz at the lowest output rate.
-constexpr double kPassHz = 290.0, kStopHz = 710.0;
+// The decimation filter passes +-380 Hz round the centre (both tones moved by a line up to
+// kOffsetHz, a sender's own error and the keying's sidebands) and stops from 620 Hz, whose alias lands
+// outside +-380 Hz at the lowest output rate.
+constexpr double kPassHz = 380.0, kStopHz = 620.0;
 
-// Tone bins span +-4 % (a 3 % sender plus margin); the peak is interpolated between them.
-constexpr double kToneSpan = 0.04, kBinStepHz = 10.0;
-// Noise bins in the gap between the tones, at least 90 Hz (two bin widths) from any tone bin.
-constexpr double kNoiseHz[] = {1550.0, 1600.0, 1640.0};
+// One spectrum grid, 10 Hz apart, covers both tones moved together by up to kOffsetHz (a line's
+// frequency offset) and each of them kRefineHz further on its own (a sender 3 % off moves them apart).
+constexpr double kOffsetHz = 170.0, kRefineHz = 30.0, kBinStepHz = 10.0;
+constexpr int kOffsetBins = static_cast<int>(kOffsetHz / kBinStepHz);
+constexpr int kRefineBins = static_cast<int>(kRefineHz / kBinStepHz);
+constexpr double kGridLowHz = kMarkHz - kOffsetHz - kRefineHz;
+constexpr int kMarkBin = kOffsetBins + kRefineBins;
+constexpr int kToneGapBins = static_cast<int>((kSpaceHz - kMarkHz) / kBinStepHz);
+constexpr int kGridBins = kMarkBin + kToneGapBins + kOffsetBins + kRefineBins + 1;
+// Noise bins between the tones as found, at least 150 Hz (three bin widths) from either.
+constexpr int kNoiseBins[] = {15, kToneGapBins / 2, kToneGapBins - 16};
 // A spectrum every 32 ms; the tones are placed by the spectra averaged over 0.6 s, this on either side.
 constexpr double kBlockSeconds = 0.032, kAverageHalfSpanSeconds = 0.3;
+// A line that slopes between the tones makes one louder: past this much (in power: more than a flat
+// line's mark-heavy characters show), the louder tone is brought down to the other's level so every
+// bit is judged against each tone's own level. Only with both tones this far over the noise.
+constexpr double kLevelSlack = 2.0, kTonePresent = 2.0;
+// The mean of the quieter half of exponentially distributed values, in units of their mean:
+// (1 - (1 + ln 2) / 2) / (1 / 2).
+constexpr double kQuietHalfMean = 0.30685;
+// The most a tone's spectrum over the span may stand over the noise floor (in power).
+constexpr double kMostOverFloor = 100.0;
 
 std::complex<double> rotation(double hz, double rate)
 {
@@ -135,18 +152,8 @@ ToneBank::ToneBank(double rate, std::vector<BaudPlan> plans)
     m_window = 0;
     for (const BaudPlan& p : m_plans)
         m_window = std::max(m_window, p.window);
-    auto addBins = [&](double nominal) {
-        const double low = nominal * (1 - kToneSpan);
-        const int count = static_cast<int>(std::floor(2 * kToneSpan * nominal / kBinStepHz)) + 1;
-        for (int i = 0; i < count; ++i)
-            m_binHz.push_back(low + i * kBinStepHz);
-        return count;
-    };
-    m_markBins = addBins(kMarkHz);
-    m_spaceBins = addBins(kSpaceHz);
-    for (double hz : kNoiseHz)
-        m_binHz.push_back(hz);
-    m_noiseBins = static_cast<int>(std::size(kNoiseHz));
+    for (int i = 0; i < kGridBins; ++i)
+        m_binHz.push_back(kGridLowHz + i * kBinStepHz);
     // X = sum_k z[n - k] e^{jwk}: the same magnitude as the filter matched to the bin's tone.
     for (double hz : m_binHz) {
         const std::complex<double> step = rotation(hz - kCentreHz, rate);
@@ -228,46 +235,104 @@ void ToneBank::slideSpan(std::int64_t block)
     }
 }
 
-double ToneBank::peakHz(int from, int count) const
+ToneBank::Tones ToneBank::findTones() const
 {
-    // The strongest bin of the tone, refined by a parabola through it and its neighbours.
-    const double* s = &m_smoothed[static_cast<std::size_t>(from)];
-    const int i = static_cast<int>(std::max_element(s, s + count) - s);
-    double shift = 0.0;
-    if (i > 0 && i < count - 1) {
-        const double a = s[i - 1], b = s[i], c = s[i + 1], d = a - 2 * b + c;
-        if (d < 0)
-            shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
+    // A line moves both tones by the same offset: the pair is placed first by their summed spectra,
+    // then each tone round there on its own.
+    const auto s = [this](int bin) { return m_smoothed[static_cast<std::size_t>(bin)]; };
+    int offset = 0;
+    double best = -1.0;
+    for (int i = -kOffsetBins; i <= kOffsetBins; ++i) {
+        const double sum = s(kMarkBin + i) + s(kMarkBin + kToneGapBins + i);
+        if (sum > best) {
+            best = sum;
+            offset = i;
+        }
     }
-    return m_binHz[static_cast<std::size_t>(from) + static_cast<std::size_t>(i)] + shift * kBinStepHz;
+    Tones t;
+    for (std::size_t k = 0; k < 2; ++k) {
+        const int centre = kMarkBin + offset + static_cast<int>(k) * kToneGapBins;
+        int peak = centre;
+        for (int b = centre - kRefineBins; b <= centre + kRefineBins; ++b)
+            if (s(b) > s(peak))
+                peak = b;
+        // Refined by a parabola through the peak and its neighbours.
+        double shift = 0.0;
+        if (peak > 0 && peak < kGridBins - 1) {
+            const double a = s(peak - 1), b = s(peak), c = s(peak + 1), d = a - 2 * b + c;
+            if (d < 0)
+                shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
+        }
+        t.bin[k] = peak;
+        t.hz[k] = m_binHz[static_cast<std::size_t>(peak)] + shift * kBinStepHz;
+    }
+    return t;
 }
 
-double ToneBank::noisePerSample() const
+double ToneBank::noisePerBin(const Tones& t) const
 {
-    double noise[3];
-    for (std::size_t i = 0; i < 3; ++i)
-        noise[i] =
-            m_smoothed[static_cast<std::size_t>(m_markBins) + static_cast<std::size_t>(m_spaceBins) + i];
-    std::sort(std::begin(noise), std::end(noise));
-    // The median of the noise bins (a stray tone in one of them does not count), per sample of window,
-    // so each plan can scale it to its own window.
-    return std::max(noise[1] / static_cast<double>(m_spanEnd - m_spanFirst) / m_window, kLeastNoise);
+    // Two views of the noise bins between the tones, summed over the span like the tones' bins. The
+    // median of their means: a stray tone in one of them does not count, but speech passing through
+    // (louder than the tones, now and then) raises it. The quieter half of all their spectra: speech
+    // does not reach it, but silence between a caller's words pulls it down, and noise then makes
+    // frames. The floor is their geometric mean. (Noise alone is exponential in each bin, whose
+    // quieter half averages kQuietHalfMean of its mean.)
+    const std::size_t bins = m_binHz.size();
+    const auto slots = 2 * static_cast<std::int64_t>(m_halfBlocks) + 2;
+    const auto blocks = static_cast<double>(m_spanEnd - m_spanFirst);
+    std::vector<float>& v = m_noiseValues;
+    v.clear();
+    double means[std::size(kNoiseBins)];
+    for (std::size_t i = 0; i < std::size(kNoiseBins); ++i) {
+        const int noiseBin = t.bin[0] + kNoiseBins[i];
+        const auto bin = static_cast<std::size_t>(noiseBin);
+        means[i] = m_smoothed[bin];
+        for (std::int64_t b = m_spanFirst; b < m_spanEnd; ++b)
+            v.push_back(m_spectra[static_cast<std::size_t>(b % slots) * bins + bin]);
+    }
+    std::sort(std::begin(means), std::end(means));
+    const auto half = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), half, v.end());
+    double quiet = 0.0;
+    for (auto i = v.begin(); i != half; ++i)
+        quiet += *i;
+    if (half != v.begin())
+        quiet *= blocks / static_cast<double>(half - v.begin()) / kQuietHalfMean;
+    // Where the line falls digitally silent between characters the floor is the tones' own leakage,
+    // and no feature may stand further than kMostOverFloor over it.
+    const double loudest = std::max(m_smoothed[static_cast<std::size_t>(t.bin[0])],
+                                    m_smoothed[static_cast<std::size_t>(t.bin[1])]);
+    return std::max(std::sqrt(quiet * means[std::size(means) / 2]), loudest / kMostOverFloor);
 }
 
 void ToneBank::filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out)
 {
     slideSpan(block);
-    const double hz[2] = {peakHz(0, m_markBins), peakHz(m_markBins, m_spaceBins)};
-    const double noise = noisePerSample();
+    const Tones t = findTones();
+    const double noiseBin = noisePerBin(t);
+    // Per sample of window, so each plan can scale it to its own window.
+    const double noise =
+        std::max(noiseBin / static_cast<double>(m_spanEnd - m_spanFirst) / m_window, kLeastNoise);
+    // Each tone's power over the span above the noise: the louder one is brought down to the other.
+    double gain[2] = {1.0, 1.0};
+    const double power[2] = {m_smoothed[static_cast<std::size_t>(t.bin[0])] - noiseBin,
+                             m_smoothed[static_cast<std::size_t>(t.bin[1])] - noiseBin};
+    if (std::min(power[0], power[1]) > kTonePresent * noiseBin) {
+        const std::size_t loud = power[0] > power[1] ? 0 : 1;
+        const double ratio = power[loud] / power[1 - loud];
+        if (ratio > kLevelSlack)
+            gain[loud] = kLevelSlack / ratio;
+    }
     const std::int64_t from = block * m_block, to = std::min((block + 1) * m_block, m_count);
     for (std::size_t p = 0; p < m_plans.size(); ++p)
-        runFilters(m_plans[p].window, hz, noise, from, to, out[p]);
+        runFilters(m_plans[p].window, t.hz, gain, noise, from, to, out[p]);
 }
 
-void ToneBank::runFilters(int w, const double (&hz)[2], double noisePerSample, std::int64_t from,
-                          std::int64_t to, std::vector<ToneFeature>& out) const
+void ToneBank::runFilters(int w, const double (&hz)[2], const double (&gain)[2], double noisePerSample,
+                          std::int64_t from, std::int64_t to, std::vector<ToneFeature>& out) const
 {
-    const auto scale = static_cast<float>(1.0 / (noisePerSample * w));
+    const float scale[2] = {static_cast<float>(gain[0] / (noisePerSample * w)),
+                            static_cast<float>(gain[1] / (noisePerSample * w))};
     // Sliding DFTs X_n = e^{jw} X_{n-1} + z[n] - z[n-W] e^{jwW}, restarted exactly at each block,
     // where the frequency may change and before rounding can build up.
     std::complex<float> step[2], tail[2], x[2];
@@ -280,13 +345,13 @@ void ToneBank::runFilters(int w, const double (&hz)[2], double noisePerSample, s
             sum += std::complex<double>(sample(from - k)) * tw;
         x[t] = std::complex<float>(sum);
     }
-    out.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
+    out.push_back({norm(x[0]) * scale[0], norm(x[1]) * scale[1]});
     for (std::int64_t n = from + 1; n < to; ++n) {
         const std::complex<float> z = sample(n);
         const std::complex<float> old = n - w >= 0 ? sample(n - w) : std::complex<float>();
         for (std::size_t t = 0; t < 2; ++t)
             x[t] = mul(step[t], x[t]) + z - mul(old, tail[t]);
-        out.push_back({norm(x[0]) * scale, norm(x[1]) * scale});
+        out.push_back({norm(x[0]) * scale[0], norm(x[1]) * scale[1]});
     }
 }
 

@@ -71,10 +71,16 @@ private:
     void analyseBlock(std::int64_t block);
     void filterBlock(std::int64_t block, std::vector<std::vector<ToneFeature>>& out);
     void slideSpan(std::int64_t block);
-    double peakHz(int from, int count) const;
-    double noisePerSample() const;
-    void runFilters(int window, const double (&hz)[2], double noisePerSample, std::int64_t from,
-                    std::int64_t to, std::vector<ToneFeature>& out) const;
+    // Where the sender's tones are: their grid bins and their frequencies, mark first.
+    struct Tones
+    {
+        int bin[2];
+        double hz[2];
+    };
+    Tones findTones() const;
+    double noisePerBin(const Tones& t) const;
+    void runFilters(int window, const double (&hz)[2], const double (&gain)[2], double noisePerSample,
+                    std::int64_t from, std::int64_t to, std::vector<ToneFeature>& out) const;
     std::complex<float> sample(std::int64_t n) const
     {
         return m_ring[static_cast<std::size_t>(n) & m_ringMask];
@@ -85,13 +91,13 @@ private:
     int m_block;      // samples per spectrum
     int m_halfBlocks; // averaging half-span in blocks
     int m_window;     // spectrum window: the longest plan's bit
-    int m_markBins = 0, m_spaceBins = 0, m_noiseBins = 0;
     std::vector<double> m_binHz;
     std::vector<std::complex<float>> m_twiddles; // [bin][window]
     std::vector<std::complex<float>> m_ring;     // recent baseband samples
     std::size_t m_ringMask = 0;
     std::vector<float> m_spectra;                // [block ring][bin]
     std::vector<double> m_smoothed;              // [bin]: spectra summed over the blocks in the span
+    mutable std::vector<float> m_noiseValues;    // scratch for the noise floor
     std::int64_t m_spanFirst = 0, m_spanEnd = 0; // blocks [first, end) are in m_smoothed
     std::int64_t m_count = 0;                    // baseband samples in
     std::int64_t m_analysed = 0;                 // blocks with a spectrum
