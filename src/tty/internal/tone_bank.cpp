@@ -239,12 +239,11 @@ ToneBank::Tones ToneBank::findTones() const
 {
     // A line moves both tones by the same offset: the pair is placed first by their summed spectra,
     // then each tone round there on its own.
-    const std::vector<double>& s = m_smoothed;
+    const auto s = [this](int bin) { return m_smoothed[static_cast<std::size_t>(bin)]; };
     int offset = 0;
     double best = -1.0;
     for (int i = -kOffsetBins; i <= kOffsetBins; ++i) {
-        const double sum = s[static_cast<std::size_t>(kMarkBin + i)] +
-                           s[static_cast<std::size_t>(kMarkBin + kToneGapBins + i)];
+        const double sum = s(kMarkBin + i) + s(kMarkBin + kToneGapBins + i);
         if (sum > best) {
             best = sum;
             offset = i;
@@ -255,13 +254,12 @@ ToneBank::Tones ToneBank::findTones() const
         const int centre = kMarkBin + offset + static_cast<int>(k) * kToneGapBins;
         int peak = centre;
         for (int b = centre - kRefineBins; b <= centre + kRefineBins; ++b)
-            if (s[static_cast<std::size_t>(b)] > s[static_cast<std::size_t>(peak)])
+            if (s(b) > s(peak))
                 peak = b;
         // Refined by a parabola through the peak and its neighbours.
         double shift = 0.0;
         if (peak > 0 && peak < kGridBins - 1) {
-            const double a = s[static_cast<std::size_t>(peak - 1)], b = s[static_cast<std::size_t>(peak)],
-                         c = s[static_cast<std::size_t>(peak + 1)], d = a - 2 * b + c;
+            const double a = s(peak - 1), b = s(peak), c = s(peak + 1), d = a - 2 * b + c;
             if (d < 0)
                 shift = std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
         }
@@ -286,7 +284,8 @@ double ToneBank::noisePerBin(const Tones& t) const
     v.clear();
     double means[std::size(kNoiseBins)];
     for (std::size_t i = 0; i < std::size(kNoiseBins); ++i) {
-        const auto bin = static_cast<std::size_t>(t.bin[0] + kNoiseBins[i]);
+        const int noiseBin = t.bin[0] + kNoiseBins[i];
+        const auto bin = static_cast<std::size_t>(noiseBin);
         means[i] = m_smoothed[bin];
         for (std::int64_t b = m_spanFirst; b < m_spanEnd; ++b)
             v.push_back(m_spectra[static_cast<std::size_t>(b % slots) * bins + bin]);
