@@ -33,6 +33,15 @@ template <typename T> bool parseNumber(std::string_view text, T& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
+ttyprompts::Baud parseBaud(std::string_view text)
+{
+    if (text == "45.45")
+        return ttyprompts::Baud::Baud45;
+    if (text == "50")
+        return ttyprompts::Baud::Baud50;
+    throw std::invalid_argument("--baud takes 45.45 or 50");
+}
+
 Options parseArguments(int argc, char** argv)
 {
     static const std::map<std::string_view, int> kEncodings{
@@ -53,13 +62,7 @@ Options parseArguments(int argc, char** argv)
             if (!parseNumber(argv[++i], options.shape.sampleRate))
                 throw std::invalid_argument("--rate takes a whole number of hertz");
         } else if (arg == "--baud") {
-            const std::string_view baud = argv[++i];
-            if (baud == "45.45")
-                options.shape.baud = ttyprompts::Baud::Baud45;
-            else if (baud == "50")
-                options.shape.baud = ttyprompts::Baud::Baud50;
-            else
-                throw std::invalid_argument("--baud takes 45.45 or 50");
+            options.shape.baud = parseBaud(argv[++i]);
         } else if (arg == "--level") {
             if (!parseNumber(argv[++i], options.shape.peakDbfs))
                 throw std::invalid_argument("--level takes a number of dBFS");
