@@ -1,10 +1,13 @@
 #include "mainwindow/frm_message_set.h"
 
+#include "conversion/codec_check.h"
+#include "conversion/message_set.h"
 #include "conversion/message_set_run.h"
 #include "conversion/phone_systems.h"
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
 #include "platform/app_error.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/open_dialog.h"
 #include "settings/message_set_settings.h"
@@ -66,6 +69,42 @@ const std::pair<const char16_t*, const char16_t*> kCheckedCodecs[] = {
     {u"opus", u"Opus"}, {u"g722", u"G.722"}, {u"g726", u"G.726"},
 };
 
+// A codec as the box shows it.
+QString shownName(codecs::Codec codec)
+{
+    const std::string_view keyword = codecs::codecInfo(codec).name;
+    for (const auto& [name, shown] : kCheckedCodecs)
+        if (QString::fromUtf16(name) == QLatin1String(keyword.data(), static_cast<qsizetype>(keyword.size())))
+            return QString::fromUtf16(shown);
+    return QString::fromLatin1(keyword.data(), static_cast<qsizetype>(keyword.size()));
+}
+
+// What the codec check finds in a set that is in place: a line per message and codec that prints
+// something other than the clean audio, or one line saying that none does. The check joins each
+// message again on its own and never touches the set's files.
+QStringList codecFindings(const QString& csv, const FormatChoice& choice,
+                          const std::vector<codecs::Codec>& codecs, const QString& programDir)
+{
+    QStringList lines;
+    if (codecs.empty())
+        return lines;
+    CodecCheckRun check(programDir);
+    const int level = choice.levelTenths.value_or(OutputFormat::kStandardLevelTenths);
+    for (const MessageRow& row : parseMessageCsv(readWholeFile(csv))) {
+        const CodecCheck found = check.check(row.text, level, codecs);
+        for (const CodecResult& result : found.results) {
+            if (result.printed == found.cleanPrinted)
+                continue;
+            lines << myLoadResString(IDS_MESSAGE_SET_CODEC_WARNING)
+                         .arg(row.name, shownName(result.codec), result.printed,
+                              QString::number(qRound(result.characterErrorRate * 100)));
+        }
+    }
+    if (lines.isEmpty())
+        lines << myLoadResString(IDS_MESSAGE_SET_CODEC_CLEAN);
+    return lines;
+}
+
 // A control of the box, made with its object name.
 template <typename T, typename... Args> T* named(const char* name, Args&&... args)
 {
@@ -126,8 +165,6 @@ void frmMessageSet::createControls()
         check->setObjectName(QStringLiteral("chkCodec_") + QString::fromUtf16(keyword));
         codecs->addWidget(check);
     }
-    // A set cannot check its tones through the codecs yet: the choice is shown, not offered.
-    m_grpCodecCheck->setEnabled(false);
     m_buttons = named<QDialogButtonBox>("buttons", QDialogButtonBox::Close, this);
     m_cmdConvert = m_buttons->addButton(QString(), QDialogButtonBox::ActionRole);
     m_cmdConvert->setObjectName(QStringLiteral("cmdConvert"));
@@ -270,6 +307,7 @@ frmMessageSet::Finished frmMessageSet::runSet(const QString& csv, const QString&
 
     // The set runs on its own thread; its progress comes back to this one as events.
     MessageSetRun run(m_programDir);
+    const std::vector<codecs::Codec> codecs = chosenCodecs();
     run.setProgress([this, &progress, &cancelled](int done, int total) {
         QMetaObject::invokeMethod(
             &progress,
@@ -284,6 +322,8 @@ frmMessageSet::Finished frmMessageSet::runSet(const QString& csv, const QString&
     const std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             finished.outcome = run.run(csv, system, choice, folder);
+            if (!finished.outcome.cancelled)
+                finished.codecLines = codecFindings(csv, choice, codecs, m_programDir);
         } catch (const AppError& e) {
             finished.error = e;
         } catch (const std::exception& e) {
@@ -298,6 +338,19 @@ frmMessageSet::Finished frmMessageSet::runSet(const QString& csv, const QString&
     return finished;
 }
 
+std::vector<codecs::Codec> frmMessageSet::chosenCodecs() const
+{
+    std::vector<codecs::Codec> chosen;
+    for (const auto& [keyword, name] : kCheckedCodecs) {
+        const auto* box =
+            m_grpCodecCheck->findChild<QCheckBox*>(QStringLiteral("chkCodec_") + QString::fromUtf16(keyword));
+        if (box != nullptr && box->isChecked())
+            if (const auto codec = codecs::codecFromName(QString::fromUtf16(keyword).toStdString()))
+                chosen.push_back(*codec);
+    }
+    return chosen;
+}
+
 void frmMessageSet::cmdConvert_Click()
 {
     remember();
@@ -305,7 +358,7 @@ void frmMessageSet::cmdConvert_Click()
     FormatChoice choice;
     if (m_cboEncoding->isEnabled())
         choice.encoding = static_cast<Encoding>(m_cboEncoding->currentData().toInt());
-    const auto [outcome, error] =
+    const auto [outcome, error, codecLines] =
         runSet(QDir::current().absoluteFilePath(m_txtCsv->text()), chosenSystem(), choice, folder);
 
     if (error && error->number == AppError::InvalidProcedureCall) {
@@ -328,6 +381,8 @@ void frmMessageSet::cmdConvert_Click()
     emit summarized(myLoadResString(IDS_MESSAGE_SET_WRITTEN)
                         .arg(m_cboSystem->currentText(), QString::number(messageNames.size()),
                              QString::number(outcome.files.size()), shownFolder));
+    for (const QString& line : codecLines)
+        emit summarized(line);
     accept();
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "codecs/codec.h"
 #include "conversion/message_set_run.h"
 #include "platform/app_error.h"
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -46,6 +49,7 @@ private:
     {
         MessageSetOutcome outcome;
         std::optional<AppError> error;
+        QStringList codecLines; // the codec check's findings, after the set is in place
     };
 
     void createControls();
@@ -53,6 +57,7 @@ private:
     // The set on a thread of its own, under a progress box whose Cancel stops it.
     Finished runSet(const QString& csv, const QString& system, const FormatChoice& choice,
                     const QString& folder);
+    std::vector<codecs::Codec> chosenCodecs() const;
     QString chosenSystem() const;
     void systemChanged();
     void showSystemUse();

@@ -17,7 +17,7 @@ using namespace quillfen::testing;
 namespace {
 
 const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-const QString kText = QStringLiteral("PLEASE CALL 555-0142 GA");
+const QString kText = QStringLiteral("QUICK FOX 12 JUMPS 34 OVER 56 LAZY 78 DOGS 90");
 
 class CodecCheckCli : public ::testing::Test
 {

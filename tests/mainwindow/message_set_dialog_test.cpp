@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
@@ -148,6 +149,31 @@ TEST_F(MessageSetDialog, aSetIsWrittenInTheChosenSystemsFormatAndSummarizedAfter
         EXPECT_TRUE(boxes.texts.isEmpty());
         EXPECT_TRUE(gone(box)) << "a set that was written closes the box";
     }
+}
+
+TEST_F(MessageSetDialog, theCodecCheckReportsAfterTheSummaryAndLeavesTheFilesAlone)
+{
+    const QString set = csv("name,text\r\ngreeting,Hello GA\r\n");
+    const auto make = [&](const QString& dir, const QStringList& codecs) {
+        QPointer<frmMessageSet> box = openBox();
+        fill(box, set, "wav", dir);
+        for (const QString& codec : codecs)
+            in<QCheckBox>(box, qPrintable("chkCodec_" + codec))->setChecked(true);
+        in<QPushButton>(box, "cmdConvert")->click();
+        EXPECT_TRUE(gone(box));
+    };
+    make(work.filePath("plain"), {});
+    const qsizetype linesBefore = diag().split('\n', Qt::SkipEmptyParts).size();
+    make(work.filePath("checked"), {"g722", "gsm"});
+
+    const QStringList added = diag().split('\n', Qt::SkipEmptyParts).mid(linesBefore);
+    ASSERT_GE(added.size(), 2) << diag().toStdString();
+    EXPECT_TRUE(added.constFirst().startsWith("Message set for WAV: 1 messages"));
+    for (const QString& line : added.mid(1)) {
+        EXPECT_TRUE(line.startsWith("Codec check: ")) << line.toStdString();
+        EXPECT_FALSE(line.contains("G.722")) << "G.722 carries the tones intact";
+    }
+    EXPECT_EQ(snapshot(work.filePath("checked")), snapshot(work.filePath("plain")));
 }
 
 TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
