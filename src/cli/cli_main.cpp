@@ -218,8 +218,8 @@ int makeSet(const CliOptions& options)
     try {
         MessageSetRun set;
         set.setSpelling(spellingOf(options));
-        const MessageSetOutcome outcome =
-            set.run(csvPath, options.system, options.choice, QDir::current().absoluteFilePath(options.output));
+        const MessageSetOutcome outcome = set.run(csvPath, options.system, options.choice,
+                                                  QDir::current().absoluteFilePath(options.output));
         StdoutDiagnostics out;
         QSet<QString> names;
         for (const WrittenFile& f : outcome.files) {
