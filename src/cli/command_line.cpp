@@ -318,6 +318,47 @@ std::variant<CliOptions, CliRefusal> parseBatch(const QCommandLineParser& parser
     return options;
 }
 
+// A name that says what it holds (headerless or a codec's frames) against an --encoding or --rate
+// that says otherwise: a mistake, not a choice.
+std::optional<CliRefusal> contradictedByName(const QCommandLineParser& parser, const Options& o,
+                                             const CliOptions& options)
+{
+    if (const auto kind = headerlessKindOf(options.output)) {
+        const OutputFormat named = formatForOutput(options.format, options.output);
+        if ((parser.isSet(o.encoding) && named.encoding != options.format.encoding) ||
+            (parser.isSet(o.rate) && named.sampleRate != options.format.sampleRate))
+            return CliRefusal{QStringLiteral("a %1 file is headerless %2 at %3 Hz; leave out --encoding and "
+                                             "--rate, or give the output another name")
+                                  .arg(kind->extension, encodingKeyword(kind->encoding))
+                                  .arg(kind->sampleRate)};
+    }
+    if (const auto kind = encodedKindOf(options.output)) {
+        if ((parser.isSet(o.encoding) && kind->encoding != options.format.encoding) ||
+            (parser.isSet(o.rate) && kind->sampleRate != options.format.sampleRate))
+            return CliRefusal{
+                QStringLiteral("a %1 file holds %2 at %3 Hz; leave out --encoding and --rate, or "
+                               "give the output another name")
+                    .arg(kind->extension, kind->encoding ? encodingKeyword(*kind->encoding)
+                                                         : QStringLiteral("its codec's frames"))
+                    .arg(kind->sampleRate)};
+    }
+    return std::nullopt;
+}
+
+std::optional<CliRefusal> readSpokenParts(const QCommandLineParser& parser, const Options& o,
+                                          SpokenParts& spoken)
+{
+    for (const auto& [option, path] :
+         {std::pair{&o.voiceBefore, &spoken.before}, std::pair{&o.voiceAfter, &spoken.after}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *path = parser.value(*option);
+        if (path->isEmpty())
+            return CliRefusal{QStringLiteral("--%1 needs a file name").arg(option->names().constFirst())};
+    }
+    return std::nullopt;
+}
+
 std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& parser, const Options& o)
 {
     if (parser.isSet(o.system))
@@ -335,34 +376,10 @@ std::variant<CliOptions, CliRefusal> parseConvert(const QCommandLineParser& pars
     options.output = parser.value(o.output);
     if (options.output.isEmpty())
         return CliRefusal{QStringLiteral("the output file name is empty")};
-    // A headerless name says what it holds; an option that says otherwise is a mistake, not a choice.
-    if (const auto kind = headerlessKindOf(options.output)) {
-        const OutputFormat named = formatForOutput(options.format, options.output);
-        if ((parser.isSet(o.encoding) && named.encoding != options.format.encoding) ||
-            (parser.isSet(o.rate) && named.sampleRate != options.format.sampleRate))
-            return CliRefusal{QStringLiteral("a %1 file is headerless %2 at %3 Hz; leave out --encoding and "
-                                             "--rate, or give the output another name")
-                                  .arg(kind->extension, encodingKeyword(kind->encoding))
-                                  .arg(kind->sampleRate)};
-    }
-    for (const auto& [option, path] : {std::pair{&o.voiceBefore, &options.spoken.before},
-                                       std::pair{&o.voiceAfter, &options.spoken.after}}) {
-        if (!parser.isSet(*option))
-            continue;
-        *path = parser.value(*option);
-        if (path->isEmpty())
-            return CliRefusal{QStringLiteral("--%1 needs a file name").arg(option->names().constFirst())};
-    }
-    if (const auto kind = encodedKindOf(options.output)) {
-        if ((parser.isSet(o.encoding) && kind->encoding != options.format.encoding) ||
-            (parser.isSet(o.rate) && kind->sampleRate != options.format.sampleRate))
-            return CliRefusal{
-                QStringLiteral("a %1 file holds %2 at %3 Hz; leave out --encoding and --rate, or "
-                               "give the output another name")
-                    .arg(kind->extension, kind->encoding ? encodingKeyword(*kind->encoding)
-                                                         : QStringLiteral("its codec's frames"))
-                    .arg(kind->sampleRate)};
-    }
+    if (auto refusal = contradictedByName(parser, o, options))
+        return *refusal;
+    if (auto refusal = readSpokenParts(parser, o, options.spoken))
+        return *refusal;
     const auto checked = checkedCodecs(parser, o);
     if (const auto* refusal = std::get_if<CliRefusal>(&checked))
         return *refusal;
