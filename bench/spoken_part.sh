@@ -40,3 +40,16 @@ for case in "10 s WAV 44.1 kHz stereo before:--voice-before $work/wait.wav" \
   t=$(best voiced)
   echo "  $label: ${t:-failed} s, $(ratio "$t" "$t_plain") times the greeting without (goal <= 1.5)"
 done
+
+# The last greeting (spoken parts before and after) on the peers' receivers: the voice must not be
+# read as characters.
+flat() { tr -d '\r' | tr '\n' ' ' | sed 's/^ *//; s/ *$//'; }
+verdict() { if [ "$1" = "$greeting" ]; then echo "same text"; else echo "DIFFERS"; fi; }
+if command -v minimodem >/dev/null; then
+  heard=$(minimodem --rx --quiet --baudot -M 1400 -S 1800 -f "$work/voiced.wav" 45.45 2>/dev/null | flat)
+  echo "  minimodem heard: $heard  ($(verdict "$heard"))"
+fi
+if [ -x "$bin/../bench/v18_peer" ]; then
+  heard=$("$bin/../bench/v18_peer" rx "$work/voiced.wav" 2>/dev/null | flat)
+  echo "  spandsp heard: $heard  ($(verdict "$heard"))"
+fi

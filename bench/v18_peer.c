@@ -1,5 +1,6 @@
 /* A peer for the decoder benchmark, through spandsp's public V.18 interface only.
  *   v18_peer rx FILE.wav         prints the text its 45.45-baud TDD receiver finds (8 kHz mono)
+ *   v18_peer rx50 FILE.wav       the same with its 50-baud receiver
  *   v18_peer tx FILE.wav TEXT    writes its TDD transmitter's audio for TEXT (8 kHz mono 16-bit)
  */
 #include <sndfile.h>
@@ -14,7 +15,7 @@ static void putText(void* user, const uint8_t* msg, int len)
         fwrite(msg, 1, (size_t)len, stdout);
 }
 
-static int receive(const char* path)
+static int receive(const char* path, int mode)
 {
     SF_INFO info;
     memset(&info, 0, sizeof info);
@@ -23,7 +24,7 @@ static int receive(const char* path)
         fprintf(stderr, "v18_peer: %s: need an 8 kHz mono file\n", path);
         return 2;
     }
-    v18_state_t* v18 = v18_init(NULL, 0, V18_MODE_5BIT_45, putText, NULL);
+    v18_state_t* v18 = v18_init(NULL, 0, mode, putText, NULL);
     int16_t block[160];
     sf_count_t got;
     while ((got = sf_read_short(in, block, 160)) > 0)
@@ -68,9 +69,11 @@ static int transmit(const char* path, const char* text)
 int main(int argc, char** argv)
 {
     if (argc == 3 && strcmp(argv[1], "rx") == 0)
-        return receive(argv[2]);
+        return receive(argv[2], V18_MODE_5BIT_45);
+    if (argc == 3 && strcmp(argv[1], "rx50") == 0)
+        return receive(argv[2], V18_MODE_5BIT_50);
     if (argc == 4 && strcmp(argv[1], "tx") == 0)
         return transmit(argv[2], argv[3]);
-    fprintf(stderr, "usage: v18_peer rx FILE.wav | v18_peer tx FILE.wav TEXT\n");
+    fprintf(stderr, "usage: v18_peer rx|rx50 FILE.wav | v18_peer tx FILE.wav TEXT\n");
     return 2;
 }
