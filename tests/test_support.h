@@ -7,12 +7,16 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QThread>
 
 #include <functional>
+#include <map>
 
 namespace quillfen::testing {
 
@@ -69,6 +73,21 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Every entry below `dir` with its bytes ("<dir>" for a folder), hidden ones too; empty when `dir`
+// is not there.
+inline std::map<QString, QByteArray> folderSnapshot(const QString& dir)
+{
+    std::map<QString, QByteArray> all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        all[QDir(dir).relativeFilePath(path)] =
+            QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
+    }
+    return all;
 }
 
 struct Ran

@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QTemporaryDir>
-
-#include <map>
 
 using namespace quillfen;
 using namespace quillfen::testing;
@@ -27,19 +24,6 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CACHE_HOME", cache.path());
         return runProgram(QDir(kProgramDir).filePath("quillfen-cli"), args, {}, out.path(), env);
-    }
-    // Every entry below `dir` with its bytes, hidden ones too.
-    static std::map<QString, QByteArray> snapshot(const QString& dir)
-    {
-        std::map<QString, QByteArray> all;
-        QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            all[QDir(dir).relativeFilePath(path)] =
-                QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
-        }
-        return all;
     }
     // The rest of the first line that starts with `lead`; empty when there is none.
     static QString checkLine(const QString& stdoutText, const QString& lead)
@@ -85,7 +69,8 @@ TEST_F(CodecCheckCli, checkOfASetPrintsEachMessageAndCodec_andTheSetIsByteForByt
     const Ran r =
         cli({"--batch", "set.csv", "--system", "asterisk", "--check-codec", "g722", "-o", "checked"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const auto plain = snapshot(out.filePath("plain")), checked = snapshot(out.filePath("checked"));
+    const auto plain = folderSnapshot(out.filePath("plain")),
+               checked = folderSnapshot(out.filePath("checked"));
     EXPECT_EQ(plain.size(), 11U); // five files a message and the manifest
     EXPECT_EQ(checked, plain);
     for (const auto& [name, printed] : {std::pair{"hours", "OPEN 9 TO 5"}, std::pair{"bye", "THANKS GA SK"}})

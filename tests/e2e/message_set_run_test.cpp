@@ -7,10 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QTemporaryDir>
-
-#include <map>
 
 using namespace quillfen;
 using namespace quillfen::testing;
@@ -18,20 +15,6 @@ using namespace quillfen::testing;
 namespace {
 
 const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-// Every entry below `dir` with its bytes, hidden ones too.
-std::map<QString, QByteArray> snapshot(const QString& dir)
-{
-    std::map<QString, QByteArray> all;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        all[QDir(dir).relativeFilePath(path)] =
-            QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
-    }
-    return all;
-}
 
 class MessageSet : public ::testing::Test
 {
@@ -88,7 +71,7 @@ TEST_F(MessageSet, eachSystemGetsItsLayoutEveryFileDecodesAndTheManifestListsThe
         written.sort();
         EXPECT_EQ(written, c.files);
         QStringList there;
-        for (const auto& [path, bytes] : snapshot(dir))
+        for (const auto& [path, bytes] : folderSnapshot(dir))
             if (bytes != "<dir>")
                 there << path;
         EXPECT_EQ(there, QStringList(c.files) << "manifest.csv");
@@ -105,14 +88,14 @@ TEST_F(MessageSet, eachSystemGetsItsLayoutEveryFileDecodesAndTheManifestListsThe
     ASSERT_TRUE(writeFile(dir + "/other.txt", "mine"));
     MessageSetRun(kProgramDir).run(set, "wav", {}, dir);
     EXPECT_EQ(fileBytes(dir + "/other.txt"), "mine");
-    EXPECT_EQ(snapshot(dir).size(), 4u);
+    EXPECT_EQ(folderSnapshot(dir).size(), 4u);
 }
 
 TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
 {
     const QString dir = out.filePath("set");
     ASSERT_TRUE(QDir().mkpath(dir) && writeFile(dir + "/greeting.wav", "an earlier greeting"));
-    const auto before = snapshot(dir);
+    const auto before = folderSnapshot(dir);
     const struct
     {
         const char* what;
@@ -132,14 +115,14 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
         const QString path = csv(c.csv);
         EXPECT_TRUE(
             error([&] { MessageSetRun(kProgramDir).run(path, c.system, {}, dir); }).contains(c.error));
-        EXPECT_EQ(snapshot(dir), before);
+        EXPECT_EQ(folderSnapshot(dir), before);
     }
     // Cancelled at the second file, and a join that fails at the second message.
     const QString set = csv("name,text\ngreeting,Hello\nclosed,Closed\n");
     MessageSetRun cancelled(kProgramDir);
     cancelled.setProgress([](int done, int) { return done < 1; });
     EXPECT_TRUE(cancelled.run(set, "wav", {}, dir).cancelled);
-    EXPECT_EQ(snapshot(dir), before);
+    EXPECT_EQ(folderSnapshot(dir), before);
 
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV"}, QDir::Files))
@@ -152,5 +135,5 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
     QFile::setPermissions(wavcat, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(error([&] { MessageSetRun(programDir.path()).run(set, "wav", {}, dir); }),
               "message \"closed\" (closed.wav): wavcat: disk full");
-    EXPECT_EQ(snapshot(dir), before);
+    EXPECT_EQ(folderSnapshot(dir), before);
 }

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -97,20 +96,6 @@ test::Sound readAudio(const QString& path)
 QString decode(const QString& path)
 {
     return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
-}
-
-// Every entry below `dir` with its bytes, hidden ones too.
-std::map<QString, QByteArray> snapshot(const QString& dir)
-{
-    std::map<QString, QByteArray> all;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        all[QDir(dir).relativeFilePath(path)] =
-            QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
-    }
-    return all;
 }
 
 class SpokenPart : public ::testing::Test
@@ -276,7 +261,7 @@ TEST_F(SpokenPart, aSetTakesRecordingsFromItsCsvFolder_andRefusesAMissingOneTouc
     EXPECT_NEAR(seconds["greeting"] - seconds["plain"], spoken, 0.01);
     EXPECT_NEAR(seconds["closed"] - seconds["plain"], spoken, 0.01);
 
-    const auto before = snapshot(folder);
+    const auto before = folderSnapshot(folder);
     ASSERT_TRUE(writeFile(
         csv, "name,text,voice_after\ngreeting,Hello GA,voice/wait.flac\nclosed,Closed,voice/gone.wav\n"));
     try {
@@ -288,5 +273,5 @@ TEST_F(SpokenPart, aSetTakesRecordingsFromItsCsvFolder_andRefusesAMissingOneTouc
                     e.description.contains(work.filePath("set/voice/gone.wav")))
             << e.description.toStdString();
     }
-    EXPECT_EQ(snapshot(folder), before);
+    EXPECT_EQ(folderSnapshot(folder), before);
 }

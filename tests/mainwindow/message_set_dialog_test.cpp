@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -24,7 +23,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <map>
 #include <memory>
 
 using namespace quillfen;
@@ -33,20 +31,6 @@ using namespace quillfen::testing;
 namespace {
 
 const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-// Every entry below `dir` with its bytes, hidden ones too; empty when `dir` is not there.
-std::map<QString, QByteArray> snapshot(const QString& dir)
-{
-    std::map<QString, QByteArray> all;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        all[QDir(dir).relativeFilePath(path)] =
-            QFileInfo(path).isFile() ? fileBytes(path) : QByteArray("<dir>");
-    }
-    return all;
-}
 
 class MessageSetDialog : public ::testing::Test
 {
@@ -135,7 +119,7 @@ TEST_F(MessageSetDialog, aSetIsWrittenInTheChosenSystemsFormatAndSummarizedAfter
         in<QPushButton>(box, "cmdConvert")->click();
 
         QStringList written;
-        for (const auto& [path, bytes] : snapshot(dir))
+        for (const auto& [path, bytes] : folderSnapshot(dir))
             written << path;
         EXPECT_EQ(written, QStringList(c.files) << "manifest.csv");
         const QString manifest = QString::fromUtf8(fileBytes(dir + "/manifest.csv"));
@@ -173,7 +157,7 @@ TEST_F(MessageSetDialog, theCodecCheckReportsAfterTheSummaryAndLeavesTheFilesAlo
         EXPECT_TRUE(line.startsWith("Codec check: ")) << line.toStdString();
         EXPECT_FALSE(line.contains("G.722")) << "G.722 carries the tones intact";
     }
-    EXPECT_EQ(snapshot(work.filePath("checked")), snapshot(work.filePath("plain")));
+    EXPECT_EQ(folderSnapshot(work.filePath("checked")), folderSnapshot(work.filePath("plain")));
 }
 
 TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
@@ -195,7 +179,7 @@ TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
         if (c.earlierFile) {
             ASSERT_TRUE(QDir().mkpath(c.dir) && writeFile(c.dir + "/greeting.wav", "an earlier greeting"));
         }
-        const auto before = snapshot(c.dir);
+        const auto before = folderSnapshot(c.dir);
         QPointer<frmMessageSet> box = openBox();
         ASSERT_TRUE(box);
         fill(box, set, "wav", c.dir);
@@ -211,7 +195,7 @@ TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
         EXPECT_GE(seen, 1);
         EXPECT_EQ(lastDiagLine(), "Message set cancelled; nothing was written to " + c.dir);
         EXPECT_EQ(alerts.value(alerts.size() - 1), lastDiagLine());
-        EXPECT_EQ(snapshot(c.dir), before);
+        EXPECT_EQ(folderSnapshot(c.dir), before);
         EXPECT_EQ(QFileInfo::exists(c.dir), c.earlierFile);
         EXPECT_FALSE(QFileInfo::exists(work.filePath("new")));
         ASSERT_TRUE(box && box->isVisible()) << "the box stays open to run the set again";
