@@ -167,10 +167,17 @@ void ConversionRun::prepareSpokenParts(const QString& outputFileName, const QStr
                                      QStringLiteral("no folder for the spoken parts"));
             const QString before = QDir(folder).filePath(QStringLiteral("before.wav"));
             const QString after = QDir(folder).filePath(QStringLiteral("after.wav"));
-            if (!m_spokenParts.before.isEmpty())
-                writeSpokenPart(m_spokenParts.before, SpokenPlace::BeforeTones, format, before);
-            if (!m_spokenParts.after.isEmpty())
-                writeSpokenPart(m_spokenParts.after, SpokenPlace::AfterTones, format, after);
+            // One recording in both places is read and resampled once.
+            std::vector<float> voice;
+            if (!m_spokenParts.before.isEmpty()) {
+                voice = readSpokenPart(m_spokenParts.before, format);
+                writeSpokenPart(voice, SpokenPlace::BeforeTones, format, before);
+            }
+            if (!m_spokenParts.after.isEmpty()) {
+                if (m_spokenParts.after != m_spokenParts.before)
+                    voice = readSpokenPart(m_spokenParts.after, format);
+                writeSpokenPart(std::move(voice), SpokenPlace::AfterTones, format, after);
+            }
             m_spokenBefore = m_spokenParts.before.isEmpty() ? QString() : before;
             m_spokenAfter = m_spokenParts.after.isEmpty() ? QString() : after;
         },

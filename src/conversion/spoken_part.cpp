@@ -173,8 +173,7 @@ void checkRecording(const QString& path)
     openRecording(path, info);
 }
 
-std::int64_t writeSpokenPart(const QString& recording, SpokenPlace place, const OutputFormat& format,
-                             const QString& into)
+std::vector<float> readSpokenPart(const QString& recording, const OutputFormat& format)
 {
     SF_INFO info{};
     const Sndfile in = openRecording(recording, info);
@@ -188,6 +187,12 @@ std::int64_t writeSpokenPart(const QString& recording, SpokenPlace place, const 
         throw AppError::make(AppError::DeviceIoError, recording, libsndfileSays(in.get()));
     std::vector<float> voice = downmixer.finish();
     scaleToLevel(voice, format.levelTenths);
+    return voice;
+}
+
+std::int64_t writeSpokenPart(std::vector<float> voice, SpokenPlace place, const OutputFormat& format,
+                             const QString& into)
+{
     const auto pause = static_cast<std::size_t>(std::lround(kSpokenPauseSeconds * format.sampleRate));
     voice.insert(place == SpokenPlace::BeforeTones ? voice.end() : voice.begin(), pause, 0.0F);
 

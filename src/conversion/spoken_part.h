@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace quillfen {
 
@@ -29,12 +30,15 @@ enum class SpokenPlace { BeforeTones, AfterTones };
 // is seconds long); the description names it.
 void checkRecording(const QString& path);
 
-// Writes the recording into `into` as a WAV file in the prompts' form for `format`, so that wavcat
-// joins it like a prompt: the channels averaged, resampled to the format's rate with a band-limited
-// sinc (libsamplerate), scaled so that its peak is the format's level (the tones' peak; silence stays
-// silence), in its encoding, with the pause on the tones' side. Returns the number of frames written, pause
-// included. Throws AppError naming the recording.
-std::int64_t writeSpokenPart(const QString& recording, SpokenPlace place, const OutputFormat& format,
+// The recording as the prompts of `format` hold sound: the channels averaged, resampled to the
+// format's rate with a band-limited sinc (libsamplerate), scaled so that its peak is the format's
+// level (the tones' peak; silence stays silence). Throws AppError naming the recording.
+std::vector<float> readSpokenPart(const QString& recording, const OutputFormat& format);
+
+// Writes `voice` into `into` as a WAV file in the prompts' form for `format`, so that wavcat joins
+// it like a prompt, with the pause on the tones' side. Returns the number of frames written, pause
+// included. Throws AppError naming the file.
+std::int64_t writeSpokenPart(std::vector<float> voice, SpokenPlace place, const OutputFormat& format,
                              const QString& into);
 
 // The file-name patterns an open dialog offers for a spoken part.
