@@ -6,7 +6,7 @@
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
 benchdir="$(cd "$bin/../bench" 2>/dev/null && pwd)"
-module="$bin/quillfen_audio_out.so"
+module="$bin/modules/quillfen_audio_out.so"
 echo
 if [ -z "$benchdir" ] || [ ! -x "$benchdir/quillfen_bench_start" ] || [ ! -f "$module" ]; then
   echo "sound-device module at start-up: not built (make bench builds it in a window build)"

@@ -27,6 +27,8 @@ public:
 // The module's one entry point, found by this name: a new AudioOut, owned by the caller.
 using CreateAudioOut = AudioOut* (*)();
 inline constexpr char kCreateAudioOut[] = "quillfenCreateAudioOut";
-inline constexpr char kAudioOutModule[] = "quillfen_audio_out";
+// In a folder of its own below the program directory: a shared object right under /usr/lib/PACKAGE
+// would make the package run ldconfig, for a module that no other program may load.
+inline constexpr char kAudioOutModule[] = "modules/quillfen_audio_out";
 
 } // namespace quillfen
