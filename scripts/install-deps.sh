@@ -6,7 +6,7 @@ packages=(g++ make cmake qt6-base-dev libsndfile1-dev libgtest-dev)
 # The codec library's speech codecs, found through pkg-config.
 packages+=(pkg-config libbcg729-dev libopencore-amrnb-dev libopus-dev libspandsp-dev)
 # The spoken parts: recordings at any rate resampled to the output's.
-packages+=(libsamplerate0-dev)
+packages+=(libsoxr-dev)
 # The Japanese language library's captions need a CJK font to be drawn, and measured, at all.
 packages+=(fonts-ipafont-gothic)
 # File, Play Output File: Qt Multimedia, which plays through the PulseAudio client library it

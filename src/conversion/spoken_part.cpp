@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <samplerate.h>
 #include <sndfile.h>
+#include <soxr.h>
 #include <span>
 #include <vector>
 
@@ -78,19 +78,20 @@ public:
     {
         if (fromRate == toRate)
             return;
-        int error = 0;
-        // The fastest of libsamplerate's band-limited sincs: 97 dB of stop band and a pass band of 80 %
-        // of the lower Nyquist rate (3.2 kHz at 8 kHz, past what speech needs to be understood), at a
-        // third of the cost of the medium one, which would make a 10 s part cost more than its greeting.
-        m_state = src_new(SRC_SINC_FASTEST, 1, &error);
-        if (!m_state)
-            throw AppError(AppError::InvalidProcedureCall, QString::fromUtf8(src_strerror(error)));
+        // soxr's high quality: a 20-bit linear-phase filter, its pass band 91 % of the lower Nyquist
+        // rate. Its FFT-based filtering costs a tenth of a time-domain sinc of far less quality, so a
+        // 10 s part costs less than the greeting it goes with.
+        soxr_error_t error = nullptr;
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        m_state = soxr_create(fromRate, toRate, 1, &error, nullptr, &quality, &runtime);
+        if (error != nullptr) {
+            soxr_delete(m_state);
+            m_state = nullptr;
+            throw AppError(AppError::InvalidProcedureCall, QString::fromUtf8(error));
+        }
     }
-    ~Downmixer()
-    {
-        if (m_state)
-            src_delete(m_state);
-    }
+    ~Downmixer() { soxr_delete(m_state); }
     Downmixer(const Downmixer&) = delete;
     Downmixer& operator=(const Downmixer&) = delete;
 
@@ -113,41 +114,39 @@ public:
 
     std::vector<float> finish()
     {
-        if (m_state) {
-            m_mono.clear();
+        if (m_state)
             resample(true);
-        }
         return std::move(m_out);
     }
 
 private:
     void resample(bool last)
     {
-        SRC_DATA data{};
-        data.data_in = m_mono.data();
-        data.input_frames = static_cast<long>(m_mono.size());
-        data.src_ratio = m_ratio;
-        data.end_of_input = last ? 1 : 0;
+        // The end of the input is told by no input at all; the filter then gives what it holds.
+        const float* in = last ? nullptr : m_mono.data();
+        std::size_t left = last ? 0 : m_mono.size();
         for (;;) {
             const std::size_t at = m_out.size();
-            const auto room = static_cast<std::size_t>(double(data.input_frames) * m_ratio) + 256;
+            const auto room = static_cast<std::size_t>(double(left) * m_ratio) + 256;
             m_out.resize(at + room);
-            data.data_out = m_out.data() + at;
-            data.output_frames = static_cast<long>(room);
-            if (const int error = src_process(m_state, &data); error != 0)
-                throw AppError(AppError::InvalidProcedureCall, QString::fromUtf8(src_strerror(error)));
-            m_out.resize(at + static_cast<std::size_t>(data.output_frames_gen));
-            data.data_in += data.input_frames_used;
-            data.input_frames -= data.input_frames_used;
-            // Every input is taken; at the end, until the filter has given all it holds.
-            if (data.input_frames == 0 && (!last || data.output_frames_gen == 0))
+            std::size_t used = 0;
+            std::size_t made = 0;
+            if (const soxr_error_t error =
+                    soxr_process(m_state, in, left, &used, m_out.data() + at, room, &made))
+                throw AppError(AppError::InvalidProcedureCall, QString::fromUtf8(error));
+            m_out.resize(at + made);
+            if (in) {
+                in += used;
+                left -= used;
+            }
+            if (last ? made == 0 : left == 0)
                 return;
         }
     }
 
     std::size_t m_channels;
     double m_ratio;
-    SRC_STATE* m_state = nullptr;
+    soxr_t m_state = nullptr;
     std::vector<float> m_mono;
     std::vector<float> m_out;
 };

@@ -31,7 +31,7 @@ enum class SpokenPlace { BeforeTones, AfterTones };
 void checkRecording(const QString& path);
 
 // The recording as the prompts of `format` hold sound: the channels averaged, resampled to the
-// format's rate with a band-limited sinc (libsamplerate), scaled so that its peak is the format's
+// format's rate with a linear-phase low-pass (libsoxr), scaled so that its peak is the format's
 // level (the tones' peak; silence stays silence). Throws AppError naming the recording.
 std::vector<float> readSpokenPart(const QString& recording, const OutputFormat& format);
 
