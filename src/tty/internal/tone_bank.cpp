@@ -3,6 +3,7 @@
 #include "tty/tones.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -25,6 +26,8 @@ constexpr double kGridLowHz = kMarkHz - kOffsetHz - kRefineHz;
 constexpr int kMarkBin = kOffsetBins + kRefineBins;
 constexpr int kToneGapBins = static_cast<int>((kSpaceHz - kMarkHz) / kBinStepHz);
 constexpr int kGridBins = kMarkBin + kToneGapBins + kOffsetBins + kRefineBins + 1;
+// The grid padded to a multiple of eight, so that its loop needs no remainder and vectorises.
+constexpr std::size_t kTwiddleBins = (kGridBins + 7) / 8 * 8;
 // Noise bins between the tones as found, at least 150 Hz (three bin widths) from either.
 constexpr int kNoiseBins[] = {15, kToneGapBins / 2, kToneGapBins - 16};
 // A spectrum every 32 ms; the tones are placed by the spectra averaged over 0.6 s, this on either side.
@@ -155,11 +158,16 @@ ToneBank::ToneBank(double rate, std::vector<BaudPlan> plans)
     for (int i = 0; i < kGridBins; ++i)
         m_binHz.push_back(kGridLowHz + i * kBinStepHz);
     // X = sum_k z[n - k] e^{jwk}: the same magnitude as the filter matched to the bin's tone.
-    for (double hz : m_binHz) {
-        const std::complex<double> step = rotation(hz - kCentreHz, rate);
+    m_twiddleRe.assign(static_cast<std::size_t>(m_window) * kTwiddleBins, 0.0F);
+    m_twiddleIm.assign(m_twiddleRe.size(), 0.0F);
+    for (std::size_t b = 0; b < m_binHz.size(); ++b) {
+        const std::complex<double> step = rotation(m_binHz[b] - kCentreHz, rate);
         std::complex<double> t = 1.0;
-        for (int k = 0; k < m_window; ++k, t *= step)
-            m_twiddles.emplace_back(t);
+        for (std::size_t k = 0; k < static_cast<std::size_t>(m_window); ++k, t *= step) {
+            const std::complex<float> f(t);
+            m_twiddleRe[k * kTwiddleBins + b] = f.real();
+            m_twiddleIm[k * kTwiddleBins + b] = f.imag();
+        }
     }
     // The filters for block j run once the spectra up to block j + halfBlocks exist, and reach back
     // one window before the block.
@@ -201,16 +209,18 @@ void ToneBank::analyseBlock(std::int64_t block)
     const std::int64_t last = std::min((block + 1) * m_block, m_count) - 1;
     const std::size_t bins = m_binHz.size();
     float* spectrum = &m_spectra[static_cast<std::size_t>(block % (2 * m_halfBlocks + 2)) * bins];
-    for (std::size_t b = 0; b < bins; ++b) {
-        const std::complex<float>* tw = &m_twiddles[b * static_cast<std::size_t>(m_window)];
-        float re = 0.0F, im = 0.0F;
-        for (int k = 0; k < m_window && last - k >= 0; ++k) {
-            const std::complex<float> p = mul(sample(last - k), tw[k]);
-            re += p.real();
-            im += p.imag();
+    std::array<float, kTwiddleBins> re{}, im{};
+    for (int k = 0; k < m_window && last - k >= 0; ++k) {
+        const std::complex<float> z = sample(last - k);
+        const float* tr = &m_twiddleRe[static_cast<std::size_t>(k) * kTwiddleBins];
+        const float* ti = &m_twiddleIm[static_cast<std::size_t>(k) * kTwiddleBins];
+        for (std::size_t b = 0; b < kTwiddleBins; ++b) {
+            re[b] += z.real() * tr[b] - z.imag() * ti[b];
+            im[b] += z.real() * ti[b] + z.imag() * tr[b];
         }
-        spectrum[b] = re * re + im * im;
     }
+    for (std::size_t b = 0; b < bins; ++b)
+        spectrum[b] = re[b] * re[b] + im[b] * im[b];
 }
 
 void ToneBank::slideSpan(std::int64_t block)

@@ -92,8 +92,10 @@ private:
     int m_halfBlocks; // averaging half-span in blocks
     int m_window;     // spectrum window: the longest plan's bit
     std::vector<double> m_binHz;
-    std::vector<std::complex<float>> m_twiddles; // [bin][window]
-    std::vector<std::complex<float>> m_ring;     // recent baseband samples
+    // [window][bin], real and imaginary apart and the bins padded to kTwiddleBins, so that a sample
+    // meets every bin in one straight, vectorisable loop.
+    std::vector<float> m_twiddleRe, m_twiddleIm;
+    std::vector<std::complex<float>> m_ring; // recent baseband samples
     std::size_t m_ringMask = 0;
     std::vector<float> m_spectra;                // [block ring][bin]
     std::vector<double> m_smoothed;              // [bin]: spectra summed over the blocks in the span
