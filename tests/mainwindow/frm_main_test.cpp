@@ -1,21 +1,15 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
 #include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
-#include "conversion/tty_decoder.h"
-#include "localization/mod_localize.h"
 #include "localization/string_table.h"
+#include "main_window_fixture.h"
 #include "mainwindow/announcer.h"
-#include "mainwindow/frm_main.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
 #include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
-#include "platform/session.h"
 #include "platform/twips.h"
 #include "platform/widgets/qt_dialogs.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -24,23 +18,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -50,8 +37,6 @@ using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
-
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
 
 struct AnsweringDialog final : SaveDialog
 {
@@ -70,33 +55,9 @@ struct AnsweringDialog final : SaveDialog
     QString selectedFilter;
 };
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
-        newWindow();
-    }
-    void newWindow()
-    {
-        window.reset();
-        releaseInstanceLock();
-        terminations = 0;
-        window = std::make_unique<frmMain>(kProgramDir);
-        window->setTerminate([this] { ++terminations; });
-    }
-    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
-    void convert(const QString& text, const QString& wav)
-    {
-        child<QLineEdit>("txtOutputFileName")->setText(wav);
-        child<QPlainTextEdit>("txtInputText")->setPlainText(text);
-        child<QPushButton>("cmdConstructWavFromString")->click();
-    }
-    QString diag() { return child<QPlainTextEdit>("txtDiag")->toPlainText(); }
-    QString settingsFile() const { return config.filePath("Veltrane/Quillfen.ini"); }
     // Drags `urls` onto `target` and drops them there if the drag was let in: whether it was, and
     // whether the drop was taken.
     static std::pair<bool, bool> drop(QWidget* target, const QList<QUrl>& urls)
@@ -111,12 +72,6 @@ protected:
         QApplication::sendEvent(target, &dropped);
         return {true, dropped.isAccepted()};
     }
-
-    QTemporaryDir config;
-    QTemporaryDir out;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
-    int terminations = 0;
 };
 
 } // namespace
@@ -285,7 +240,7 @@ TEST_F(MainWindowTest, createWavFileWritesTheFileAndPutsItsBytesAndItsNameOnTheC
     convert("hi\n5", "LTRS.wav");
     EXPECT_EQ(diag(),
               "Original String=HI\n5\nNew Text=HI 5\nConverstion from text to TTY WAV file complete\n\n");
-    EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(wav).toStdString()).text), "HI 5");
+    EXPECT_EQ(decode(wav), "HI 5");
     EXPECT_EQ(fileBytes(QDir(kProgramDir).filePath("LTRS.wav")), prompt);
     const QByteArray bytes = fileBytes(wav);
     ASSERT_TRUE(QApplication::clipboard()->mimeData());
