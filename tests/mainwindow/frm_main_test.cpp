@@ -1,5 +1,4 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
-#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
 #include "localization/string_table.h"
 #include "main_window_fixture.h"
@@ -17,12 +16,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -503,60 +499,6 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     // The next open dialog starts where the last recordings came from.
     menuItem->trigger();
     EXPECT_EQ(dialog.directories.last(), out.path());
-}
-
-TEST_F(MainWindowTest, outputFormatIsChosenFromTheFileMenuRememberedAndUsedForFileAndClipboard)
-{
-    // A stored format that is not offered falls back value by value.
-    QSettings ini(settingsFile(), QSettings::IniFormat);
-    ini.setValue("Settings/OutputEncoding", "ULAW");
-    ini.setValue("Settings/OutputRate", "9600");
-    ini.setValue("Settings/OutputLevel", "-12.5");
-    ini.sync();
-    QList<OutputFormat> shown;
-    std::optional<OutputFormat> answer = OutputFormat{Encoding::Ulaw, 8000, -150};
-    const auto answering = [&](const OutputFormat& current) {
-        shown << current;
-        return answer;
-    };
-    window->setOutputFormatDialog(answering);
-    ASSERT_TRUE(child<QMenu>("mnuFile")->actions().contains(child<QAction>("mnuOutputFormat")));
-    child<QAction>("mnuOutputFormat")->trigger();
-
-    // The next start has it back; Cancel keeps it.
-    newWindow();
-    window->setOutputFormatDialog(answering);
-    answer.reset();
-    child<QAction>("mnuOutputFormat")->trigger();
-    EXPECT_EQ(shown, (QList<OutputFormat>{{Encoding::Pcm16, 8000, -125}, {Encoding::Ulaw, 8000, -150}}));
-
-    const QString wav = out.filePath("u.wav"), raw = out.filePath("g.ulaw");
-    convert("hi 5", wav);
-    EXPECT_EQ(fileBytes(wav).mid(20, 2), QByteArray("\x07\x00", 2)); // the WAVE format tag of µ-law
-
-    // A headerless file goes to the clipboard as the same samples in a WAV header.
-    convert("hi 5", raw);
-    const QByteArray samples = fileBytes(raw);
-    EXPECT_FALSE(samples.isEmpty() || samples.startsWith("RIFF"));
-    ASSERT_TRUE(QApplication::clipboard()->mimeData());
-    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"),
-              wavFromHeaderless(samples, Encoding::Ulaw, 8000));
-    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
-}
-
-TEST_F(MainWindowTest, outputFormatBoxShowsTheChoiceAndWhatItIsGoodFor)
-{
-    frmOutputFormat box({Encoding::Alaw, 16000, -125});
-    auto* encoding = box.findChild<QComboBox*>("cboEncoding");
-    auto* rate = box.findChild<QComboBox*>("cboSampleRate");
-    auto* use = box.findChild<QLabel*>("lblFormatUse");
-    EXPECT_EQ(box.chosen(), (OutputFormat{Encoding::Alaw, 16000, -125}));
-    EXPECT_EQ(use->text(), formatUse(box.chosen()));
-    encoding->setCurrentIndex(encoding->findText(QString::fromUtf8("µ-law")));
-    rate->setCurrentIndex(rate->findText("8000 Hz"));
-    EXPECT_EQ(use->text(), formatUse({Encoding::Ulaw, 8000, -125}));
-    box.findChild<QDoubleSpinBox*>("txtLevel")->setValue(-40.0); // below the range: held at -30
-    EXPECT_EQ(box.chosen(), (OutputFormat{Encoding::Ulaw, 8000, -300}));
 }
 
 // The dialog the program really uses, answered the way a user would.
