@@ -25,12 +25,10 @@ TEST_F(TransliterationRun, eachLanguagesTextPrintsInItsPlainSpelling)
         const char* printed;
     } cases[] = {
         {SpellingRule::German, "Grüße aus Köln, Öl und Äpfel", "GRUESSE AUS KOELN, OEL UND AEPFEL"},
-        {SpellingRule::English, "Grüße aus Köln", "GRUSSE AUS KOLN"},
         {SpellingRule::French, "Ça coûte «cher» – dès l’été…", "CA COUTE \"CHER\" - DES L'ETE..."},
-        {SpellingRule::French, "Œuvre, Æsop, Øre", "OEUVRE, AESOP, ORE"},
-        {SpellingRule::Spanish, "¿Señor Muñoz? ¡Sí, mañana!", "SENOR MUNOZ? SI, MANANA!"},
         {SpellingRule::English, "Pay €5 or £4½ — “now”", "PAY EUR5 OR GBP4.5 - \"NOW\""},
     };
+    // The rules themselves are transliteration_test's; here what they spell is sent and printed.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const QString wav = out.filePath("t.wav");
