@@ -4,6 +4,8 @@
 // record, found by the names of its controls.
 #include "localization/mod_localize.h"
 #include "mainwindow/frm_main.h"
+#include "platform/open_dialog.h"
+#include "platform/save_dialog.h"
 #include "platform/session.h"
 #include "program_runs.h"
 
@@ -15,6 +17,21 @@
 #include <memory>
 
 namespace quillfen::testing {
+
+// The open dialog, answered with `answer` or, when that is empty, cancelled; what it was asked.
+struct AnsweringOpenDialog final : OpenDialog
+{
+    AnsweringOpenDialog() { setOpenDialog(this); }
+    ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
+    QStringList ShowOpen(const OpenDialogRequest& r) override
+    {
+        asked << r.title + " @ " + r.directory;
+        directories << r.directory;
+        filters = r.filters;
+        return answer.isEmpty() ? throw cancelError() : answer;
+    }
+    QStringList answer, asked, directories, filters;
+};
 
 class MainWindowFixture : public ::testing::Test
 {

@@ -5,7 +5,6 @@
 #include "mainwindow/announcer.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
-#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
 #include "platform/twips.h"
 #include "platform/widgets/qt_dialogs.h"
@@ -444,18 +443,7 @@ TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlertAndShownAsTheBoxsLastLine)
 
 TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
 {
-    struct AnsweringOpenDialog final : OpenDialog
-    {
-        AnsweringOpenDialog() { setOpenDialog(this); }
-        ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
-        QStringList ShowOpen(const OpenDialogRequest& r) override
-        {
-            filters = r.filters;
-            directories << r.directory;
-            return answer.isEmpty() ? throw cancelError() : answer;
-        }
-        QStringList answer, filters, directories;
-    } dialog;
+    AnsweringOpenDialog dialog;
 
     const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.WAV"),
                   gone = out.filePath("gone.wav");

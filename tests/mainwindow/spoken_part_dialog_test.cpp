@@ -2,8 +2,6 @@
 // the one line a run with a spoken part adds after the designed ones.
 #include "main_window_fixture.h"
 #include "mainwindow/frm_spoken_part.h"
-#include "platform/open_dialog.h"
-#include "platform/save_dialog.h"
 #include "support/wav_files.h"
 
 #include <QAction>
@@ -17,19 +15,6 @@ using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
-
-struct AnsweringOpenDialog final : OpenDialog
-{
-    AnsweringOpenDialog() { setOpenDialog(this); }
-    ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
-    QStringList ShowOpen(const OpenDialogRequest& r) override
-    {
-        asked << r.title + " @ " + r.directory;
-        filters = r.filters;
-        return answer.isEmpty() ? throw cancelError() : answer;
-    }
-    QStringList answer, asked, filters;
-};
 
 class SpokenPartWindow : public MainWindowFixture
 {
