@@ -21,6 +21,33 @@ QString baudName(tty::BaudRate baud)
     return QStringLiteral("auto");
 }
 
+QString ruleName(const std::optional<SpellingRule>& rule)
+{
+    if (!rule)
+        return QStringLiteral("own");
+    switch (*rule) {
+    case SpellingRule::German:
+        return QStringLiteral("de");
+    case SpellingRule::French:
+        return QStringLiteral("fr");
+    case SpellingRule::Spanish:
+        return QStringLiteral("es");
+    case SpellingRule::English:
+        break;
+    }
+    return QStringLiteral("en");
+}
+
+// What a conversion or a set adds to the standard: a spelling rule and the codecs it checks through.
+QString extras(const CliOptions& o)
+{
+    QStringList codecs;
+    for (const codecs::Codec codec : o.checkCodecs)
+        codecs << QString::fromLatin1(codecs::codecInfo(codec).name.data());
+    return (o.transliterate ? QStringLiteral(" spelt ") + ruleName(o.spelling) : QString()) +
+           (codecs.isEmpty() ? QString() : QStringLiteral(" check ") + codecs.join(QLatin1Char(',')));
+}
+
 // Everything the program acts on, in one line; a refusal as "refused: " and its message.
 QString described(const std::variant<CliOptions, CliRefusal>& parsed)
 {
@@ -44,19 +71,24 @@ QString described(const std::variant<CliOptions, CliRefusal>& parsed)
                                                .arg(o.stream.rawRate)
                                                .arg(encodingKeyword(o.stream.rawEncoding)));
     case CliOptions::Action::Batch:
-        return QStringLiteral("batch '%1' for %2 to '%3'%4%5%6")
+        return QStringLiteral("batch '%1' for %2 to '%3'%4%5%6%7")
             .arg(o.csv, o.system, o.output,
                  o.choice.encoding ? QStringLiteral(" ") + encodingKeyword(*o.choice.encoding) : QString(),
                  o.choice.sampleRate ? QStringLiteral(" %1 Hz").arg(*o.choice.sampleRate) : QString(),
                  o.choice.levelTenths ? QStringLiteral(" %1 dBFS").arg(levelText(*o.choice.levelTenths))
-                                      : QString());
+                                      : QString(),
+                 extras(o));
     case CliOptions::Action::Convert:
         break;
     }
-    return QStringLiteral("convert %1 to '%2' %3 %4 Hz %5 dBFS%6")
+    // The baud only when it is not the standard 45.45.
+    return QStringLiteral("convert %1 to '%2' %3 %4 Hz %5 dBFS%6%7%8")
         .arg(words, o.output, encodingKeyword(o.format.encoding))
         .arg(o.format.sampleRate)
-        .arg(levelText(o.format.levelTenths), o.showCommand ? QStringLiteral(" show-command") : QString());
+        .arg(levelText(o.format.levelTenths), o.showCommand ? QStringLiteral(" show-command") : QString(),
+             o.format.baud == LineBaud::Baud45 ? QString()
+                                               : QStringLiteral(" %1 baud").arg(baudKeyword(o.format.baud)),
+             extras(o));
 }
 
 struct Case
@@ -102,6 +134,27 @@ TEST(CommandLineParser, acceptedLinesAskForWhatTheySay)
          "batch 'set.csv' for asterisk to 'out'"},
         {{"--batch", "s.csv", "--system", "avaya", "--encoding", "alaw", "--level", "-12", "-o", "d"},
          "batch 's.csv' for avaya to 'd' alaw -12.0 dBFS"},
+        // A conversion's speed, spelling and codec check; what an encoded name holds may be repeated.
+        {{"--baud", "50", "-o", "k.ulaw", "HI"}, "convert [HI] to 'k.ulaw' pcm16 8000 Hz -10.0 dBFS 50 baud"},
+        {{"--baud=45.45", "--transliterate", "-o", "k.wav", "Grüße"},
+         "convert [Grüße] to 'k.wav' pcm16 8000 Hz -10.0 dBFS spelt own"},
+        {{"-o", "k.wav", "--transliterate=fr", "--baud", "50", "HI"},
+         "convert [HI] to 'k.wav' pcm16 8000 Hz -10.0 dBFS 50 baud spelt fr"},
+        {{"--transliterate=de", "-o", "k.wav"}, "convert [] to 'k.wav' pcm16 8000 Hz -10.0 dBFS spelt de"},
+        {{"--transliterate=es", "-o", "k.wav"}, "convert [] to 'k.wav' pcm16 8000 Hz -10.0 dBFS spelt es"},
+        {{"--transliterate=en", "-o", "k.wav"}, "convert [] to 'k.wav' pcm16 8000 Hz -10.0 dBFS spelt en"},
+        {{"-o", "k.wav", "--", "--transliterate=de"},
+         "convert [--transliterate=de] to 'k.wav' pcm16 8000 Hz -10.0 dBFS"},
+        {{"--check-codec", "G722, opus,gsm,g722", "-o", "x.ulaw", "HI"},
+         "convert [HI] to 'x.ulaw' pcm16 8000 Hz -10.0 dBFS check g722,opus,gsm"},
+        {{"--encoding", "ulaw", "--rate", "8000", "-o", "x.PCMU", "HI"},
+         "convert [HI] to 'x.PCMU' ulaw 8000 Hz -10.0 dBFS"},
+        {{"--rate", "16000", "-o", "x.g722", "HI"}, "convert [HI] to 'x.g722' pcm16 16000 Hz -10.0 dBFS"},
+        {{"--rate", "16000", "--encoding", "pcm16", "-o", "x.Wav16", "HI"},
+         "convert [HI] to 'x.Wav16' pcm16 16000 Hz -10.0 dBFS"},
+        {{"--batch", "s.csv", "--system", "wav", "--transliterate=de", "--check-codec", "amr,g726,g729", "-o",
+          "d"},
+         "batch 's.csv' for wav to 'd' spelt de check amr,g726,g729"},
         {{"--help"}, "help"},
         {{"-h", "--version", "--decode"}, "help"},
         {{"--version", "--level", "loud"}, "version"},
@@ -167,6 +220,36 @@ TEST(CommandLineParser, refusedLinesSayWhyInOneLine)
          "the output another name"},
         {{"--rate", "8000", "-o", "dir/f.SLN16", "HI"},
          "refused: a .sln16 file is headerless pcm16 at 16000 Hz; leave out --encoding and --rate, or "
+         "give the output another name"},
+        {{"--baud", "49", "-o", "k.wav", "HI"}, "refused: --baud takes 45.45 or 50, not '49'"},
+        {{"--batch", "s.csv", "--system", "wav", "--baud", "50", "-o", "d"},
+         "refused: --baud does not go with --batch"},
+        {{"--transliterate=it", "-o", "k.wav", "HI"},
+         "refused: --transliterate takes de, fr, es or en, not 'it'"},
+        {{"--transliterate=DE", "-o", "k.wav", "HI"},
+         "refused: --transliterate takes de, fr, es or en, not 'DE'"},
+        {{"--decode", "--transliterate", "a.wav"},
+         "refused: --transliterate goes with a conversion or --batch, not --decode"},
+        {{"--check-codec", "gsm,mp3", "-o", "x.wav", "HI"},
+         "refused: --check-codec takes a list of gsm, g729, amr, opus, g722 and g726, not 'mp3'"},
+        {{"--check-codec", "", "-o", "x.wav", "HI"},
+         "refused: --check-codec takes a list of gsm, g729, amr, opus, g722 and g726, not ''"},
+        {{"--batch", "s.csv", "--system", "wav", "--check-codec", "g.711", "-o", "d"},
+         "refused: --check-codec takes a list of gsm, g729, amr, opus, g722 and g726, not 'g.711'"},
+        {{"--decode", "--check-codec", "gsm", "x.wav"},
+         "refused: --check-codec goes with a conversion or --batch, not with --decode"},
+        // An encoded name's content may not be contradicted either, a codec's frames included.
+        {{"--encoding", "alaw", "-o", "x.pcmu", "HI"},
+         "refused: a .pcmu file holds ulaw at 8000 Hz; leave out --encoding and --rate, or give the output "
+         "another name"},
+        {{"--rate", "8000", "-o", "x.wav16", "HI"},
+         "refused: a .wav16 file holds pcm16 at 16000 Hz; leave out --encoding and --rate, or give the "
+         "output another name"},
+        {{"--rate", "8000", "-o", "x.g722", "HI"},
+         "refused: a .g722 file holds its codec's frames at 16000 Hz; leave out --encoding and --rate, or "
+         "give the output another name"},
+        {{"--encoding", "pcm16", "-o", "x.GSM", "HI"},
+         "refused: a .gsm file holds its codec's frames at 8000 Hz; leave out --encoding and --rate, or "
          "give the output another name"},
         // Which of several faults is named: decoding-only options first, then the values, then
         // the output.

@@ -1,18 +1,11 @@
 // Text through the real run, the real wavcat and the generated prompt sets, in every output format,
 // and back through the decoder: what a text telephone would print. The command line as a user runs
 // it, and the standard output against what it has always been.
-#include "conversion/conversion_run.h"
 #include "conversion/prompt_sets.h"
-#include "conversion/tty_decoder.h"
+#include "program_runs.h"
 #include "support/wav_files.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QDirIterator>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -28,31 +21,12 @@ using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-QString decode(const QString& path)
-{
-    return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
-}
-
-Ran cli(const QStringList& args, const QByteArray& input = {}, const QString& workDir = {},
-        const QString& cacheHome = {})
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!cacheHome.isEmpty())
-        env.insert("XDG_CACHE_HOME", cacheHome);
-    return runProgram(QDir(kProgramDir).filePath("quillfen-cli"), args, input, workDir, env);
-}
-
 // Everything below `dir`, hidden entries too, relative to it.
 QStringList entriesBelow(const QString& dir)
 {
     QStringList all;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        all << QDir(dir).relativeFilePath(it.next());
-    all.sort();
+    for (const auto& entry : folderSnapshot(dir))
+        all << entry.first;
     return all;
 }
 
@@ -64,17 +38,8 @@ test::Sound readAudio(const QString& path, int rawFormat = 0, int rawRate = 0)
     return sound.value_or(test::Sound{});
 }
 
-// Conversions with a prompt cache of their own.
-class EndToEnd : public ::testing::Test
+class EndToEnd : public ProgramRun
 {
-protected:
-    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
-    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
-
-    QTemporaryDir out, cache;
-    LineCollector diag;
-    RecordingMessages boxes;
-    ConversionRun run{diag, kProgramDir};
 };
 
 } // namespace

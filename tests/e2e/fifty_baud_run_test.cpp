@@ -1,40 +1,15 @@
 // 50-baud output through the real run, the generator and wavcat, read back by the decoder held at
 // 50 baud and left to detect the rate; its prompt sets kept apart from the 45.45-baud ones.
-#include "conversion/conversion_run.h"
 #include "conversion/prompt_sets.h"
-#include "conversion/tty_decoder.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "program_runs.h"
 
 using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-tty::DecodedText decode(const QString& path, tty::BaudRate baud = tty::BaudRate::Auto)
+class FiftyBaudRun : public ProgramRun
 {
-    tty::DecodeOptions options;
-    options.baud = baud;
-    return tty::decodeFile(QFile::encodeName(path).toStdString(), options);
-}
-
-class FiftyBaudRun : public ::testing::Test
-{
-protected:
-    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
-    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
-
-    QTemporaryDir out, cache;
-    LineCollector diag;
-    RecordingMessages boxes;
-    ConversionRun run{diag, kProgramDir};
 };
 
 } // namespace
@@ -54,10 +29,10 @@ TEST_F(FiftyBaudRun, everyEncodingDecodesAtFiftyBaud_heldOrDetected)
         ASSERT_EQ(run.cmdConstructWavFromString_Click("HELLO 50, ARE YOU THERE?", path),
                   RunOutcome::Completed)
             << diag.lines.join('\n').toStdString();
-        const tty::DecodedText held = decode(path, tty::BaudRate::Baud50);
+        const tty::DecodedText held = decoded(path, {.baud = tty::BaudRate::Baud50});
         EXPECT_EQ(held.text, "HELLO 50, ARE YOU THERE?");
         EXPECT_EQ(held.framingErrors, 0);
-        const tty::DecodedText detected = decode(path);
+        const tty::DecodedText detected = decoded(path);
         EXPECT_EQ(detected.text, "HELLO 50, ARE YOU THERE?");
         ASSERT_EQ(detected.bursts.size(), 1u);
         EXPECT_DOUBLE_EQ(detected.bursts[0].baud, 50.0);
@@ -87,19 +62,16 @@ TEST_F(FiftyBaudRun, theTwoSpeedsHaveSetsOfTheirOwn_andNeitherIsTakenForTheOther
     run.setOutputFormat(format);
     const QString path = out.filePath("x.wav");
     ASSERT_EQ(run.cmdConstructWavFromString_Click("QUICK", path), RunOutcome::Completed);
-    EXPECT_EQ(decode(path, tty::BaudRate::Baud50).text, "QUICK");
+    EXPECT_EQ(decoded(path, {.baud = tty::BaudRate::Baud50}).text, "QUICK");
     EXPECT_NE(fileBytes(QDir(fast).filePath("q.wav")), fileBytes(QDir(slow).filePath("q.wav")));
 }
 
 TEST_F(FiftyBaudRun, theCommandLineSendsFiftyBaudWhenAsked)
 {
     const QString path = out.filePath("cli.wav");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CACHE_HOME", cache.path());
-    const Ran r = runProgram(QDir(kProgramDir).filePath("quillfen-cli"),
-                             {"--baud", "50", "-o", path, "GA 50"}, {}, {}, env);
+    const Ran r = cliInOut({"--baud", "50", "-o", path, "GA 50"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const tty::DecodedText d = decode(path);
+    const tty::DecodedText d = decoded(path);
     EXPECT_EQ(d.text, "GA 50");
     ASSERT_FALSE(d.bursts.empty());
     EXPECT_DOUBLE_EQ(d.bursts[0].baud, 50.0);

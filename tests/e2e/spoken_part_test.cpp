@@ -2,18 +2,11 @@
 // containers, rates and channel counts, placed before or after the tones (or both), found again in
 // the output at its place and rate, with the tones still printing their text. The command line and
 // the message sets refuse a recording they cannot read and touch nothing.
-#include "conversion/conversion_run.h"
 #include "conversion/message_set_run.h"
 #include "conversion/spoken_part.h"
-#include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
+#include "program_runs.h"
 #include "support/wav_files.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +20,6 @@ using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
 constexpr double kVoiceSeconds = 1.5;
 
 // Something like a voice: a gliding fundamental near 150 Hz with harmonics shaped by two formants,
@@ -93,27 +85,15 @@ test::Sound readAudio(const QString& path)
     return test::readSound(QFile::encodeName(path).toStdString()).value_or(test::Sound{});
 }
 
-QString decode(const QString& path)
-{
-    return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
-}
-
-class SpokenPart : public ::testing::Test
+class SpokenPart : public ProgramRun
 {
 protected:
-    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path())); }
-    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
     QString write(const QString& name, const test::Sound& sound)
     {
-        const QString path = work.filePath(name);
+        const QString path = out.filePath(name);
         EXPECT_TRUE(test::writeSound(QFile::encodeName(path).toStdString(), sound)) << name.toStdString();
         return path;
     }
-
-    QTemporaryDir work, cache;
-    LineCollector diag;
-    RecordingMessages boxes;
-    ConversionRun run{diag, kProgramDir};
 };
 
 } // namespace
@@ -140,7 +120,7 @@ TEST_F(SpokenPart, eachRecordingLandsAtItsPlaceResampledAndTheTonesStillPrintThe
         SCOPED_TRACE(c.name);
         const test::Sound source = recording(c.format, c.rate, c.channels);
         const QString path = write(c.name, source);
-        const QString plain = work.filePath("plain.wav"), spoken = work.filePath("spoken.wav");
+        const QString plain = out.filePath("plain.wav"), spoken = out.filePath("spoken.wav");
         run.setOutputFormat(c.output);
         run.setSpokenParts({});
         ASSERT_EQ(run.cmdConstructWavFromString_Click(text, plain), RunOutcome::Completed);
@@ -154,20 +134,20 @@ TEST_F(SpokenPart, eachRecordingLandsAtItsPlaceResampledAndTheTonesStillPrintThe
                   : c.before ? QString("Spoken part before the tones: %1").arg(c.name)
                              : QString("Spoken part after the tones: %1").arg(c.name));
 
-        const test::Sound tones = readAudio(plain), out = readAudio(spoken), stored = readAudio(path);
-        ASSERT_EQ(out.rate, c.output.sampleRate);
-        ASSERT_EQ(out.channels, 1);
+        const test::Sound tones = readAudio(plain), joined = readAudio(spoken), stored = readAudio(path);
+        ASSERT_EQ(joined.rate, c.output.sampleRate);
+        ASSERT_EQ(joined.channels, 1);
         // Each part is the recording at the output's rate, and its pause.
         const auto pause = static_cast<std::ptrdiff_t>(kSpokenPauseSeconds * c.output.sampleRate);
         const std::ptrdiff_t parts = (c.before ? 1 : 0) + (c.after ? 1 : 0);
-        const std::ptrdiff_t added = std::ssize(out.samples) - std::ssize(tones.samples);
+        const std::ptrdiff_t added = std::ssize(joined.samples) - std::ssize(tones.samples);
         ASSERT_EQ(added % parts, 0);
         const std::ptrdiff_t voiceFrames = added / parts - pause;
         EXPECT_NEAR(double(voiceFrames), double(stored.frames()) * c.output.sampleRate / c.rate, 2.0);
 
         // The tones are the same samples as without the spoken parts, between their pauses.
         const std::ptrdiff_t tonesAt = c.before ? voiceFrames + pause : 0;
-        EXPECT_TRUE(std::equal(tones.samples.begin(), tones.samples.end(), out.samples.begin() + tonesAt));
+        EXPECT_TRUE(std::equal(tones.samples.begin(), tones.samples.end(), joined.samples.begin() + tonesAt));
         std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> voices; // where each part starts, its pause
         if (c.before)
             voices.emplace_back(0, voiceFrames);
@@ -176,12 +156,12 @@ TEST_F(SpokenPart, eachRecordingLandsAtItsPlaceResampledAndTheTonesStillPrintThe
                                 tonesAt + std::ssize(tones.samples));
         for (const auto& [at, pauseAt] : voices) {
             const auto silent =
-                std::all_of(out.samples.begin() + pauseAt, out.samples.begin() + pauseAt + pause,
+                std::all_of(joined.samples.begin() + pauseAt, joined.samples.begin() + pauseAt + pause,
                             [](double v) { return std::abs(v) < 1e-3; });
             EXPECT_TRUE(silent) << "the pause at " << pauseAt;
-            const std::vector<double> part(out.samples.begin() + at,
-                                           out.samples.begin() +
-                                               std::min(at + voiceFrames, std::ssize(out.samples)));
+            const std::vector<double> part(joined.samples.begin() + at,
+                                           joined.samples.begin() +
+                                               std::min(at + voiceFrames, std::ssize(joined.samples)));
             EXPECT_GE(correlationWithVoice(part, c.output.sampleRate), 0.9) << "the part at " << at;
             // As loud as the tones: its peak at the output's level.
             const double peak = std::abs(*std::max_element(
@@ -194,15 +174,15 @@ TEST_F(SpokenPart, eachRecordingLandsAtItsPlaceResampledAndTheTonesStillPrintThe
 TEST_F(SpokenPart, aMissingOrUnreadableRecordingFailsTheRunNamingItAndWritesNothing)
 {
     const QString good = write("good.wav", recording(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1));
-    const QString garbage = work.filePath("noise.wav");
+    const QString garbage = out.filePath("noise.wav");
     ASSERT_TRUE(writeFile(garbage, QByteArray(4000, 'x')));
-    const QString target = work.filePath("kept.wav");
+    const QString target = out.filePath("kept.wav");
     ASSERT_TRUE(writeFile(target, "an earlier greeting"));
     const std::pair<SpokenParts, QString> cases[] = {
-        {{work.filePath("gone.wav"), {}}, "gone.wav"},
-        {{good, work.filePath("gone.flac")}, "gone.flac"},
+        {{out.filePath("gone.wav"), {}}, "gone.wav"},
+        {{good, out.filePath("gone.flac")}, "gone.flac"},
         {{{}, garbage}, "noise.wav"},
-        {{work.path(), {}}, "not a file"},
+        {{out.path(), {}}, "not a file"},
     };
     for (const auto& [parts, named] : cases) {
         SCOPED_TRACE(named.toStdString());
@@ -217,36 +197,33 @@ TEST_F(SpokenPart, aMissingOrUnreadableRecordingFailsTheRunNamingItAndWritesNoth
 TEST_F(SpokenPart, theCommandLineRefusesAnUnreadableRecordingWithStatusTwoAndWritesAVoicedOne)
 {
     write("please wait.wav", recording(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1));
-    ASSERT_TRUE(writeFile(work.filePath("text.wav"), "not audio at all"));
-    ASSERT_TRUE(writeFile(work.filePath("kept.wav"), "keep me"));
-    const auto cli = [&](const QStringList& args) {
-        return runProgram(QDir(kProgramDir).filePath("quillfen-cli"), args, {}, work.path());
-    };
+    ASSERT_TRUE(writeFile(out.filePath("text.wav"), "not audio at all"));
+    ASSERT_TRUE(writeFile(out.filePath("kept.wav"), "keep me"));
     for (const QStringList& args : {QStringList{"HI", "--voice-before", "missing.wav", "-o", "kept.wav"},
                                     QStringList{"HI", "--voice-after", "text.wav", "-o", "kept.wav"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const Ran r = cli(args);
+        const Ran r = cliInOut(args);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.err.startsWith("quillfen-cli: no WAV file written: ") && r.err.contains(args.at(2)) &&
                     r.err.count('\n') == 1)
             << r.err.toStdString();
         EXPECT_EQ(r.out, "");
     }
-    EXPECT_EQ(fileBytes(work.filePath("kept.wav")), QByteArray("keep me"));
+    EXPECT_EQ(fileBytes(out.filePath("kept.wav")), QByteArray("keep me"));
 
-    const Ran made = cli({"HI", "--voice-before", "please wait.wav", "-o", "greeting.wav"});
+    const Ran made = cliInOut({"HI", "--voice-before", "please wait.wav", "-o", "greeting.wav"});
     EXPECT_EQ(made.exitCode, 0) << made.err.toStdString();
     EXPECT_TRUE(made.out.endsWith("Spoken part before the tones: please wait.wav\n"))
         << made.out.toStdString();
-    EXPECT_EQ(decode(work.filePath("greeting.wav")), "HI");
-    EXPECT_GT(readAudio(work.filePath("greeting.wav")).samples.size(), std::size_t(kVoiceSeconds * 8000));
+    EXPECT_EQ(decode(out.filePath("greeting.wav")), "HI");
+    EXPECT_GT(readAudio(out.filePath("greeting.wav")).samples.size(), std::size_t(kVoiceSeconds * 8000));
 }
 
 TEST_F(SpokenPart, aSetTakesRecordingsFromItsCsvFolder_andRefusesAMissingOneTouchingNothing)
 {
-    QDir(work.path()).mkpath("set/voice");
+    QDir(out.path()).mkpath("set/voice");
     write("set/voice/wait.flac", recording(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 16000, 2));
-    const QString csv = work.filePath("set/set.csv"), folder = work.filePath("out");
+    const QString csv = out.filePath("set/set.csv"), folder = out.filePath("out");
     ASSERT_TRUE(writeFile(csv, "name,voice_before,text,voice_after\r\ngreeting,voice/wait.flac,Hi GA,\r\n"
                                "closed,,Hi GA,voice/wait.flac\r\nplain,,Hi GA,\r\n"));
     const MessageSetOutcome made = MessageSetRun(kProgramDir).run(csv, "wav", {}, folder);
@@ -270,7 +247,7 @@ TEST_F(SpokenPart, aSetTakesRecordingsFromItsCsvFolder_andRefusesAMissingOneTouc
     } catch (const AppError& e) {
         EXPECT_EQ(e.number, AppError::InvalidProcedureCall);
         EXPECT_TRUE(e.description.startsWith(csv + " line 3: the message \"closed\": ") &&
-                    e.description.contains(work.filePath("set/voice/gone.wav")))
+                    e.description.contains(out.filePath("set/voice/gone.wav")))
             << e.description.toStdString();
     }
     EXPECT_EQ(folderSnapshot(folder), before);

@@ -1,37 +1,17 @@
 // Accented text through the real run, wavcat and the standard prompts, and back through the decoder:
 // what a text telephone prints when the run spells by each language's rule, what the diagnostics
 // list, and the run without a rule as it has always been.
-#include "conversion/conversion_run.h"
 #include "conversion/message_set_run.h"
 #include "conversion/transliteration.h"
-#include "conversion/tty_decoder.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include "program_runs.h"
 
 using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-QString decode(const QString& path)
+class TransliterationRun : public ProgramRun
 {
-    return QString::fromStdString(tty::decodeFile(QFile::encodeName(path).toStdString()).text);
-}
-
-class TransliterationRun : public ::testing::Test
-{
-protected:
-    QTemporaryDir out;
-    LineCollector diag;
-    RecordingMessages boxes;
-    ConversionRun run{diag, kProgramDir};
 };
 
 } // namespace
@@ -45,12 +25,10 @@ TEST_F(TransliterationRun, eachLanguagesTextPrintsInItsPlainSpelling)
         const char* printed;
     } cases[] = {
         {SpellingRule::German, "Grüße aus Köln, Öl und Äpfel", "GRUESSE AUS KOELN, OEL UND AEPFEL"},
-        {SpellingRule::English, "Grüße aus Köln", "GRUSSE AUS KOLN"},
         {SpellingRule::French, "Ça coûte «cher» – dès l’été…", "CA COUTE \"CHER\" - DES L'ETE..."},
-        {SpellingRule::French, "Œuvre, Æsop, Øre", "OEUVRE, AESOP, ORE"},
-        {SpellingRule::Spanish, "¿Señor Muñoz? ¡Sí, mañana!", "SENOR MUNOZ? SI, MANANA!"},
         {SpellingRule::English, "Pay €5 or £4½ — “now”", "PAY EUR5 OR GBP4.5 - \"NOW\""},
     };
+    // The rules themselves are transliteration_test's; here what they spell is sent and printed.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const QString wav = out.filePath("t.wav");
@@ -98,23 +76,19 @@ TEST_F(TransliterationRun, withoutARuleTheRunSkipsAndReportsAsItAlwaysHas)
     run.setSpelling(std::nullopt);
     ASSERT_EQ(run.cmdConstructWavFromString_Click(text, spelt), RunOutcome::Completed);
     EXPECT_EQ(diag.lines, designed);
-    QFile a(plain), b(spelt);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), b.readAll());
+    EXPECT_EQ(fileBytes(plain), fileBytes(spelt));
 }
 
 TEST(TransliterationSet, aBatchSpeltByARulePrintsAndChecksTheSpelling)
 {
     QTemporaryDir dir;
-    QFile csv(dir.filePath("set.csv"));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("name,text\r\ngreeting,\"Grüß Gott, Jörg\"\r\n");
-    csv.close();
+    const QString csv = dir.filePath("set.csv");
+    ASSERT_TRUE(writeFile(csv, "name,text\r\ngreeting,\"Grüß Gott, Jörg\"\r\n"));
     MessageSetRun set(kProgramDir);
     // Without a rule the umlauts are skipped; with one they are spelt and the check hears that.
     EXPECT_EQ(printedText(QString::fromUtf8("Grüß Gott, Jörg")), "GR GOTT, JRG");
     set.setSpelling(SpellingRule::German);
-    const MessageSetOutcome outcome = set.run(csv.fileName(), "wav", {}, dir.filePath("out"));
+    const MessageSetOutcome outcome = set.run(csv, "wav", {}, dir.filePath("out"));
     ASSERT_EQ(outcome.files.size(), 1);
     EXPECT_EQ(outcome.files[0].printed, "GRUESS GOTT, JOERG");
     EXPECT_EQ(decode(QDir(dir.filePath("out")).filePath(outcome.files[0].path)), "GRUESS GOTT, JOERG");

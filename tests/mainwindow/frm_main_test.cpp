@@ -1,21 +1,13 @@
 // The main window by object name, offscreen, with fake message boxes and save dialog, private settings.
-#include "conversion/clipboard_wav.h"
 #include "conversion/diagnostic_output.h"
-#include "conversion/tty_decoder.h"
-#include "localization/mod_localize.h"
 #include "localization/string_table.h"
+#include "main_window_fixture.h"
 #include "mainwindow/announcer.h"
-#include "mainwindow/frm_main.h"
 #include "mainwindow/frm_output_format.h"
 #include "platform/app_error.h"
-#include "platform/open_dialog.h"
 #include "platform/save_dialog.h"
-#include "platform/session.h"
 #include "platform/twips.h"
 #include "platform/widgets/qt_dialogs.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -23,24 +15,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -50,8 +32,6 @@ using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
-
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
 
 struct AnsweringDialog final : SaveDialog
 {
@@ -70,33 +50,9 @@ struct AnsweringDialog final : SaveDialog
     QString selectedFilter;
 };
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
-        newWindow();
-    }
-    void newWindow()
-    {
-        window.reset();
-        releaseInstanceLock();
-        terminations = 0;
-        window = std::make_unique<frmMain>(kProgramDir);
-        window->setTerminate([this] { ++terminations; });
-    }
-    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
-    void convert(const QString& text, const QString& wav)
-    {
-        child<QLineEdit>("txtOutputFileName")->setText(wav);
-        child<QPlainTextEdit>("txtInputText")->setPlainText(text);
-        child<QPushButton>("cmdConstructWavFromString")->click();
-    }
-    QString diag() { return child<QPlainTextEdit>("txtDiag")->toPlainText(); }
-    QString settingsFile() const { return config.filePath("Veltrane/Quillfen.ini"); }
     // Drags `urls` onto `target` and drops them there if the drag was let in: whether it was, and
     // whether the drop was taken.
     static std::pair<bool, bool> drop(QWidget* target, const QList<QUrl>& urls)
@@ -111,12 +67,6 @@ protected:
         QApplication::sendEvent(target, &dropped);
         return {true, dropped.isAccepted()};
     }
-
-    QTemporaryDir config;
-    QTemporaryDir out;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
-    int terminations = 0;
 };
 
 } // namespace
@@ -285,7 +235,7 @@ TEST_F(MainWindowTest, createWavFileWritesTheFileAndPutsItsBytesAndItsNameOnTheC
     convert("hi\n5", "LTRS.wav");
     EXPECT_EQ(diag(),
               "Original String=HI\n5\nNew Text=HI 5\nConverstion from text to TTY WAV file complete\n\n");
-    EXPECT_EQ(QString::fromStdString(tty::decodeFile(QFile::encodeName(wav).toStdString()).text), "HI 5");
+    EXPECT_EQ(decode(wav), "HI 5");
     EXPECT_EQ(fileBytes(QDir(kProgramDir).filePath("LTRS.wav")), prompt);
     const QByteArray bytes = fileBytes(wav);
     ASSERT_TRUE(QApplication::clipboard()->mimeData());
@@ -493,18 +443,7 @@ TEST_F(MainWindowTest, eachOutcomeIsAnnouncedAsAnAlertAndShownAsTheBoxsLastLine)
 
 TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIntoTheDiagnosticBox)
 {
-    struct AnsweringOpenDialog final : OpenDialog
-    {
-        AnsweringOpenDialog() { setOpenDialog(this); }
-        ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
-        QStringList ShowOpen(const OpenDialogRequest& r) override
-        {
-            filters = r.filters;
-            directories << r.directory;
-            return answer.isEmpty() ? throw cancelError() : answer;
-        }
-        QStringList answer, filters, directories;
-    } dialog;
+    AnsweringOpenDialog dialog;
 
     const QString wav = out.filePath("hi.wav"), idle = out.filePath("idle.WAV"),
                   gone = out.filePath("gone.wav");
@@ -548,60 +487,6 @@ TEST_F(MainWindowTest, recordingsChosenInTheMenuOrDroppedOnTheWindowAreDecodedIn
     // The next open dialog starts where the last recordings came from.
     menuItem->trigger();
     EXPECT_EQ(dialog.directories.last(), out.path());
-}
-
-TEST_F(MainWindowTest, outputFormatIsChosenFromTheFileMenuRememberedAndUsedForFileAndClipboard)
-{
-    // A stored format that is not offered falls back value by value.
-    QSettings ini(settingsFile(), QSettings::IniFormat);
-    ini.setValue("Settings/OutputEncoding", "ULAW");
-    ini.setValue("Settings/OutputRate", "9600");
-    ini.setValue("Settings/OutputLevel", "-12.5");
-    ini.sync();
-    QList<OutputFormat> shown;
-    std::optional<OutputFormat> answer = OutputFormat{Encoding::Ulaw, 8000, -150};
-    const auto answering = [&](const OutputFormat& current) {
-        shown << current;
-        return answer;
-    };
-    window->setOutputFormatDialog(answering);
-    ASSERT_TRUE(child<QMenu>("mnuFile")->actions().contains(child<QAction>("mnuOutputFormat")));
-    child<QAction>("mnuOutputFormat")->trigger();
-
-    // The next start has it back; Cancel keeps it.
-    newWindow();
-    window->setOutputFormatDialog(answering);
-    answer.reset();
-    child<QAction>("mnuOutputFormat")->trigger();
-    EXPECT_EQ(shown, (QList<OutputFormat>{{Encoding::Pcm16, 8000, -125}, {Encoding::Ulaw, 8000, -150}}));
-
-    const QString wav = out.filePath("u.wav"), raw = out.filePath("g.ulaw");
-    convert("hi 5", wav);
-    EXPECT_EQ(fileBytes(wav).mid(20, 2), QByteArray("\x07\x00", 2)); // the WAVE format tag of µ-law
-
-    // A headerless file goes to the clipboard as the same samples in a WAV header.
-    convert("hi 5", raw);
-    const QByteArray samples = fileBytes(raw);
-    EXPECT_FALSE(samples.isEmpty() || samples.startsWith("RIFF"));
-    ASSERT_TRUE(QApplication::clipboard()->mimeData());
-    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"),
-              wavFromHeaderless(samples, Encoding::Ulaw, 8000));
-    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
-}
-
-TEST_F(MainWindowTest, outputFormatBoxShowsTheChoiceAndWhatItIsGoodFor)
-{
-    frmOutputFormat box({Encoding::Alaw, 16000, -125});
-    auto* encoding = box.findChild<QComboBox*>("cboEncoding");
-    auto* rate = box.findChild<QComboBox*>("cboSampleRate");
-    auto* use = box.findChild<QLabel*>("lblFormatUse");
-    EXPECT_EQ(box.chosen(), (OutputFormat{Encoding::Alaw, 16000, -125}));
-    EXPECT_EQ(use->text(), formatUse(box.chosen()));
-    encoding->setCurrentIndex(encoding->findText(QString::fromUtf8("µ-law")));
-    rate->setCurrentIndex(rate->findText("8000 Hz"));
-    EXPECT_EQ(use->text(), formatUse({Encoding::Ulaw, 8000, -125}));
-    box.findChild<QDoubleSpinBox*>("txtLevel")->setValue(-40.0); // below the range: held at -30
-    EXPECT_EQ(box.chosen(), (OutputFormat{Encoding::Ulaw, 8000, -300}));
 }
 
 // The dialog the program really uses, answered the way a user would.

@@ -1,126 +1,112 @@
-// The Output Format box's baud and transliteration choices: shown, taken, remembered across starts,
-// and used by the window's conversions in the window's language.
-#include "conversion/tty_decoder.h"
-#include "localization/mod_localize.h"
-#include "mainwindow/frm_main.h"
+// The Output Format box: the format, baud and transliteration shown, taken, remembered across starts,
+// and used by the window's files, its clipboard and its conversions in the window's language.
+#include "conversion/clipboard_wav.h"
+#include "main_window_fixture.h"
 #include "mainwindow/frm_output_format.h"
-#include "platform/session.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
-#include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMimeData>
 
 using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-class OutputChoiceTest : public ::testing::Test
+class OutputChoiceTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
-        newWindow();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        releaseInstanceLock();
-        qunsetenv("XDG_CACHE_HOME");
-    }
-    void newWindow()
-    {
-        window.reset();
-        releaseInstanceLock();
-        window = std::make_unique<frmMain>(kProgramDir);
-        window->setTerminate([] {});
-    }
     // Converts `text` into `name` in the output folder and decodes the file.
-    tty::DecodedText convert(const QString& text, const QString& name)
+    tty::DecodedText convertAndDecode(const QString& text, const QString& name)
     {
-        window->findChild<QLineEdit*>("txtOutputFileName")->setText(out.filePath(name));
-        window->findChild<QPlainTextEdit*>("txtInputText")->setPlainText(text);
-        window->findChild<QPushButton*>("cmdConstructWavFromString")->click();
-        return tty::decodeFile(QFile::encodeName(out.filePath(name)).toStdString());
+        convert(text, out.filePath(name));
+        return decoded(out.filePath(name));
     }
-
-    QTemporaryDir config, cache, out;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
 };
 
 } // namespace
 
-TEST_F(OutputChoiceTest, theBoxShowsAndTakesTheBaudAndTheTransliteration)
+TEST_F(OutputChoiceTest, theBoxShowsTheChoiceAndWhatItIsGoodForAndTakesChanges)
 {
-    frmOutputFormat box(OutputChoice{{Encoding::Ulaw, 8000, -100, LineBaud::Baud50}, true}, nullptr);
+    EXPECT_EQ(frmOutputFormat({Encoding::Alaw, 16000, -125}).choice(),
+              (OutputChoice{{Encoding::Alaw, 16000, -125}, false}));
+    frmOutputFormat box(OutputChoice{{Encoding::Alaw, 16000, -125, LineBaud::Baud50}, true}, nullptr);
+    auto* encoding = box.findChild<QComboBox*>("cboEncoding");
+    auto* rate = box.findChild<QComboBox*>("cboSampleRate");
+    auto* use = box.findChild<QLabel*>("lblFormatUse");
     auto* baud = box.findChild<QComboBox*>("cboBaud");
     auto* spell = box.findChild<QCheckBox*>("chkTransliterate");
-    ASSERT_TRUE(baud && spell);
+    ASSERT_TRUE(encoding && rate && use && baud && spell);
     EXPECT_EQ(baud->count(), 2);
-    EXPECT_EQ(box.choice(), (OutputChoice{{Encoding::Ulaw, 8000, -100, LineBaud::Baud50}, true}));
+    EXPECT_EQ(box.choice(), (OutputChoice{{Encoding::Alaw, 16000, -125, LineBaud::Baud50}, true}));
+    EXPECT_EQ(use->text(), formatUse(box.chosen()));
+    encoding->setCurrentIndex(encoding->findText(QString::fromUtf8("µ-law")));
+    rate->setCurrentIndex(rate->findText("8000 Hz"));
+    EXPECT_EQ(use->text(), formatUse({Encoding::Ulaw, 8000, -125}));
+    box.findChild<QDoubleSpinBox*>("txtLevel")->setValue(-40.0); // below the range: held at -30
     baud->setCurrentIndex(baud->findData(static_cast<int>(LineBaud::Baud45)));
     spell->setChecked(false);
-    EXPECT_EQ(box.choice(), (OutputChoice{{Encoding::Ulaw, 8000, -100, LineBaud::Baud45}, false}));
-    EXPECT_FALSE(baud->currentText().isEmpty());
-    EXPECT_FALSE(spell->text().isEmpty());
+    EXPECT_EQ(box.choice(), (OutputChoice{{Encoding::Ulaw, 8000, -300, LineBaud::Baud45}, false}));
+    EXPECT_FALSE(baud->currentText().isEmpty() || spell->text().isEmpty());
 }
 
-TEST_F(OutputChoiceTest, theChoiceIsRememberedAcrossStarts_andTheConversionsUseIt)
+TEST_F(OutputChoiceTest, theChoiceIsRememberedAcrossStarts_andFilesAndTheClipboardUseIt)
 {
+    // A stored value that the box does not offer falls back to the standard, value by value.
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    for (const auto& [key, value] : {std::pair{"OutputEncoding", "ULAW"},
+                                     {"OutputRate", "9600"},
+                                     {"OutputLevel", "-12.5"},
+                                     {"OutputBaud", "75"},
+                                     {"Transliterate", "yes"}})
+        ini.setValue(QStringLiteral("Settings/") + key, value);
+    ini.sync();
     QList<OutputChoice> shown;
-    std::optional<OutputChoice> answer = OutputChoice{{Encoding::Pcm16, 8000, -100, LineBaud::Baud50}, true};
+    std::optional<OutputChoice> answer = OutputChoice{{Encoding::Ulaw, 8000, -150, LineBaud::Baud50}, true};
     const auto answering = [&](const OutputChoice& current) {
         shown << current;
         return answer;
     };
     window->setOutputChoiceDialog(answering);
-    window->findChild<QAction*>("mnuOutputFormat")->trigger();
-    QSettings ini(config.filePath("Veltrane/Quillfen.ini"), QSettings::IniFormat);
+    child<QAction>("mnuOutputFormat")->trigger();
+    ini.sync();
     EXPECT_EQ(ini.value("Settings/OutputBaud").toString(), "50");
     EXPECT_EQ(ini.value("Settings/Transliterate").toString(), "1");
 
-    // The next start has it back, and a box answered with the format alone keeps the transliteration.
+    // The next start has it back; Cancel keeps it.
     newWindow();
     window->setOutputChoiceDialog(answering);
     answer.reset();
-    window->findChild<QAction*>("mnuOutputFormat")->trigger();
-    EXPECT_EQ(shown, (QList<OutputChoice>{{}, {{Encoding::Pcm16, 8000, -100, LineBaud::Baud50}, true}}));
+    child<QAction>("mnuOutputFormat")->trigger();
+    EXPECT_EQ(shown, (QList<OutputChoice>{{{Encoding::Pcm16, 8000, -125}, false},
+                                          {{Encoding::Ulaw, 8000, -150, LineBaud::Baud50}, true}}));
+    const QString wav = out.filePath("u.wav");
+    convert("hi 5", wav);
+    EXPECT_EQ(fileBytes(wav).mid(20, 2), QByteArray("\x07\x00", 2)); // the WAVE format tag of µ-law
+    EXPECT_DOUBLE_EQ(decoded(wav).bursts.at(0).baud, 50.0);
+    // A headerless file goes to the clipboard as the same samples in a WAV header.
+    convert("hi 5", out.filePath("g.ulaw"));
+    const QByteArray samples = fileBytes(out.filePath("g.ulaw"));
+    EXPECT_FALSE(samples.isEmpty() || samples.startsWith("RIFF"));
+    ASSERT_TRUE(QApplication::clipboard()->mimeData());
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("audio/wav"),
+              wavFromHeaderless(samples, Encoding::Ulaw, 8000));
+
+    // A box answered with the format alone keeps the transliteration.
     window->setOutputFormatDialog([](const OutputFormat&) {
         return OutputFormat{Encoding::Ulaw, 8000, -100};
     });
-    window->findChild<QAction*>("mnuOutputFormat")->trigger();
+    child<QAction>("mnuOutputFormat")->trigger();
     EXPECT_EQ(window->outputChoice(), (OutputChoice{{Encoding::Ulaw, 8000, -100}, true}));
 
     // Spelt by the window's language: English until another is chosen, then German.
-    tty::DecodedText d = convert(QString::fromUtf8("Grüße"), "en.wav");
-    EXPECT_EQ(d.text, "GRUSSE");
+    EXPECT_EQ(convertAndDecode(QString::fromUtf8("Grüße"), "en.wav").text, "GRUSSE");
     setCurrentLCID(1031);
-    EXPECT_EQ(convert(QString::fromUtf8("Grüße"), "de.wav").text, "GRUESSE");
+    EXPECT_EQ(convertAndDecode(QString::fromUtf8("Grüße"), "de.wav").text, "GRUESSE");
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('\n').toStdString();
-}
-
-TEST_F(OutputChoiceTest, aStoredBaudOrSwitchThatIsNotOfferedFallsBackToTheStandard)
-{
-    QSettings ini(config.filePath("Veltrane/Quillfen.ini"), QSettings::IniFormat);
-    ini.setValue("Settings/OutputBaud", "75");
-    ini.setValue("Settings/Transliterate", "yes");
-    ini.sync();
-    EXPECT_EQ(window->outputChoice(), OutputChoice{});
-    EXPECT_DOUBLE_EQ(convert("HI", "std.wav").bursts.at(0).baud, 45.45);
 }

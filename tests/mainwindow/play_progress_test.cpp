@@ -1,34 +1,21 @@
 // The focus shown on every control, playing the output file, and a long run shown and cancelled.
 #include "about/frm_about.h"
-#include "conversion/conversion_run.h"
 #include "conversion/output_format.h"
 #include "conversion/playback_audio.h"
 #include "conversion/prompt_sets.h"
-#include "localization/mod_localize.h"
 #include "localization/string_table.h"
-#include "mainwindow/frm_main.h"
+#include "main_window_fixture.h"
 #include "platform/app_error.h"
 #include "platform/process.h"
-#include "platform/session.h"
 #include "support/wav_files.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
 #include <QPalette>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -41,8 +28,6 @@ using namespace quillfen;
 using namespace quillfen::testing;
 
 namespace {
-
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
 
 // White on black with a yellow highlight, as high-contrast themes are.
 QPalette darkHighContrast()
@@ -91,37 +76,28 @@ QStringList focusNotShown(QWidget* form)
     return unseen;
 }
 
-class PlayProgressTest : public ::testing::Test
+class PlayProgressTest : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
+        MainWindowFixture::SetUp();
         palette = QApplication::palette();
     }
     void TearDown() override
     {
         QApplication::setPalette(palette);
         qunsetenv("PULSE_SERVER");
+        MainWindowFixture::TearDown();
     }
-    void newWindow(const QString& programDir = kProgramDir)
+    // A fresh start with the captions and menus of the program's language.
+    void newCaptionedWindow(const QString& programDir = kProgramDir)
     {
-        window.reset();
-        releaseInstanceLock();
-        window = std::make_unique<frmMain>(programDir);
-        window->setTerminate([] {});
+        newWindow(programDir);
         window->frmMain_Auto_Init();
     }
-    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
-    QString diag() { return child<QPlainTextEdit>("txtDiag")->toPlainText(); }
 
     QPalette palette;
-    QTemporaryDir config;
-    QTemporaryDir out;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
 };
 
 } // namespace
@@ -132,7 +108,7 @@ TEST_F(PlayProgressTest, everyControlShowsItsFocusInTheStandardAndADarkHighContr
                                         std::pair{"dark high contrast", darkHighContrast()}}) {
         SCOPED_TRACE(name);
         QApplication::setPalette(palette);
-        newWindow();
+        newCaptionedWindow();
         EXPECT_EQ(focusNotShown(window.get()), QStringList());
         frmAbout about;
         about.Form_Load();
@@ -168,7 +144,7 @@ TEST_F(PlayProgressTest, playingAMissingFileOrWithoutADeviceSaysWhyAndReturns)
 {
     // No sound server can answer at this address, whatever the machine has.
     qputenv("PULSE_SERVER", "unix:/nonexistent/quillfen-test");
-    newWindow();
+    newCaptionedWindow();
     QAction* play = child<QAction>("mnuPlayOutput");
     ASSERT_NE(play, nullptr);
     EXPECT_EQ(play->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -280,7 +256,7 @@ TEST_F(PlayProgressTest, aLongRunShowsItsProgressAndCancelLeavesTheEarlierOutput
     const QString output = out.filePath("earlier.wav");
     const QByteArray earlier = "RIFF an earlier output, kept byte for byte";
     ASSERT_TRUE(writeFile(output, earlier));
-    newWindow(programDir.path());
+    newCaptionedWindow(programDir.path());
     child<QLineEdit>("txtOutputFileName")->setText(output);
     child<QPlainTextEdit>("txtInputText")->setPlainText("HELLO");
 

@@ -1,24 +1,12 @@
 // File, Spoken Part: the box that chooses the recordings, the choice remembered across starts, and
 // the one line a run with a spoken part adds after the designed ones.
-#include "localization/mod_localize.h"
-#include "mainwindow/frm_main.h"
+#include "main_window_fixture.h"
 #include "mainwindow/frm_spoken_part.h"
-#include "platform/open_dialog.h"
-#include "platform/save_dialog.h"
-#include "platform/session.h"
 #include "support/wav_files.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <numbers>
@@ -28,50 +16,8 @@ using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-struct AnsweringOpenDialog final : OpenDialog
+class SpokenPartWindow : public MainWindowFixture
 {
-    AnsweringOpenDialog() { setOpenDialog(this); }
-    ~AnsweringOpenDialog() override { setOpenDialog(nullptr); }
-    QStringList ShowOpen(const OpenDialogRequest& r) override
-    {
-        asked << r.title + " @ " + r.directory;
-        filters = r.filters;
-        return answer.isEmpty() ? throw cancelError() : answer;
-    }
-    QStringList answer, asked, filters;
-};
-
-class SpokenPartWindow : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
-        newWindow();
-    }
-    void newWindow()
-    {
-        window.reset();
-        releaseInstanceLock();
-        window = std::make_unique<frmMain>(kProgramDir);
-        window->setTerminate([] {});
-    }
-    template <typename T> T* child(const char* name) { return window->findChild<T*>(name); }
-    QString convert(const QString& text, const QString& wav)
-    {
-        child<QLineEdit>("txtOutputFileName")->setText(wav);
-        child<QPlainTextEdit>("txtInputText")->setPlainText(text);
-        child<QPushButton>("cmdConstructWavFromString")->click();
-        return child<QPlainTextEdit>("txtDiag")->toPlainText();
-    }
-
-    QTemporaryDir config, out;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
 };
 
 } // namespace
@@ -126,7 +72,7 @@ TEST_F(SpokenPartWindow, theChoiceIsRememberedAndARunWithItAddsOneLineAfterTheDe
     ASSERT_TRUE(child<QMenu>("mnuFile")->actions().contains(menuItem));
     EXPECT_EQ(menuItem->text(), "Spoken Part...");
     menuItem->trigger();
-    QSettings ini(config.filePath("Veltrane/Quillfen.ini"), QSettings::IniFormat);
+    QSettings ini(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(ini.value("Settings/SpokenPartBefore").toString(), recording);
     EXPECT_FALSE(ini.contains("Settings/SpokenPartAfter"));
 

@@ -2,7 +2,6 @@
 #include "support/wav_files.h"
 #include "test_support.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -65,18 +64,7 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    // Every entry below the directory, hidden ones too, with its bytes.
-    std::map<QString, QByteArray> files() const
-    {
-        std::map<QString, QByteArray> all;
-        QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile file(it.next());
-            all[file.fileName()] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }
-        return all;
-    }
+    std::map<QString, QByteArray> files() const { return quillfen::testing::folderSnapshot(m_dir.path()); }
 
     // A refused run: status 1, one line on stderr naming the file and saying why, and nothing on
     // disk changed.
