@@ -127,6 +127,7 @@ for section in spoken_part message_set fifty_baud live_decode; do
   echo
   bash "$here/$section.sh" "$bin"
 done
+echo; bash "$here/screen_reader.sh" "$bin" # the outcomes as a screen reader speaks them
 
 # 5. and 6. The window program, offscreen.
 echo

@@ -17,12 +17,15 @@ packages+=(qt6-translations-l10n)
 # Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
 # set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
 # pages), "package-test" for the package test, which also opens the man pages and validates the
-# desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer).
+# desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer);
+# "screen-reader" for the bench's screen-reader run (a virtual display, a session bus, the
+# accessibility bus, the screen reader with its speech server, and keystrokes sent from outside).
 for arg in "$@"; do
   case $arg in
     fuzzing) packages+=(clang libclang-rt-14-dev) ;;
     packaging) packages+=(dpkg-dev file scdoc) ;;
     package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
+    screen-reader) packages+=(xvfb xauth dbus-x11 at-spi2-core orca speech-dispatcher python3-pyatspi xdotool) ;;
     *) packages+=("$arg") ;;
   esac
 done

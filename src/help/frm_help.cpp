@@ -13,6 +13,7 @@
 
 #include <QEvent>
 #include <QKeySequence>
+#include <QPalette>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
@@ -40,6 +41,7 @@ frmHelp::frmHelp(const QString& programDir)
     // A caret, so that a screen reader walks the page line by line rather than reading it in one go.
     m_browserHelp->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
     exposeAsDocument(m_browserHelp);
+    colourThePage();
     setFocusProxy(m_browserHelp);
     connect(m_browserHelp, &QTextBrowser::sourceChanged, this, [this] { nameAfterThePage(); });
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
@@ -73,6 +75,16 @@ void frmHelp::nameAfterThePage()
     const QString title = m_browserHelp->documentTitle();
     setAccessibleName(title.isEmpty() ? windowTitle() : title);
     m_browserHelp->setAccessibleName(accessibleName());
+}
+
+// The shared style sheet keeps to fonts and spacing: colours of its own would fight a dark or
+// high-contrast palette, so shading and table lines come from the palette here.
+void frmHelp::colourThePage()
+{
+    const QPalette& p = palette();
+    m_browserHelp->document()->setDefaultStyleSheet(
+        QStringLiteral("table { border-color: %1; } code, pre, th, .note { background-color: %2; }")
+            .arg(p.color(QPalette::Text).name(), p.color(QPalette::AlternateBase).name()));
 }
 
 void frmHelp::Navigate(const QString& target)
@@ -124,6 +136,12 @@ void frmHelp::resizeEvent(QResizeEvent* event)
 void frmHelp::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    // The style sheet takes effect as a page is read: read it again in the new colours.
+    if (event->type() == QEvent::PaletteChange) {
+        colourThePage();
+        if (!m_navigatedTo.isEmpty())
+            m_browserHelp->reload();
+    }
     if (event->type() == QEvent::WindowStateChange && !isMinimized() && isVisible())
         Form_Resize();
 }

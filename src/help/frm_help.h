@@ -37,6 +37,8 @@ private:
     void Navigate(const QString& target);
     // The page's title names the window and the page for assistive technology.
     void nameAfterThePage();
+    // The page's colours, taken from the palette.
+    void colourThePage();
 
     QTextBrowser* m_browserHelp;
     QString m_programDir;

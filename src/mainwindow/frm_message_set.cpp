@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/open_dialog.h"
+#include "platform/widgets/focus_ring.h"
 #include "settings/message_set_settings.h"
 
 #include <QCheckBox>
@@ -169,6 +170,9 @@ void frmMessageSet::createControls()
     m_cmdConvert = m_buttons->addButton(QString(), QDialogButtonBox::ActionRole);
     m_cmdConvert->setObjectName(QStringLiteral("cmdConvert"));
     m_cmdConvert->setDefault(true);
+    // The default button is outlined either way: a ring shows when it has the focus.
+    showFocusRing(m_cmdConvert);
+    showFocusOnOpening(this);
     m_lblCsv->setBuddy(m_txtCsv);
     m_lblSystem->setBuddy(m_cboSystem);
     m_lblEncoding->setBuddy(m_cboEncoding);

@@ -2,6 +2,7 @@
 
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
+#include "platform/widgets/focus_ring.h"
 #include "settings/output_format_settings.h"
 
 #include <QCheckBox>
@@ -60,6 +61,9 @@ frmOutputFormat::frmOutputFormat(const OutputChoice& current, QWidget* parent) :
     m_cmdOK = new QPushButton(this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setDefault(true);
+    // The default button is outlined either way: a ring shows when it has the focus.
+    showFocusRing(m_cmdOK);
+    showFocusOnOpening(this);
     m_lblEncoding->setBuddy(m_cboEncoding);
     m_lblSampleRate->setBuddy(m_cboSampleRate);
     m_lblLevel->setBuddy(m_txtLevel);

@@ -3,6 +3,7 @@
 #include "localization/string_table.h"
 #include "localization/widgets/fonts.h"
 #include "platform/open_dialog.h"
+#include "platform/widgets/focus_ring.h"
 #include "settings/spoken_part_settings.h"
 
 #include <QDir>
@@ -43,6 +44,9 @@ frmSpokenPart::frmSpokenPart(const SpokenParts& current, QWidget* parent) : QDia
     m_cmdNoneAfter = button("cmdNoneAfter");
     m_cmdOK = button("cmdOK");
     m_cmdOK->setDefault(true);
+    // The default button is outlined either way: a ring shows when it has the focus.
+    showFocusRing(m_cmdOK);
+    showFocusOnOpening(this);
     m_cmdCancel = button("cmdCancel");
     // The label's mnemonic goes to the place's Choose button: the file name itself takes no focus.
     m_lblBefore->setBuddy(m_cmdChooseBefore);

@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextTable>
 #include <QTimer>
 #include <QWindow>
 
@@ -240,6 +241,54 @@ TEST_F(AboutHelpTest, helpIsADocumentNamedAfterItsPageWalkedByCaretAndClosedByEs
         QTest::keySequence(shown->browserHelp(), closing);
         EXPECT_TRUE(waitFor([&] { return alive.isNull(); })) << closing.toString().toStdString();
     }
+}
+
+// The page's text, shading and table lines are the palette's, also after the palette changes while
+// the page is open: a dark high-contrast palette reads as well as the standard one.
+TEST_F(AboutHelpTest, everyColourOfTheHelpPageIsThePalettes)
+{
+    install({"Quillfen_ENU.htm", "Quillfen_help.css"});
+    const QPalette standard = QApplication::palette();
+    QPalette dark = standard;
+    dark.setColor(QPalette::Base, Qt::black);
+    dark.setColor(QPalette::AlternateBase, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Link, Qt::yellow);
+    help = std::make_unique<frmHelp>(dir.path());
+    help->Form_Load();
+    for (const QPalette& palette : {standard, dark}) {
+        // Without an event loop running the program's windows are not told; here the test tells it.
+        QApplication::setPalette(palette);
+        help->setPalette(palette);
+        const QList<QColor> own{palette.color(QPalette::Text), palette.color(QPalette::AlternateBase),
+                                palette.link().color()};
+        QStringList foreign;
+        int shaded = 0;
+        const auto check = [&](const QTextFormat& format, QTextFormat::Property property) {
+            if (!format.hasProperty(property))
+                return;
+            const QColor colour = format.brushProperty(property).color();
+            shaded += property != QTextFormat::ForegroundBrush;
+            if (!own.contains(colour))
+                foreign << colour.name();
+        };
+        const QTextDocument* page = help->browserHelp()->document();
+        for (QTextBlock block = page->begin(); block.isValid(); block = block.next()) {
+            check(block.blockFormat(), QTextFormat::BackgroundBrush);
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                check(it.fragment().charFormat(), QTextFormat::ForegroundBrush);
+                check(it.fragment().charFormat(), QTextFormat::BackgroundBrush);
+            }
+            if (const QTextTable* table = QTextCursor(block).currentTable()) {
+                check(table->format(), QTextFormat::FrameBorderBrush);
+                check(table->cellAt(block.position()).format(), QTextFormat::BackgroundBrush);
+            }
+        }
+        EXPECT_GT(shaded, 0);
+        foreign.removeDuplicates();
+        EXPECT_EQ(foreign, QStringList()) << palette.color(QPalette::Base).name().toStdString();
+    }
+    QApplication::setPalette(standard);
 }
 
 // "Change Language" is a button that opens a menu, from Tab, Space, Enter or a screen reader, at the

@@ -5,6 +5,10 @@
 #include "conversion/prompt_sets.h"
 #include "localization/string_table.h"
 #include "main_window_fixture.h"
+#include "mainwindow/frm_main.h"
+#include "mainwindow/frm_message_set.h"
+#include "mainwindow/frm_output_format.h"
+#include "mainwindow/frm_spoken_part.h"
 #include "platform/app_error.h"
 #include "platform/process.h"
 #include "support/wav_files.h"
@@ -114,6 +118,15 @@ TEST_F(PlayProgressTest, everyControlShowsItsFocusInTheStandardAndADarkHighContr
         about.Form_Load();
         EXPECT_EQ(focusNotShown(&about), QStringList());
         about.hide();
+        // The boxes of the File menu.
+        frmOutputFormat format(OutputFormat{}, window.get());
+        frmSpokenPart spoken(SpokenParts{}, window.get());
+        frmMessageSet set(kProgramDir, window.get());
+        for (QDialog* box :
+             {static_cast<QDialog*>(&format), static_cast<QDialog*>(&spoken), static_cast<QDialog*>(&set)}) {
+            EXPECT_EQ(focusNotShown(box), QStringList()) << box->objectName().toStdString();
+            box->hide();
+        }
     }
 }
 

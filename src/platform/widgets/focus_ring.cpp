@@ -63,11 +63,30 @@ private:
     bool m_painting = false;
 };
 
+class FocusOnOpening final : public QObject
+{
+public:
+    explicit FocusOnOpening(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == parent() && event->type() == QEvent::Show)
+            static_cast<QWidget*>(watched)->setAttribute(Qt::WA_KeyboardFocusChange);
+        return false;
+    }
+};
+
 } // namespace
 
 void showFocusRing(QWidget* control)
 {
     new FocusRing(control);
+}
+
+void showFocusOnOpening(QWidget* window)
+{
+    new FocusOnOpening(window);
 }
 
 } // namespace quillfen

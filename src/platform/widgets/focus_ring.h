@@ -10,4 +10,9 @@ namespace quillfen {
 // lives as long as the control.
 void showFocusRing(QWidget* control);
 
+// Styles draw the focus only after a keyboard move, and showing a window forgets any: `window`
+// shows where the focus is from the moment it opens, or the keyboard user is lost before the first
+// Tab.
+void showFocusOnOpening(QWidget* window);
+
 } // namespace quillfen
