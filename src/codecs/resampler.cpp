@@ -62,34 +62,43 @@ std::int16_t toSample(float v)
 
 Resampler2x::Resampler2x() : m_history(std::size_t{2} * kTaps, 0.0F) {}
 
-float Resampler2x::push(float sample)
+void Resampler2x::store(float sample)
 {
     // Each sample goes in twice, kTaps apart, so the newest kTaps lie in one straight run.
     m_history[m_at] = sample;
     m_history[m_at + kTaps] = sample;
     m_at = (m_at + 1) % kTaps;
+}
+
+float Resampler2x::push(float sample, int firstTap, int tapStep)
+{
+    store(sample);
     const float* newestLast = m_history.data() + m_at; // oldest first, kTaps long
     const auto& h = taps();
+    // The sum runs in the same order whatever taps it skips: a skipped tap only ever meets a zero,
+    // which leaves the sum as it is, so every result is the full filter's to the bit.
     float acc = 0.0F;
-    for (int i = 0; i < kTaps; ++i)
+    for (int i = firstTap; i < kTaps; i += tapStep)
         acc += h[kTaps - 1 - i] * newestLast[i];
     return acc;
 }
 
 void Resampler2x::upsample(std::span<const std::int16_t> in, std::vector<std::int16_t>& out)
 {
-    // Zero stuffing halves the level; the factor 2 restores it.
+    // Zero stuffing halves the level; the factor 2 restores it. Every other input is a stuffed zero:
+    // after a sample the taps on the odd places meet zeros, after a zero the even ones do.
     for (const std::int16_t s : in) {
-        out.push_back(toSample(push(2.0F * s)));
-        out.push_back(toSample(push(0.0F)));
+        out.push_back(toSample(push(2.0F * s, 0, 2)));
+        out.push_back(toSample(push(0.0F, 1, 2)));
     }
 }
 
 void Resampler2x::downsample(std::span<const std::int16_t> in, std::vector<std::int16_t>& out)
 {
+    // Only every other output is kept, so the ones between are never computed.
     for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
         out.push_back(toSample(push(in[i])));
-        push(in[i + 1]);
+        store(in[i + 1]);
     }
 }
 
