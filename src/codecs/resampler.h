@@ -21,10 +21,8 @@ public:
     void downsample(std::span<const std::int16_t> in, std::vector<std::int16_t>& out);
 
 private:
-    float push(float sample);
-
-    std::vector<float> m_history; // the last taps' worth of input, twice over for a straight read
-    std::size_t m_at = 0;
+    std::vector<float> m_history; // the last kTaps - 1 samples at 16 kHz, oldest first
+    std::vector<float> m_stream;  // the history and the samples of one call
 };
 
 } // namespace quillfen::codecs

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace quillfen {
 
@@ -30,46 +31,43 @@ struct MessageSetOutcome
     bool cancelled = false;
 };
 
-// A message set made the way one conversion is, once per message and file: every row is checked
-// before anything is written, every file is joined into a hidden folder beside the others, read
-// back in its own format and decoded, and only when all of them print what their text maps to do
-// they go into place, with manifest.csv last. A fault, or a cancel, leaves the folder as it was.
+// A message set made the way one conversion is: every row is checked before anything is written,
+// each message is joined once per rate into a hidden folder beside the others (a law or G.722 file
+// is encoded from the 16-bit join at its rate), every file is read back in its own format and
+// decoded, and only when all of them print what their text maps to do they go into place, with
+// manifest.csv last. A fault, or a cancel, leaves the folder as it was.
 class MessageSetRun
 {
 public:
+    // Messages made at once: each holds a join and a decoder, and the machines this runs on have
+    // two cores at least.
+    static constexpr int kWorkers = 2;
+
     // `programDir` holds wavcat and the prompt set; empty means the running program's directory.
     explicit MessageSetRun(QString programDir = {});
 
-    // Called before each file with the number done and the number in all, and once more with all
-    // done before the files go into place; return false to cancel.
+    // Called on the thread that runs the set: as it starts and as each message is done, with the
+    // number of files done and the number in all, and once more with all done before the files go
+    // into place; return false to cancel (the messages being made are finished first).
     void setProgress(std::function<bool(int done, int total)> progress) { m_progress = std::move(progress); }
     // Every message of the set spelt by this rule (see ConversionRun::setSpelling); none by default.
     void setSpelling(std::optional<SpellingRule> rule) { m_spelling = rule; }
 
     // Throws AppError: 5 for a fault of the set itself (its CSV, a system or a choice it refuses, a
     // message with nothing a text telephone prints), naming the file and line; others for a file
-    // that could not be made or does not print its text, naming the message.
+    // that could not be made or does not print its text, naming the first such message.
     MessageSetOutcome run(const QString& csvPath, const QString& system, const FormatChoice& choice,
                           const QString& outputDir);
 
 private:
-    // A set's runs report nothing line by line: only their outcome counts.
-    class QuietSink final : public DiagnosticSink
-    {
-    public:
-        void clearDiagnostics() override {}
-        void DiagOutput(const QString&) override {}
-    };
-
     QList<MessageRow> checkedRows(const QString& csvPath) const;
-    WrittenFile makeFile(const MessageRow& row, const SystemFile& file, const SystemLayout& layout,
-                         const QString& staging);
+    // Each message's files in `staging`, in the order of the rows; empty when cancelled.
+    std::vector<QList<WrittenFile>> makeMessages(const QList<MessageRow>& rows, const SystemLayout& layout,
+                                                 const QString& staging, bool& cancelled);
 
     QString m_programDir;
     std::function<bool(int, int)> m_progress;
     std::optional<SpellingRule> m_spelling;
-    QuietSink m_quiet;
-    ConversionRun m_conversion{m_quiet, m_programDir};
 };
 
 // What a text telephone prints from a message: the text as one conversion sends it, spelt by

@@ -309,7 +309,8 @@ frmMessageSet::Finished frmMessageSet::runSet(const QString& csv, const QString&
     std::atomic<bool> cancelled = false;
     connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
 
-    // The set runs on its own thread; its progress comes back to this one as events.
+    // The set runs on its own thread; its progress comes back to this one as events, each waited
+    // for, so that a Cancel clicked on one step stops the set at the next.
     MessageSetRun run(m_programDir);
     const std::vector<codecs::Codec> codecs = chosenCodecs();
     run.setProgress([this, &progress, &cancelled](int done, int total) {
@@ -320,7 +321,7 @@ frmMessageSet::Finished frmMessageSet::runSet(const QString& csv, const QString&
                 progress.setValue(done);
                 emit progressed(done, total);
             },
-            Qt::QueuedConnection);
+            Qt::BlockingQueuedConnection);
         return !cancelled;
     });
     const std::unique_ptr<QThread> worker(QThread::create([&] {

@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cmath>
 
 using namespace quillfen;
 using namespace quillfen::testing;
@@ -56,6 +59,10 @@ TEST_F(MessageSet, eachSystemGetsItsLayoutEveryFileDecodesAndTheManifestListsThe
          {},
          {"16000/closed.wav", "16000/greeting.wav", "8000/closed.wav", "8000/greeting.wav"}},
         {"cisco", {Encoding::Alaw, std::nullopt, std::nullopt}, {"closed.wav", "greeting.wav"}},
+        {"asterisk",
+         {},
+         {"closed.alaw", "closed.g722", "closed.sln", "closed.sln16", "closed.ulaw", "greeting.alaw",
+          "greeting.g722", "greeting.sln", "greeting.sln16", "greeting.ulaw"}},
         {"wav", {}, {"closed.wav", "greeting.wav"}},
     };
     for (const auto& c : cases) {
@@ -117,8 +124,9 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
             error([&] { MessageSetRun(kProgramDir).run(path, c.system, {}, dir); }).contains(c.error));
         EXPECT_EQ(folderSnapshot(dir), before);
     }
-    // Cancelled at the second file, and a join that fails at the second message.
-    const QString set = csv("name,text\ngreeting,Hello\nclosed,Closed\n");
+    // Cancelled at the second message, and joins that fail at the second and third: the second is
+    // named, though the third, with nothing to wait for, fails first.
+    const QString set = csv("name,text\ngreeting,Hello\nclosed,Closed\nholiday,Holiday\n");
     MessageSetRun cancelled(kProgramDir);
     cancelled.setProgress([](int done, int) { return done < 1; });
     EXPECT_TRUE(cancelled.run(set, "wav", {}, dir).cancelled);
@@ -129,11 +137,52 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
         ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name)));
     const QString wavcat = programDir.filePath("wavcat");
     ASSERT_TRUE(writeFile(
-        wavcat, "#!/bin/sh\nfor last; do :; done\ncase \"$last\" in *closed*) echo 'wavcat: disk full' "
-                ">&2; exit 1;; esac\nexec '" +
-                    QDir(kProgramDir).filePath("wavcat").toUtf8() + "' \"$@\"\n"));
+        wavcat,
+        "#!/bin/sh\nfor last; do :; done\ncase \"$last\" in *closed*) sleep 0.5; echo 'wavcat: disk full' "
+        ">&2; exit 1;; *holiday*) exit 1;; esac\nexec '" +
+            QDir(kProgramDir).filePath("wavcat").toUtf8() + "' \"$@\"\n"));
     QFile::setPermissions(wavcat, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(error([&] { MessageSetRun(programDir.path()).run(set, "wav", {}, dir); }),
               "message \"closed\" (closed.wav): wavcat: disk full");
     EXPECT_EQ(folderSnapshot(dir), before);
+}
+
+TEST_F(MessageSet, asterisksLawFilesHoldTheBytesOfAJoinOfTheLawPrompts)
+{
+    // A hum in place of a voice, far from the tones: 440 Hz at 8 kHz, 16-bit, half a second.
+    QByteArray pcm;
+    for (int i = 0; i < 4000; ++i) {
+        const auto v = qToLittleEndian(qint16(12000 * std::sin(2 * 3.14159265 * 440 * i / 8000)));
+        pcm.append(reinterpret_cast<const char*>(&v), 2);
+    }
+    const auto le = [](auto v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char*>(&v), sizeof v);
+    };
+    ASSERT_TRUE(writeFile(work.filePath("hum.wav"),
+                          "RIFF" + le(quint32(36 + pcm.size())) + "WAVEfmt " + le(quint32(16)) +
+                              le(quint16(1)) + le(quint16(1)) + le(quint32(8000)) + le(quint32(16000)) +
+                              le(quint16(2)) + le(quint16(16)) + "data" + le(quint32(pcm.size())) + pcm));
+    const QString set = csv("name,text,voice_before\ngreeting,Hello GA,\nwaiting,Please wait GA,hum.wav\n");
+    const QString dir = out.filePath("asterisk");
+    MessageSetRun(kProgramDir).run(set, "asterisk", {}, dir);
+
+    const struct
+    {
+        const char* name;
+        const char* text;
+        const char* voice;
+    } messages[] = {{"greeting", "Hello GA", ""}, {"waiting", "Please wait GA", "hum.wav"}};
+    LineCollector diagnostics;
+    ConversionRun single(diagnostics, kProgramDir);
+    for (const auto& m : messages) {
+        for (const char* extension : {".ulaw", ".alaw"}) {
+            const QString name = QString::fromUtf8(m.name) + extension;
+            SCOPED_TRACE(name.toStdString());
+            single.setSpokenParts({*m.voice ? work.filePath(m.voice) : QString(), {}});
+            ASSERT_EQ(single.cmdConstructWavFromString_Click(m.text, work.filePath(name)),
+                      RunOutcome::Completed);
+            EXPECT_EQ(fileBytes(dir + "/" + name), fileBytes(work.filePath(name)));
+        }
+    }
 }
