@@ -17,11 +17,14 @@ packages+=(qt6-translations-l10n)
 # Extra packages a caller wants on top (the benchmark asks for its comparison programs), or a named
 # set: "packaging" for make package (dpkg-shlibdeps and file for the Depends, scdoc for the man
 # pages), "package-test" for the package test, which also opens the man pages and validates the
-# desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer).
+# desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer);
+# "windows" for make windows and make test-windows (the mingw cross compiler, Qt's host tools of the
+# same version, the source-package tools, wine and Xvfb to run the result, NSIS for the installer).
 for arg in "$@"; do
   case $arg in
     fuzzing) packages+=(clang libclang-rt-14-dev) ;;
     packaging) packages+=(dpkg-dev file scdoc) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools qt6-base-dev-tools dpkg-dev wine wine64 nsis xvfb xauth) ;;
     package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
     *) packages+=("$arg") ;;
   esac
