@@ -17,3 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The prefixes of the libraries cross-built for this (scripts/windows/build-deps.sh) count as roots
+# of their own, so their headers, libraries and CMake packages are found like the mingw ones.
+set(QUILLFEN_WINDOWS_PREFIXES "" CACHE STRING "Prefixes of libraries built for Windows, ;-separated")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUILLFEN_WINDOWS_PREFIXES)
+list(APPEND CMAKE_FIND_ROOT_PATH ${QUILLFEN_WINDOWS_PREFIXES})
+list(APPEND CMAKE_PREFIX_PATH ${QUILLFEN_WINDOWS_PREFIXES})

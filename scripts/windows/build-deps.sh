@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds the libraries the Windows build links and Debian has no Windows build of: Qt's Core,
-# Gui, Widgets and Network with the Windows platform plugin, and libsndfile. Both come from Debian's
+# Gui, Widgets and Network with the Windows platform plugin, libsndfile and GoogleTest. Both come from Debian's
 # source packages. Source, build folders and the installed libraries stay in a cache folder outside
 # the source tree, so the long Qt build happens once per machine, and an interrupted one resumes
 # where it stopped.
 #
-# Usage: build-deps.sh [qt|sndfile|all]   (default all)
+# Usage: build-deps.sh [qt|sndfile|gtest|all]   (default all)
 # Environment: QUILLFEN_WINDOWS_CACHE (default ~/.cache/quillfen-windows), JOBS (default 2).
 # Compiles and links at the lowest priority, so the machine's other work goes first.
 set -euo pipefail
@@ -119,9 +119,23 @@ build_sndfile() {
   stage_done
 }
 
+# GoogleTest from the source Debian installs with it, for the unit tests under wine.
+build_gtest() {
+  local src=/usr/src/googletest build=$cache/build/googletest prefix=$cache/googletest
+  [ -f "$prefix/.installed" ] && { echo "GoogleTest for Windows is in $prefix"; return 0; }
+  stage "build GoogleTest"
+  lowprio cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
+  lowprio cmake --build "$build" -j"$jobs"
+  cmake --install "$build"
+  touch "$prefix/.installed"
+  stage_done
+}
+
 case $what in
   qt) build_qt ;;
   sndfile) build_sndfile ;;
-  all) build_sndfile && build_qt ;;
-  *) echo "usage: $0 [qt|sndfile|all]" >&2; exit 2 ;;
+  gtest) build_gtest ;;
+  all) build_sndfile && build_gtest && build_qt ;;
+  *) echo "usage: $0 [qt|sndfile|gtest|all]" >&2; exit 2 ;;
 esac
