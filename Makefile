@@ -64,11 +64,11 @@ bench: deps
 WINDOWS_BUILD ?= build-windows
 WINDOWS_PARTS ?= all
 windows: deps
-	@JOBS=$(JOBS) bash scripts/windows/build.sh $(WINDOWS_BUILD) $(WINDOWS_PARTS)
+	@JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" bash scripts/windows/build.sh $(WINDOWS_BUILD) $(WINDOWS_PARTS)
 
 # The Windows build's tests under wine.
 test-windows: windows
-	@bash scripts/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
+	@bash scripts/windows/test.sh $(WINDOWS_BUILD)
 
 format:
 	@bash scripts/install-deps.sh clang-format
