@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Quillfen for 64-bit Windows into BUILD (make windows): the build-time tools for this
 # machine in BUILD/host, the libraries Debian has no Windows build of in the cache (build-deps.sh),
-# then the programs, the language libraries and the prompt set in BUILD/bin with the DLLs they need.
+# then the programs, the language libraries and the prompt set in BUILD/bin with the DLLs they need,
+# and the installer BUILD/quillfen-<version>-setup.exe.
 #
 # Usage: build.sh BUILD [all|qt-free]
 #   qt-free builds only what needs no Qt (the tools and their tests), without waiting for Qt.
@@ -61,3 +62,7 @@ for dll in "$cache"/libsndfile/bin/libsndfile*.dll "$mingw_gcc/libstdc++-6.dll" 
   cp -u "$dll" "$build/bin/"
 done
 ls "$build/bin"/*.exe
+
+start=$(date +%s)
+bash "$root/scripts/windows/installer.sh" "$build"
+took "the installer" "$start"

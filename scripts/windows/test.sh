@@ -125,6 +125,30 @@ done
 ls -a | grep -q '^\.out\.wav\.\|^\.joined' && fail "wavcat.exe left a temporary behind"
 cd - >/dev/null
 
+echo "== the installer installs and uninstalls cleanly"
+setup=$(ls "$build"/quillfen-*-setup.exe)
+installed="$WINEPREFIX/drive_c/Program Files/Quillfen"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quillfen"
+wine "$setup" /S && wineserver -w || fail "the installer did not run"
+# Windows names are case-insensitive: LTRS.wav and LTRS.WAV, the same frame, are one file there.
+expected=$(cd "$bin" && find . -type f ! -name '*.a' | tr '[:upper:]' '[:lower:]' | sort -u | wc -l)
+got=$(cd "$installed" 2>/dev/null && find . -type f ! -name uninstall.exe | wc -l)
+[ "$got" = "$expected" ] && pass "installed $got files" || fail "installed $got files of $expected"
+cmp -s "$bin/wavcat.exe" "$installed/wavcat.exe" || fail "the installed wavcat.exe differs"
+[ -f "$menu/Uninstall Quillfen.lnk" ] || fail "no Start-menu entry for the uninstaller"
+if [ -f "$bin/Quillfen.exe" ]; then
+  [ -f "$menu/Quillfen.lnk" ] && pass "Start-menu entry" || fail "no Start-menu entry for Quillfen"
+fi
+# The uninstaller runs from a copy of itself in the temporary folder: wait for all of wine.
+wine "$installed/uninstall.exe" /S && wineserver -w || fail "the uninstaller did not run"
+if [ -e "$installed" ] || [ -e "$menu" ]; then
+  fail "the uninstaller left $(find "$installed" "$menu" 2>/dev/null | head -3)"
+elif wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillfen' >/dev/null 2>&1; then
+  fail "the uninstaller left its registry entry"
+else
+  pass "uninstalled without a trace"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "test-windows: $failures failed" >&2
   exit 1
