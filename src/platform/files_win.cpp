@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <aclapi.h>
-#include <fcntl.h>
 #include <io.h>
 #include <sddl.h>
 #include <vector>
@@ -18,6 +17,10 @@
 
 namespace quillfen {
 namespace {
+
+// Descriptors made from handles are only ever turned back into their handle (by us or by
+// libsndfile), never read through the runtime: no mode flags, and no <fcntl.h> for them.
+constexpr int kHandleOnly = 0;
 
 std::wstring wide(const QString& path)
 {
@@ -255,7 +258,7 @@ int openForLock(const QString& path, DWORD disposition)
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return -1;
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), kHandleOnly);
     if (fd < 0)
         ::CloseHandle(h);
     return fd;
@@ -324,7 +327,7 @@ int openRegularFileForReading(const std::string& path)
         ::CloseHandle(h);
         refuseNonRegular(FILE_ATTRIBUTE_DEVICE);
     }
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), kHandleOnly);
     if (fd < 0) {
         ::CloseHandle(h);
         throw fail(AppError::PathFileAccessError, QStringLiteral("no descriptor left for the file"));

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <fcntl.h>
 #include <io.h>
 #include <map>
 #include <mutex>
@@ -16,6 +15,10 @@
 
 namespace quillfen {
 namespace {
+
+// Descriptors made from handles are only ever turned back into their handle (by us or by
+// libsndfile), never read through the runtime: no mode flags, and no <fcntl.h> for them.
+constexpr int kHandleOnly = 0;
 
 bool isKnownClass(std::int32_t priorityClass)
 {
@@ -196,7 +199,7 @@ ChildLog::ChildLog()
             name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
-            m_handle = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+            m_handle = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), kHandleOnly);
             if (m_handle < 0)
                 ::CloseHandle(h);
         } else {
