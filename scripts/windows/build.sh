@@ -39,6 +39,11 @@ else
   qt_free=OFF
 fi
 
+# pkg-config must see only the Windows builds: the machine's own .pc files name Linux libraries.
+IFS=';' read -r -a prefix_list <<<"$prefixes"
+PKG_CONFIG_LIBDIR=$(printf '%s/lib/pkgconfig:' "${prefix_list[@]}")
+export PKG_CONFIG_LIBDIR
+
 start=$(date +%s)
 # Hardening stays off: mingw's stack protector needs libssp at run time, and PE images have no
 # RELRO. -O2 as on Linux: GCC 12 at -O3 warns falsely (-Wrestrict) inside std::string. The
