@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test test-asan fuzz package bench format lint clean
+.PHONY: all deps configure build run demo test test-asan fuzz package bench format lint clean windows test-windows
 
 all: build
 
@@ -59,6 +59,17 @@ bench: deps
 	@cmake --build $(BUILD) -j$(JOBS) --target bench_programs
 	@bash bench/run.sh $(BUILD)/bin
 
+# 64-bit Windows, cross-built with mingw-w64 into build-windows/ (not part of make test or CI: the
+# first build of Qt for it takes most of an hour). WINDOWS_PARTS=qt-free builds what needs no Qt.
+WINDOWS_BUILD ?= build-windows
+WINDOWS_PARTS ?= all
+windows: deps
+	@JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" bash scripts/windows/build.sh $(WINDOWS_BUILD) $(WINDOWS_PARTS)
+
+# The Windows build's tests under wine.
+test-windows: windows
+	@bash scripts/windows/test.sh $(WINDOWS_BUILD)
+
 format:
 	@bash scripts/install-deps.sh clang-format
 	@git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'resources/*.cpp' \
@@ -70,4 +81,4 @@ lint: configure
 	@bash scripts/lint.sh $(BUILD) $(JOBS)
 
 clean:
-	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz quillfen_*.deb
+	@rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(WINDOWS_BUILD) quillfen_*.deb

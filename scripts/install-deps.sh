@@ -19,11 +19,14 @@ packages+=(qt6-translations-l10n)
 # pages), "package-test" for the package test, which also opens the man pages and validates the
 # desktop entry and the software-centre metadata; "fuzzing" for make fuzz (clang and its libFuzzer);
 # "screen-reader" for the bench's screen-reader run (a virtual display, a session bus, the
-# accessibility bus, the screen reader with its speech server, and keystrokes sent from outside).
+# accessibility bus, the screen reader with its speech server, and keystrokes sent from outside);
+# "windows" for make windows and make test-windows (the mingw cross compiler, Qt's host tools of the
+# same version, the source-package tools, wine and Xvfb to run the result, NSIS for the installer).
 for arg in "$@"; do
   case $arg in
     fuzzing) packages+=(clang libclang-rt-14-dev) ;;
     packaging) packages+=(dpkg-dev file scdoc) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools qt6-base-dev-tools dpkg-dev wine wine64 nsis xvfb xauth) ;;
     package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
     screen-reader) packages+=(xvfb xauth dbus-x11 at-spi2-core orca speech-dispatcher python3-pyatspi xdotool) ;;
     *) packages+=("$arg") ;;

@@ -1,4 +1,5 @@
 #include "platform/session.h"
+#include "platform/settings_format.h"
 
 #include <QDir>
 
@@ -20,6 +21,11 @@ void setRemoteSessionForTesting(bool remote)
 QString defaultOutputFileName()
 {
     return QDir::homePath() + QStringLiteral("/TTYOutput.wav");
+}
+
+QSettings::Format settingsFormat()
+{
+    return QSettings::IniFormat;
 }
 
 } // namespace quillfen

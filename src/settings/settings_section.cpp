@@ -2,6 +2,7 @@
 
 #include "localization/mod_localize.h"
 #include "platform/app_error.h"
+#include "platform/settings_format.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -9,7 +10,7 @@
 namespace quillfen {
 
 SettingsSection::SettingsSection()
-    : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Veltrane"), executableName())
+    : m_settings(settingsFormat(), QSettings::UserScope, QStringLiteral("Veltrane"), executableName())
 {
     m_settings.beginGroup(QStringLiteral("Settings"));
 }

@@ -5,6 +5,7 @@
 #include "platform/app_error.h"
 #include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/settings_format.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -19,12 +20,12 @@
 namespace quillfen {
 namespace {
 
-// The group of one store: $XDG_CONFIG_HOME/Veltrane/<executable name>.ini, section "Settings".
+// The group of one store: $XDG_CONFIG_HOME/Veltrane/<executable name>.ini, or on Windows the
+// registry key HKEY_CURRENT_USER\Software\Veltrane\<executable name>; section "Settings".
 class Store
 {
 public:
-    Store()
-        : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Veltrane"), executableName())
+    Store() : m_settings(settingsFormat(), QSettings::UserScope, QStringLiteral("Veltrane"), executableName())
     {
         m_settings.beginGroup(QStringLiteral("Settings"));
     }

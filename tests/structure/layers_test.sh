@@ -71,6 +71,12 @@ while IFS= read -r hit; do
 done < <(grep -rnE '^#\s*include\s*<(unistd|fcntl)\.h>|^#\s*include\s*<sys/' . --include='*.h' --include='*.cpp' |
     grep -vE '_posix\.cpp:')
 
+# And Windows headers belong to the Windows files, in the build tools as well as the program.
+while IFS= read -r hit; do
+    fail "Windows header outside a *_win file: $hit"
+done < <(grep -rnE '^#\s*include\s*<(windows|io|aclapi|sddl)\.h>' . "$root/tools" --include='*.h' --include='*.cpp' |
+    grep -vE '_win\.cpp:')
+
 # The TTY library is std C++ only, and its internal headers are reached from inside it alone.
 while IFS= read -r hit; do
     fail "Qt in src/tty: $hit"

@@ -91,7 +91,8 @@ void writePrompt(const Options& options, const ttyprompts::Prompt& prompt)
     info.samplerate = options.shape.sampleRate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | options.subtype;
-    SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
+    // The narrow name: a path's own characters are wide on Windows, and sf_open takes bytes.
+    SNDFILE* file = sf_open(temporary.string().c_str(), SFM_WRITE, &info);
     if (!file)
         throw std::runtime_error("cannot create " + temporary.string() + ": " + sf_strerror(nullptr));
     const auto count = static_cast<sf_count_t>(prompt.samples.size());

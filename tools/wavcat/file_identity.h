@@ -1,14 +1,15 @@
 #pragma once
 
-#include <sys/types.h>
+#include <cstdint>
 
 namespace wavcat {
 
-// A file whatever it is called: device and inode, so that hard links and other spellings match.
+// A file whatever it is called: its device (volume) and inode (file index), so that hard links and
+// other spellings match.
 struct FileIdentity
 {
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 

@@ -1,6 +1,7 @@
 #include "input_file.h"
 
 #include "error.h"
+#include "input_source.h"
 
 #include <algorithm>
 #include <array>
@@ -9,12 +10,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -162,12 +160,10 @@ struct InputFile::Stream
             const std::size_t used = bytes.size();
             const std::size_t step = std::min(kReadStep, limit - used);
             bytes.resize(used + step);
-            const ssize_t got = ::read(fd, bytes.data() + used, step);
-            bytes.resize(used + std::size_t(std::max<ssize_t>(got, 0)));
+            const std::size_t got = readSome(fd, bytes.data() + used, step, path);
+            bytes.resize(used + got);
             if (got == 0)
                 return true;
-            if (got < 0 && errno != EINTR)
-                throw cannotRead(path, std::strerror(errno));
         }
         return false;
     }
@@ -190,65 +186,38 @@ struct InputFile::Stream
 
 namespace {
 
-// A temporary file in `dir` that never has a name: it goes when it is closed, however wavcat ends.
-// -1 when none can be made.
-int unnamedTemporaryFile(const std::string& dir)
-{
-    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        return fd;
-    std::string name = dir + "/wavcat-XXXXXX";
-    const int named = ::mkostemp(name.data(), O_CLOEXEC);
-    if (named >= 0)
-        ::unlink(name.c_str());
-    return named;
-}
-
-// Every byte, or the reason none more could be written (0: written).
-int writeAll(int fd, const char* bytes, std::size_t size)
-{
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t put = ::write(fd, bytes + done, size - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return put < 0 ? errno : ENOSPC;
-        done += std::size_t(put);
-    }
-    return 0;
-}
-
 // The bytes so far and the rest of the pipe, in an unnamed temporary file.
 int spillToTemporaryFile(const std::string& head, int pipe, const std::string& path)
 {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = tmp && *tmp ? tmp : "/tmp";
+    std::string dir;
     const int fd = unnamedTemporaryFile(dir);
     if (fd < 0)
         throw cannotRead(path, "no temporary file for a long stream in " + dir + ": " + std::strerror(errno));
     const auto fail = [&](int error, const std::string& what) {
-        ::close(fd);
+        closeInput(fd);
         return cannotRead(path, what + std::strerror(error));
     };
     if (const int error = writeAll(fd, head.data(), head.size()))
         throw fail(error, "cannot keep a long stream in " + dir + ": ");
     std::vector<char> buffer(kReadStep);
     for (;;) {
-        const ssize_t got = ::read(pipe, buffer.data(), buffer.size());
+        std::size_t got = 0;
+        try {
+            got = readSome(pipe, buffer.data(), buffer.size(), path);
+        } catch (const Error&) {
+            closeInput(fd);
+            throw;
+        }
         if (got == 0)
             return fd;
-        if (got < 0 && errno != EINTR)
-            throw fail(errno, {});
-        if (const int error = got > 0 ? writeAll(fd, buffer.data(), std::size_t(got)) : 0)
+        if (const int error = writeAll(fd, buffer.data(), got))
             throw fail(error, "cannot keep a long stream in " + dir + ": ");
     }
 }
 
 ReadAt readAtFile(int fd)
 {
-    return [fd](std::uint64_t at, unsigned char* to, std::size_t n) {
-        return ::pread(fd, to, n, off_t(at)) == ssize_t(n);
-    };
+    return [fd](std::uint64_t at, unsigned char* to, std::size_t n) { return readAt(fd, at, to, n); };
 }
 
 } // namespace
@@ -267,30 +236,20 @@ InputFile::~InputFile()
     if (m_file)
         sf_close(m_file);
     if (m_fd >= 0)
-        ::close(m_fd);
+        closeInput(m_fd);
 }
 
 InputFile InputFile::open(const std::string& path)
 {
     InputFile in(path);
-    // Without O_NONBLOCK, opening a FIFO that nobody writes to would wait for ever. Opening the
-    // descriptor ourselves also gives the system's reason for a missing or unreadable file rather
-    // than libsndfile's paraphrase of it.
-    in.m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in.m_fd < 0)
-        throw cannotRead(path, std::strerror(errno));
-    struct stat st = {};
-    if (::fstat(in.m_fd, &st) != 0)
-        throw cannotRead(path, std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        throw cannotRead(path, std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        throw cannotRead(path, "not a regular file or a pipe");
-    in.m_identity = {st.st_dev, st.st_ino};
-    // From here on a pipe's reads wait for its writer; one that has no writer reads as empty.
-    ::fcntl(in.m_fd, F_SETFL, ::fcntl(in.m_fd, F_GETFL) & ~O_NONBLOCK);
-    ReadAt readAt;
-    if (!S_ISREG(st.st_mode)) {
+    // Opening the descriptor ourselves gives the system's reason for a missing or unreadable file
+    // rather than libsndfile's paraphrase of it.
+    const OpenedInput opened = openInput(path);
+    in.m_fd = opened.fd;
+    in.m_identity = opened.identity;
+    std::uint64_t size = opened.size;
+    ReadAt readFileAt;
+    if (!opened.regular) {
         in.m_stream = std::make_unique<Stream>();
         const bool ended = in.m_stream->readUpTo(in.m_fd, path, kPipeHeadBytes);
         if (!in.m_stream->opensAsAudio())
@@ -298,21 +257,23 @@ InputFile InputFile::open(const std::string& path)
         if (!ended && !in.m_stream->readUpTo(in.m_fd, path, kPipeMemoryBytes)) {
             const int spilled = spillToTemporaryFile(in.m_stream->bytes, in.m_fd, path);
             in.m_stream.reset();
-            ::close(std::exchange(in.m_fd, spilled));
-            if (::fstat(in.m_fd, &st) != 0 || ::lseek(in.m_fd, 0, SEEK_SET) != 0)
+            closeInput(std::exchange(in.m_fd, spilled));
+            const auto spilledSize = rewindFile(in.m_fd);
+            if (!spilledSize)
                 throw cannotRead(path, std::strerror(errno));
+            size = *spilledSize;
         }
     }
     if (!in.m_stream) {
-        in.m_bytes = std::uint64_t(st.st_size);
+        in.m_bytes = size;
         in.m_file = sf_open_fd(in.m_fd, SFM_READ, &in.m_info, SF_FALSE);
-        readAt = readAtFile(in.m_fd);
+        readFileAt = readAtFile(in.m_fd);
     } else {
         const std::string& bytes = in.m_stream->bytes;
         in.m_bytes = bytes.size();
         SF_VIRTUAL_IO io{&Stream::length, &Stream::seek, &Stream::read, &Stream::write, &Stream::tell};
         in.m_file = sf_open_virtual(&io, SFM_READ, &in.m_info, in.m_stream.get());
-        readAt = [&bytes](std::uint64_t at, unsigned char* to, std::size_t n) {
+        readFileAt = [&bytes](std::uint64_t at, unsigned char* to, std::size_t n) {
             if (at > bytes.size() || n > bytes.size() - at)
                 return false;
             std::memcpy(to, bytes.data() + at, n);
@@ -321,7 +282,7 @@ InputFile InputFile::open(const std::string& path)
     }
     if (!in.m_file)
         throw cannotRead(path, sndfileReason(nullptr));
-    checkComplete(path, readAt, in.m_bytes);
+    checkComplete(path, readFileAt, in.m_bytes);
     return in;
 }
 

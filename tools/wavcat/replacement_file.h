@@ -7,7 +7,8 @@
 
 namespace wavcat {
 
-// Writes a file so that it appears only whole. The data goes to an unnamed temporary (O_TMPFILE) in
+// Writes a file so that it appears only whole (on Windows, see replacement_file_win.cpp, always
+// through a named temporary). The data goes to an unnamed temporary (O_TMPFILE) in
 // the target's directory, which commit() links to a hidden name and renames over the target. Until
 // then the target is untouched, and whatever ends the process, kill -9 included, nothing is left
 // behind except in the moment between link and rename (and then the whole output under a hidden

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Cross-builds the libraries the Windows build links and Debian has no Windows build of: Qt's Core,
+# Gui, Widgets and Network with the Windows platform plugin, libsndfile and GoogleTest. Both come from Debian's
+# source packages. Source, build folders and the installed libraries stay in a cache folder outside
+# the source tree, so the long Qt build happens once per machine, and an interrupted one resumes
+# where it stopped.
+#
+# Usage: build-deps.sh [qt|sndfile|gtest|all]   (default all)
+# Environment: QUILLFEN_WINDOWS_CACHE (default ~/.cache/quillfen-windows), JOBS (default 2).
+# Compiles and links at the lowest priority, so the machine's other work goes first.
+set -euo pipefail
+
+what=${1:-all}
+here=$(cd "$(dirname "$0")" && pwd)
+toolchain=$(cd "$here/../../cmake" && pwd)/mingw-w64-x86_64.cmake
+cache=${QUILLFEN_WINDOWS_CACHE:-$HOME/.cache/quillfen-windows}
+jobs=${JOBS:-2}
+qt_version=6.4.2
+sndfile_version=1.2.0
+mkdir -p "$cache"
+
+stage_start=0
+stage() {
+  stage_name=$1
+  stage_start=$(date +%s)
+  echo "== $stage_name ($(date -u +%H:%M:%S) UTC)"
+}
+stage_done() {
+  local took=$(($(date +%s) - stage_start))
+  printf '== %s took %dm%02ds\n' "$stage_name" $((took / 60)) $((took % 60))
+}
+
+# A private deb-src list, package index and archive cache: the machine's own apt state is left as
+# it is, and nothing but Debian's archive is asked.
+apt_private() {
+  local dir=$cache/apt
+  mkdir -p "$dir/lists/partial" "$dir/archives/partial" "$dir/parts"
+  [ -f "$dir/sources.list" ] || echo "deb-src http://deb.debian.org/debian bookworm main" >"$dir/sources.list"
+  apt-get -q -o Dir::Etc::SourceList="$dir/sources.list" -o Dir::Etc::SourceParts="$dir/parts" \
+    -o Dir::State::Lists="$dir/lists" -o Dir::Cache::Archives="$dir/archives" \
+    -o Dir::Cache::pkgcache="" -o Dir::Cache::srcpkgcache="" "$@"
+}
+
+# Unpacks Debian's source package NAME at VERSION into $cache/src/NAME (patches applied).
+fetch_source() {
+  local name=$1 version=$2 dest=$cache/src/$1
+  [ -f "$dest/.unpacked" ] && return 0
+  stage "fetch $name $version"
+  mkdir -p "$cache/src/download"
+  if ! ls "$cache/src/download/${name}_${version}"*.dsc >/dev/null 2>&1; then
+    apt_private update
+    (cd "$cache/src/download" && apt_private source --download-only "$name=$version"* ||
+      (cd "$cache/src/download" && apt_private source --download-only "$name"))
+  fi
+  rm -rf "$dest"
+  dpkg-source --no-check -x "$(ls "$cache/src/download/${name}_${version}"*.dsc | tail -1)" "$dest"
+  touch "$dest/.unpacked"
+  stage_done
+}
+
+lowprio() { nice -n 19 "$@"; }
+
+build_qt() {
+  local src=$cache/src/qt6-base build=$cache/build/qt prefix=$cache/qt
+  [ -f "$prefix/.installed" ] && { echo "Qt $qt_version for Windows is in $prefix"; return 0; }
+  fetch_source qt6-base "$qt_version"
+  if [ ! -f "$build/build.ninja" ]; then
+    stage "configure Qt"
+    # Host tools (moc, rcc, uic) come from Debian's own Qt of the same version. The third-party
+    # libraries are Qt's bundled ones, as there are no Windows builds of them here. Debian's source
+    # leaves out the tablet headers, hence no tablet events; the Windows platform plugin needs
+    # OpenGL, which on Windows is the dynamic kind chosen at run time.
+    lowprio cmake -S "$src" -B "$build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+      -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+      -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
+      -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
+      -DFEATURE_system_doubleconversion=OFF \
+      -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF -DFEATURE_testlib=OFF \
+      -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
+      -DFEATURE_tabletevent=OFF \
+      -DFEATURE_opengl=ON -DFEATURE_opengl_dynamic=ON
+    stage_done
+  fi
+  stage "build Qt"
+  # Ninja picks up where an interrupted build stopped.
+  lowprio cmake --build "$build" -j"$jobs"
+  stage_done
+  stage "install Qt"
+  cmake --install "$build"
+  touch "$prefix/.installed"
+  stage_done
+}
+
+build_sndfile() {
+  local src=$cache/src/libsndfile build=$cache/build/libsndfile prefix=$cache/libsndfile
+  [ -f "$prefix/.installed" ] && { echo "libsndfile $sndfile_version for Windows is in $prefix"; return 0; }
+  fetch_source libsndfile "$sndfile_version"
+  if [ ! -f "$build/build.ninja" ]; then
+    stage "configure libsndfile"
+    # WAV is all Quillfen reads and writes through it; there are no Windows builds of the codec
+    # libraries (FLAC, Ogg, Opus, MPEG) here.
+    lowprio cmake -S "$src" -B "$build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DBUILD_SHARED_LIBS=ON -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF \
+      -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DENABLE_CPACK=OFF \
+      -DBUILD_REGTEST=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON
+    stage_done
+  fi
+  stage "build libsndfile"
+  lowprio cmake --build "$build" -j"$jobs"
+  cmake --install "$build"
+  touch "$prefix/.installed"
+  stage_done
+}
+
+# GoogleTest from the source Debian installs with it, for the unit tests under wine.
+build_gtest() {
+  local src=/usr/src/googletest build=$cache/build/googletest prefix=$cache/googletest
+  [ -f "$prefix/.installed" ] && { echo "GoogleTest for Windows is in $prefix"; return 0; }
+  stage "build GoogleTest"
+  lowprio cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
+  lowprio cmake --build "$build" -j"$jobs"
+  cmake --install "$build"
+  touch "$prefix/.installed"
+  stage_done
+}
+
+case $what in
+  qt) build_qt ;;
+  sndfile) build_sndfile ;;
+  gtest) build_gtest ;;
+  all) build_sndfile && build_gtest && build_qt ;;
+  *) echo "usage: $0 [qt|sndfile|gtest|all]" >&2; exit 2 ;;
+esac
