@@ -5,6 +5,7 @@
 #include "conversion/prompt_sets.h"
 #include "localization/string_table.h"
 #include "main_window_fixture.h"
+#include "mainwindow/announcer.h"
 #include "mainwindow/frm_main.h"
 #include "mainwindow/frm_message_set.h"
 #include "mainwindow/frm_output_format.h"
@@ -273,6 +274,9 @@ TEST_F(PlayProgressTest, aLongRunShowsItsProgressAndCancelLeavesTheEarlierOutput
     child<QLineEdit>("txtOutputFileName")->setText(output);
     child<QPlainTextEdit>("txtInputText")->setPlainText("HELLO");
 
+    QStringList said;
+    QObject::connect(window->findChild<Announcer*>("announcer"), &Announcer::announced,
+                     [&](const QString& text) { said << text; });
     bool progressSeen = false;
     QTimer cancel;
     QObject::connect(&cancel, &QTimer::timeout, [&] {
@@ -300,4 +304,5 @@ TEST_F(PlayProgressTest, aLongRunShowsItsProgressAndCancelLeavesTheEarlierOutput
     EXPECT_TRUE(lines.filter("(error):").isEmpty()) << diag().toStdString();
     EXPECT_TRUE(lines.contains(myLoadResString(IDS_NEW_TEXT) + "HELLO")) << diag().toStdString();
     EXPECT_EQ(window->findChild<QProgressDialog*>("progressConversion"), nullptr);
+    EXPECT_EQ(said, QStringList{myLoadResString(IDS_CONVERSION_CANCELLED)}); // said, not as an error
 }
