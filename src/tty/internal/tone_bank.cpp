@@ -27,7 +27,7 @@ constexpr int kMarkBin = kOffsetBins + kRefineBins;
 constexpr int kToneGapBins = static_cast<int>((kSpaceHz - kMarkHz) / kBinStepHz);
 constexpr int kGridBins = kMarkBin + kToneGapBins + kOffsetBins + kRefineBins + 1;
 // The grid padded to a multiple of eight, so that its loop needs no remainder and vectorises.
-constexpr std::size_t kTwiddleBins = (kGridBins + 7) / 8 * 8;
+constexpr std::size_t kTwiddleBins = static_cast<std::size_t>(kGridBins + 7) / 8 * 8;
 // Noise bins between the tones as found, at least 150 Hz (three bin widths) from either.
 constexpr int kNoiseBins[] = {15, kToneGapBins / 2, kToneGapBins - 16};
 // A spectrum every 32 ms; the tones are placed by the spectra averaged over 0.6 s, this on either side.
