@@ -4,6 +4,7 @@
 #include "platform/files.h"
 
 #include "platform/app_error.h"
+#include "platform/system_message.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,18 +26,6 @@ constexpr int kHandleOnly = 0;
 std::wstring wide(const QString& path)
 {
     return QDir::toNativeSeparators(path).toStdWString();
-}
-
-QString systemMessage(DWORD error)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString message =
-        n ? QString::fromWCharArray(text, int(n)).trimmed() : QStringLiteral("system error %1").arg(error);
-    ::LocalFree(text);
-    return message;
 }
 
 struct Identity

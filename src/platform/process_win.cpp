@@ -3,6 +3,7 @@
 #include "platform/process.h"
 
 #include "platform/app_error.h"
+#include "platform/system_message.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,18 +34,6 @@ bool isKnownClass(std::int32_t priorityClass)
     default:
         return false;
     }
-}
-
-QString systemMessage(DWORD error)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString message =
-        n ? QString::fromWCharArray(text, int(n)).trimmed() : QStringLiteral("system error %1").arg(error);
-    ::LocalFree(text);
-    return message;
 }
 
 // The handles of the children we started, kept until their end is collected: like an unreaped
