@@ -2,6 +2,7 @@
 // diagnostic box, a cancel that leaves the folder as it was, a refusal in a message box, and the
 // choices read back the next time the box opens.
 #include "localization/mod_localize.h"
+#include "main_window_fixture.h"
 #include "mainwindow/announcer.h"
 #include "mainwindow/frm_main.h"
 #include "mainwindow/frm_message_set.h"
@@ -30,24 +31,15 @@ using namespace quillfen::testing;
 
 namespace {
 
-const QString kProgramDir = QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR);
-
-class MessageSetDialog : public ::testing::Test
+class MessageSetDialog : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
-        resetLanguageState();
-        setProgramLocation(kProgramDir, "Quillfen");
-        releaseInstanceLock();
-        window = std::make_unique<frmMain>(kProgramDir);
-        window->setTerminate([] {});
+        MainWindowFixture::SetUp();
         QObject::connect(window->findChild<Announcer*>("announcer"), &Announcer::announced,
                          [this](const QString& text) { alerts << text; });
     }
-    void TearDown() override { qunsetenv("XDG_CACHE_HOME"); }
 
     frmMessageSet* openBox()
     {
@@ -72,20 +64,16 @@ protected:
     }
     QString csv(const QByteArray& bytes)
     {
-        const QString path = work.filePath("set.csv");
+        const QString path = out.filePath("set.csv");
         EXPECT_TRUE(writeFile(path, bytes));
         return path;
     }
-    QString diag() const { return window->findChild<QPlainTextEdit*>("txtDiag")->toPlainText(); }
-    QString lastDiagLine() const
+    QString lastDiagLine()
     {
         const QStringList lines = diag().split('\n', Qt::SkipEmptyParts);
         return lines.isEmpty() ? QString() : lines.constLast();
     }
 
-    QTemporaryDir config, cache, work;
-    RecordingMessages boxes;
-    std::unique_ptr<frmMain> window;
     QStringList alerts;
 };
 
@@ -107,7 +95,7 @@ TEST_F(MessageSetDialog, aSetIsWrittenInTheChosenSystemsFormatAndSummarizedAfter
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.system);
-        const QString dir = work.filePath(c.system);
+        const QString dir = out.filePath(c.system);
         const QString before = diag();
         QPointer<frmMessageSet> box = openBox();
         ASSERT_TRUE(box);
@@ -146,9 +134,9 @@ TEST_F(MessageSetDialog, theCodecCheckReportsAfterTheSummaryAndLeavesTheFilesAlo
         in<QPushButton>(box, "cmdConvert")->click();
         EXPECT_TRUE(gone(box));
     };
-    make(work.filePath("plain"), {});
+    make(out.filePath("plain"), {});
     const qsizetype linesBefore = diag().split('\n', Qt::SkipEmptyParts).size();
-    make(work.filePath("checked"), {"g722", "gsm"});
+    make(out.filePath("checked"), {"g722", "gsm"});
 
     const QStringList added = diag().split('\n', Qt::SkipEmptyParts).mid(linesBefore);
     ASSERT_GE(added.size(), 2) << diag().toStdString();
@@ -157,7 +145,7 @@ TEST_F(MessageSetDialog, theCodecCheckReportsAfterTheSummaryAndLeavesTheFilesAlo
         EXPECT_TRUE(line.startsWith("Codec check: ")) << line.toStdString();
         EXPECT_FALSE(line.contains("G.722")) << "G.722 carries the tones intact";
     }
-    EXPECT_EQ(folderSnapshot(work.filePath("checked")), folderSnapshot(work.filePath("plain")));
+    EXPECT_EQ(folderSnapshot(out.filePath("checked")), folderSnapshot(out.filePath("plain")));
 }
 
 TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
@@ -171,8 +159,8 @@ TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
         QString dir;
         bool earlierFile;
     } cases[] = {
-        {"a folder with an earlier greeting", work.filePath("kept"), true},
-        {"a folder that was not there", work.filePath("new/set"), false},
+        {"a folder with an earlier greeting", out.filePath("kept"), true},
+        {"a folder that was not there", out.filePath("new/set"), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,7 +185,7 @@ TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
         EXPECT_EQ(alerts.value(alerts.size() - 1), lastDiagLine());
         EXPECT_EQ(folderSnapshot(c.dir), before);
         EXPECT_EQ(QFileInfo::exists(c.dir), c.earlierFile);
-        EXPECT_FALSE(QFileInfo::exists(work.filePath("new")));
+        EXPECT_FALSE(QFileInfo::exists(out.filePath("new")));
         ASSERT_TRUE(box && box->isVisible()) << "the box stays open to run the set again";
         box->reject();
         ASSERT_TRUE(gone(box));
@@ -206,7 +194,7 @@ TEST_F(MessageSetDialog, aCancelledSetLeavesTheFolderAsItWasOrNotThereAtAll)
 
 TEST_F(MessageSetDialog, aRefusedSetShowsWhyInAMessageBoxAndWritesNothing)
 {
-    const QString dir = work.filePath("refused");
+    const QString dir = out.filePath("refused");
     const struct
     {
         const char* what;
@@ -239,17 +227,16 @@ TEST_F(MessageSetDialog, theCsvSystemAndFolderAreReadBackWhenTheBoxOpensAgain)
     QPointer<frmMessageSet> box = openBox();
     EXPECT_EQ(in<QLineEdit>(box, "txtCsv")->text(), QString()) << "nothing remembered yet";
     const QString set = csv("name\nx\n"); // refused: only the remembering counts here
-    fill(box, set, "cisco", work.filePath("sounds"));
+    fill(box, set, "cisco", out.filePath("sounds"));
     in<QPushButton>(box, "cmdConvert")->click();
     box->reject();
     ASSERT_TRUE(gone(box));
 
-    window = std::make_unique<frmMain>(kProgramDir); // a later session
-    window->setTerminate([] {});
+    newWindow(); // a later session
     box = openBox();
     EXPECT_EQ(in<QLineEdit>(box, "txtCsv")->text(), set);
     EXPECT_EQ(in<QComboBox>(box, "cboSystem")->currentData().toString(), "cisco");
-    EXPECT_EQ(in<QLineEdit>(box, "txtFolder")->text(), work.filePath("sounds"));
-    QSettings stored(config.filePath("Veltrane/Quillfen.ini"), QSettings::IniFormat);
+    EXPECT_EQ(in<QLineEdit>(box, "txtFolder")->text(), out.filePath("sounds"));
+    QSettings stored(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value("Settings/MessageSetSystem").toString(), "cisco");
 }
