@@ -7,9 +7,21 @@
 #include <QAudioSink>
 #include <QBuffer>
 #include <QMediaDevices>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace quillfen {
 namespace {
+
+// What the device may still hold when the sink has handed everything over: what was handed over
+// ahead of the time played so far, and at least the sink's own buffer.
+int heldMilliseconds(const QAudioSink& sink)
+{
+    const qint64 ahead = sink.processedUSecs() - sink.elapsedUSecs();
+    const qint64 buffer = sink.format().durationForBytes(int(sink.bufferSize()));
+    return int(std::max(ahead, buffer) / 1000) + 50;
+}
 
 class QtAudioOut final : public AudioOut
 {
@@ -43,20 +55,22 @@ public:
         m_sink = new QAudioSink(device, format);
         QAudioSink* sink = m_sink;
         QObject::connect(sink, &QAudioSink::stateChanged, &m_context, [this, sink](QAudio::State state) {
-            // Idle: every sample has been handed over. Stopped by itself: the device went away.
-            if (state != QAudio::IdleState && state != QAudio::StoppedState)
+            // Stopped by itself: the device went away. Idle: every sample has been handed over, but
+            // what the device holds has yet to be heard, and stopping now would cut off the last
+            // character; so the end comes once that much more time has passed.
+            int wait = 0;
+            if (state == QAudio::IdleState)
+                wait = heldMilliseconds(*sink);
+            else if (state != QAudio::StoppedState)
                 return;
-            QMetaObject::invokeMethod(
-                &m_context,
-                [this, sink] {
-                    if (m_sink != sink)
-                        return;
-                    const std::function<void()> finished = m_finished;
-                    stop();
-                    if (finished)
-                        finished();
-                },
-                Qt::QueuedConnection);
+            QTimer::singleShot(wait, &m_context, [this, sink] {
+                if (m_sink != sink)
+                    return;
+                const std::function<void()> finished = m_finished;
+                stop();
+                if (finished)
+                    finished();
+            });
         });
         sink->start(&m_buffer);
         if (sink->error() != QAudio::NoError) {
