@@ -53,7 +53,7 @@ package:
 
 # The peers go in before CMake looks for them. The bench programs are built only here.
 bench: deps
-	@bash scripts/install-deps.sh sox minimodem pkg-config libspandsp-dev || echo "bench: peers not installed; comparing with what is here"
+	@bash scripts/install-deps.sh sox minimodem pkg-config libspandsp-dev pulseaudio pulseaudio-utils || echo "bench: peers not installed; comparing with what is here"
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	@cmake --build $(BUILD) -j$(JOBS)
 	@cmake --build $(BUILD) -j$(JOBS) --target bench_programs

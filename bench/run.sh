@@ -122,8 +122,8 @@ else
 fi
 
 # The sections of their own: spoken parts, message sets beside single runs and on the peers,
-# 50 baud on the peers, live decoding.
-for section in spoken_part message_set fifty_baud live_decode; do
+# 50 baud on the peers, live decoding, playing through a sound server.
+for section in spoken_part message_set fifty_baud live_decode playback; do
   echo
   bash "$here/$section.sh" "$bin"
 done
