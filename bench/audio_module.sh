@@ -18,19 +18,8 @@ mkdir -p "$work/rt" && chmod 700 "$work/rt"
 in_home() { env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/rt" QT_QPA_PLATFORM=offscreen "$@"; }
 start() { rm -f "$work/rt"/*; in_home "$@" "$benchdir/quillfen_bench_start" quillfen "$bin"; }
 
-# Best wall time of 10 runs, in seconds.
-best() {
-  local b="" t s e
-  for _ in $(seq 10); do
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo ""; return; }
-    e=$(date +%s.%N)
-    t=$(awk -v a="$e" -v b="$s" 'BEGIN { print a - b }')
-    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
-  done
-  printf '%.3f' "$b"
-}
-ratio() { if [ -n "$1" ] && [ -n "$2" ]; then awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; else echo "n/a"; fi; }
+runs=10
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 start >/dev/null 2>&1 # settings in place
 if start env LD_DEBUG=libs 2>&1 | grep -q 'calling init: .*libQt6Multimedia'; then loaded=yes; else loaded=no; fi

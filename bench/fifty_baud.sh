@@ -18,14 +18,13 @@ if ! XDG_CACHE_HOME="$work/cache" "$bin/quillfen-cli" --baud 50 -o "$work/fifty.
   echo "  quillfen-cli --baud 50 failed: $(head -n 1 "$work/err")"
   exit 0
 fi
-flat() { tr -d '\r' | tr '\n' ' ' | sed 's/^ *//; s/ *$//'; }
-verdict() { if [ "$1" = "$text" ]; then echo "same text"; else echo "DIFFERS"; fi; }
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 echo "  sent:  $text"
 if command -v minimodem >/dev/null; then
   heard=$(minimodem --rx --quiet --baudot -M 1400 -S 1800 -f "$work/fifty.wav" 50 2>/dev/null | flat)
-  echo "  minimodem --rx --baudot -M 1400 -S 1800 50 heard: $heard  ($(verdict "$heard"))"
+  echo "  minimodem --rx --baudot -M 1400 -S 1800 50 heard: $heard  ($(verdict "$text" "$heard"))"
 fi
 if [ -x "$v18" ]; then
   heard=$("$v18" rx50 "$work/fifty.wav" 2>/dev/null | flat)
-  echo "  spandsp's 50-baud receiver heard: $heard  ($(verdict "$heard"))"
+  echo "  spandsp's 50-baud receiver heard: $heard  ($(verdict "$text" "$heard"))"
 fi

@@ -16,19 +16,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 runs=3
 
-# Best wall time of $runs runs of "$@", in seconds; empty when the command failed.
-best() {
-  local b="" t s e
-  for _ in $(seq $runs); do
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>"$work/err" || { echo ""; return; }
-    e=$(date +%s.%N)
-    t=$(awk -v a="$e" -v b="$s" 'BEGIN { print a - b }')
-    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
-  done
-  printf '%.3f' "$b"
-}
-ratio() { if [ -n "$1" ] && [ -n "$2" ]; then awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; else echo "n/a"; fi; }
+source "$here/lib.sh"
 
 # A pangram with every figure, repeated to exactly 32,767 characters.
 unit='THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG. CALL (555) 123-4567 OR 890 $12,345.60 #7: "YES!" IS IT 9? '

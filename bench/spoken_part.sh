@@ -10,6 +10,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 runs=5
 
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
 # The best of $runs runs: the wall time, and the processor time with wavcat's (user and system),
 # which a loaded machine disturbs far less. Prints "WALL CPU", or nothing when a run fails.
 best() {
@@ -22,7 +24,6 @@ best() {
   done
   echo "$b $c"
 }
-ratio() { if [ -n "$1" ] && [ -n "$2" ]; then awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; else echo "n/a"; fi; }
 
 greeting="HELLO, YOU HAVE REACHED THE TTY LINE OF THE TOWN HALL. PLEASE LEAVE YOUR NAME AND NUMBER GA"
 "$maker" "$work/wait.wav" 10 44100 2 && "$maker" "$work/wait.flac" 10 48000 1 && "$maker" "$work/wait8k.wav" 10 8000 1 ||
@@ -45,13 +46,11 @@ done
 
 # The last greeting (spoken parts before and after) on the peers' receivers: the voice must not be
 # read as characters.
-flat() { tr -d '\r' | tr '\n' ' ' | sed 's/^ *//; s/ *$//'; }
-verdict() { if [ "$1" = "$greeting" ]; then echo "same text"; else echo "DIFFERS"; fi; }
 if command -v minimodem >/dev/null; then
   heard=$(minimodem --rx --quiet --baudot -M 1400 -S 1800 -f "$work/voiced.wav" 45.45 2>/dev/null | flat)
-  echo "  minimodem heard: $heard  ($(verdict "$heard"))"
+  echo "  minimodem heard: $heard  ($(verdict "$greeting" "$heard"))"
 fi
 if [ -x "$bin/../bench/v18_peer" ]; then
   heard=$("$bin/../bench/v18_peer" rx "$work/voiced.wav" 2>/dev/null | flat)
-  echo "  spandsp heard: $heard  ($(verdict "$heard"))"
+  echo "  spandsp heard: $heard  ($(verdict "$greeting" "$heard"))"
 fi
