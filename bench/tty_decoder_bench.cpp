@@ -4,6 +4,7 @@
 // Figures only: it never fails on them.
 //
 // Usage: tty_decoder_bench [--quick] [--peer PATH/v18_peer] [--impairments-only]
+// While tuning: BENCH_IMPAIRMENT=NAME-PART (one row), BENCH_SEEDS=N, BENCH_OURS_ONLY=1, BENCH_VERBOSE=1.
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "support/tty_impairments.h"
@@ -223,7 +224,10 @@ int main(int argc, char** argv)
     fs::create_directories(work);
 
     std::vector<Decoder> decoders{{"Quillfen", [](const fs::path& p) { return std::optional(ours(p)); }}};
-    const bool haveMinimodem = run("command -v minimodem >/dev/null 2>&1 && echo yes").has_value();
+    // BENCH_OURS_ONLY: no peers, for a quick figure while tuning.
+    const bool oursOnly = std::getenv("BENCH_OURS_ONLY") != nullptr;
+    const bool haveMinimodem =
+        !oursOnly && run("command -v minimodem >/dev/null 2>&1 && echo yes").has_value();
     if (haveMinimodem)
         decoders.push_back({"minimodem", [](const fs::path& p) {
                                 return run("minimodem --rx tdd -q -f " + quote(p) + " 2>/dev/null");
@@ -237,7 +241,10 @@ int main(int argc, char** argv)
                 havePeer ? "installed" : "not built (libspandsp-dev missing)");
 
     // 1. Character error rate against full-band SNR: tone power over white-noise power, 0-4 kHz at 8 kHz.
-    const int seedsPerText = quick ? 2 : 6;
+    // BENCH_SEEDS: more seeds per text for a finer figure while tuning.
+    const int seedsPerText = std::getenv("BENCH_SEEDS") ? std::max(1, std::atoi(std::getenv("BENCH_SEEDS")))
+                             : quick                    ? 2
+                                                        : 6;
     if (!snrs.empty())
         std::printf(
             "\ncharacter error rate, 45.45 baud, %s, 8 kHz 16-bit WAV, %zu texts x %d seeds per SNR\n",
@@ -431,7 +438,10 @@ int main(int argc, char** argv)
         std::printf("  %14s", d.name.c_str());
     std::printf("\n");
     int files = 0;
+    const char* only = std::getenv("BENCH_IMPAIRMENT"); // one row, by a part of its name
     for (const quillfen::test::LineImpairment& line : kLineImpairments) {
+        if (only && std::string_view(line.name).find(only) == std::string_view::npos)
+            continue;
         std::vector<double> total(decoders.size(), 0.0);
         const int first = files;
         for (std::size_t t = 0; t < kTexts.size(); ++t) {

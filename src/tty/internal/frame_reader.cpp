@@ -47,6 +47,11 @@ constexpr float kEdgeShare = 0.3F, kWeakShare = 0.25F;
 constexpr float kOnTime = 1.0F, kOnTimeLevelShare = 0.3F;
 constexpr int kOnTimeWeakBits = 3;
 constexpr int kMissedSlots = 3;
+// Characters on the period's grid before its slope through them sets the period.
+constexpr int kRunForSlope = 4;
+// A slot that fails but whose energy reaches this share of the burst's level, its start bit not
+// clearly mark, is taken for a garbled character.
+constexpr float kGarbledLevelShare = 0.5F;
 constexpr double kPull = 0.3;
 // Baseband samples the period's prediction may be off by noise alone (about 1 ms each): spacings this
 // close agree, a peak this close to a nominal spacing is snapped to it, and is searched for round it.
@@ -339,8 +344,10 @@ void FrameReader::skipPast(const FrameCandidate& c)
     m_minStart = stop + static_cast<std::int64_t>(kNextStartBits * m_plan.bitSamples);
 }
 
-void FrameReader::accept(const FrameCandidate& c, const Judgement& j)
+void FrameReader::accept(const FrameCandidate& c, const Judgement& j, std::int64_t heardAt)
 {
+    if (heardAt < 0)
+        heardAt = c.start;
     const std::int64_t stop = c.start + bitOffset(c.bitLength, 6);
     const std::int64_t firstSample = c.start - m_plan.window + 1;
     if (!m_burst) {
@@ -352,13 +359,31 @@ void FrameReader::accept(const FrameCandidate& c, const Judgement& j)
         // character is looked for there first.
         const std::int64_t spacing = c.start - m_burst->lastStart;
         if (std::abs(spacing - m_burst->spacing) <= kJitterSamples)
-            m_burst->period = spacing;
+            m_burst->setPeriod(static_cast<double>(spacing));
         m_burst->spacing = spacing;
+        // Over a longer run the period is the slope through all its characters' starts: one pair's
+        // spacing is off by the noise in two start bits.
+        const std::int64_t step = m_burst->period > 0 ? m_burst->period : backToBack(spacing);
+        const std::int64_t slots = step > 0 ? (spacing + step / 2) / step : 0;
+        const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
+        if (slots >= 1 && slots <= kMissedSlots && std::abs(spacing - slots * step) <= bit / 2)
+            m_burst->run.add(m_burst->run.lastSlot + slots, heardAt);
+        else
+            m_burst->run = {};
+        if (m_burst->run.count >= kRunForSlope) {
+            const double slope = m_burst->run.slope();
+            if (backToBack(std::llround(slope)) != 0)
+                m_burst->setPeriod(slope);
+        }
     }
+    if (m_burst->run.count == 0)
+        m_burst->run.add(0, heardAt);
     m_burst->lastStart = c.start;
     m_burst->phase = 0.0;
     m_burst->triedNext = false;
     m_burst->missed = 0;
+    m_burst->missedSlots.clear();
+    m_burst->busy = false;
     m_burst->level = m_burst->frames.frames.empty()
                          ? j.level
                          : (1.0F - kLevelFollow) * m_burst->level + kLevelFollow * j.level;
@@ -368,6 +393,26 @@ void FrameReader::accept(const FrameCandidate& c, const Judgement& j)
     for (std::size_t k = 0; k < kBitLengths; ++k)
         m_burst->bitLengthScore[k] += c.bitLengthDelta[k];
     skipPast(c);
+}
+
+bool FrameReader::garbled(const FrameCandidate& c, const Judgement& j) const
+{
+    // Neither idle (start bit clearly mark) nor silent: a character the line garbled, or noise.
+    float energy = 0.0F;
+    for (std::size_t i = 0; i < 7; ++i)
+        energy += c.mark[i] + c.space[i];
+    return j.start > -kClear && energy / 7 >= kGarbledLevelShare * m_burst->level;
+}
+
+void FrameReader::fillMissedSlots()
+{
+    // A character on time behind garbled slots: the run went on through them, so each held a
+    // character that the line garbled (a talker over the tones, a codec's smear). Its best reading
+    // costs less than leaving it out.
+    if (m_burst->missedSlots.size() != static_cast<std::size_t>(m_burst->missed - 1))
+        return;
+    for (const auto& [c, j] : m_burst->missedSlots)
+        m_burst->frames.frames.push_back(frame(c, j, c.start - m_plan.window + 1));
 }
 
 std::int64_t FrameReader::backToBack(std::int64_t spacing) const
@@ -382,7 +427,7 @@ bool FrameReader::tryExpected()
 {
     if (m_burst->period == 0)
         return tryStreamStart();
-    const std::int64_t expected = nextExpected();
+    const double expected = m_burst->expectedAt(m_burst->missed + 1);
     m_burst->triedNext = ++m_burst->missed >= kMissedSlots;
     return tryExpectedAt(expected, burstBitLength());
 }
@@ -415,7 +460,7 @@ bool FrameReader::tryStreamStart()
     if (!onTime(c, j) || !standsAlone(c.mark, c.space, c.before, j, m_burst->level))
         return false;
     accept(c, j);
-    m_burst->period = period;
+    m_burst->setPeriod(static_cast<double>(period));
     rereadBefore(c.start);
     return true;
 }
@@ -429,8 +474,9 @@ bool FrameReader::onTime(const FrameCandidate& c, const Judgement& j) const
            weakBits(c.mark, c.space, m_burst->level) <= kOnTimeWeakBits;
 }
 
-bool FrameReader::tryExpectedAt(std::int64_t expected, int bitLength)
+bool FrameReader::tryExpectedAt(double exact, int bitLength)
 {
+    const std::int64_t expected = std::llround(exact);
     if (expected - kJitterSamples < m_minStart ||
         expected + kJitterSamples + bitOffset(bitLength, 6) >= m_total)
         return false;
@@ -439,22 +485,45 @@ bool FrameReader::tryExpectedAt(std::int64_t expected, int bitLength)
     for (std::int64_t t = expected - kJitterSamples; t <= expected + kJitterSamples; ++t)
         if (contrast(t, bitLength) > contrast(peak, bitLength))
             peak = t;
-    const double timing =
-        static_cast<double>(expected) + kPull * static_cast<double>(peak - expected) + m_burst->phase;
+    const double timing = exact + kPull * static_cast<double>(peak - expected);
     const auto e = static_cast<std::int64_t>(std::llround(timing));
     // Taken where expected unless the free search finds a frame clearly better than noise allows.
     const FrameCandidate free = search(expected);
-    if (free.valid && contrast(e, bitLength) < free.contrast - kOverrideLevels * m_burst->level)
-        return false;
     FrameCandidate c = candidate(e, bitLength);
     if (!c.valid)
         return false;
     c.bitLengthDelta = free.bitLengthDelta;
-    const Judgement j = judge(c.mark, c.space);
-    if (!onTime(c, j))
+    // Once the period is the slope through a run, the run's grid outweighs any one frame off it.
+    const bool settled = m_burst->run.count >= kRunForSlope;
+    if (!settled && free.valid && contrast(e, bitLength) < free.contrast - kOverrideLevels * m_burst->level)
         return false;
+    const Judgement j = judge(c.mark, c.space);
+    if (!onTime(c, j)) {
+        // A garbled slot still holds its character's place: the hunt resumes behind it.
+        if (garbled(c, j)) {
+            m_burst->missedSlots.emplace_back(c, j);
+            skipPast(c);
+            m_burst->busy = true;
+        }
+        if (m_burst->triedNext && m_burst->busy) {
+            // The run is lost after all: hunt again from its last character.
+            const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
+            m_pos = m_burst->lastStop + bit / 4;
+            m_minStart = m_burst->lastStop + static_cast<std::int64_t>(kNextStartBits * m_plan.bitSamples);
+            m_burst->busy = false;
+        }
+        return false;
+    }
     const double phase = timing - static_cast<double>(e);
-    accept(c, j);
+    // Where this character's own start bit puts it, for the period's slope.
+    const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
+    std::int64_t heard = e;
+    for (std::int64_t t = e - bit / 4; t <= e + bit / 4; ++t)
+        if (t >= m_base && t + bitOffset(bitLength, 6) < m_total &&
+            contrast(t, bitLength) > contrast(heard, bitLength))
+            heard = t;
+    fillMissedSlots();
+    accept(c, j, heard);
     m_burst->phase = phase;
     return true;
 }
@@ -496,12 +565,17 @@ FrameReader::Step FrameReader::tryPredictedSlot()
     // (1 stop bit) would start.
     const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
     const std::int64_t slot = m_burst->period > 0 ? nextExpected() : m_burst->lastStart + 7 * bit;
-    if (m_pos < slot - bit)
-        return Step::Hunt;
+    if (m_pos < slot - bit) {
+        if (!m_burst->busy)
+            return Step::Hunt;
+        m_pos = slot - bit;
+    }
     // The slot's frame, up to a bit later, must have arrived before it is judged.
     if (!m_ended && slot + 2 * bit + m_lookahead >= m_total)
         return Step::Wait;
-    return tryExpected() ? Step::Continue : Step::Hunt;
+    if (tryExpected())
+        return Step::Continue;
+    return m_burst->busy ? Step::Continue : Step::Hunt;
 }
 
 void FrameReader::hunt()
@@ -577,7 +651,7 @@ bool FrameReader::acceptPair(const FrameCandidate& c, const Judgement& j)
     accept(m_pending->first, m_pending->second);
     m_pending.reset();
     accept(c, j);
-    m_burst->period = period;
+    m_burst->setPeriod(static_cast<double>(period));
     rereadBefore(c.start);
     return true;
 }

@@ -5,10 +5,12 @@
 #include "tty/internal/tone_bank.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quillfen::tty {
@@ -80,9 +82,31 @@ private:
         float before = 0.0F; // mark - space energy of the bit before the start bit
         bool valid = false;
     };
+    // Characters on one period's grid: slot numbers against start positions, for the slope.
+    struct Run
+    {
+        std::int64_t lastSlot = 0;
+        int count = 0;
+        double sumSlot = 0, sumStart = 0, sumSlot2 = 0, sumSlotStart = 0;
+        void add(std::int64_t slot, std::int64_t start)
+        {
+            const auto k = static_cast<double>(slot), t = static_cast<double>(start);
+            lastSlot = slot;
+            ++count;
+            sumSlot += k;
+            sumStart += t;
+            sumSlot2 += k * k;
+            sumSlotStart += k * t;
+        }
+        double slope() const
+        {
+            return (count * sumSlotStart - sumSlot * sumStart) / (count * sumSlot2 - sumSlot * sumSlot);
+        }
+    };
     // The burst being read: its frames so far and what they say of the next one.
     struct OpenBurst
     {
+        Run run;
         BurstFrames frames;
         std::array<double, kBitLengths> bitLengthScore{};
         std::int64_t lastStop = 0; // window end of the last stop bit
@@ -90,9 +114,24 @@ private:
         std::int64_t lastStart = 0;
         std::int64_t spacing = 0; // between the last two characters
         std::int64_t period = 0;  // spacing seen twice running; 0 while unknown
+        double exactPeriod = 0.0; // the same to a fraction of a sample, once a run's slope gives it
         bool triedNext = false;   // the slots the period predicts have all been tried
         int missed = 0;           // slots tried without a character since the last one
         double phase = 0.0;       // fraction of a sample the last start lies past lastStart
+        void setPeriod(double samples)
+        {
+            period = std::llround(samples);
+            exactPeriod = samples;
+        }
+        // Where the character `slots` periods after the last one is due.
+        double expectedAt(std::int64_t slots) const
+        {
+            return static_cast<double>(lastStart) + phase + static_cast<double>(slots) * exactPeriod;
+        }
+        // Slots since the last character whose readings failed: kept in case a character turns up on
+        // time behind them.
+        std::vector<std::pair<FrameCandidate, Judgement>> missedSlots;
+        bool busy = false; // the last slot was garbled, not idle: no hunting off the period till the next
     };
     // What the hunt for a start bit does next.
     enum class Step { Wait, Continue, Hunt };
@@ -114,12 +153,15 @@ private:
     int burstBitLength() const;
     bool tryExpected();
     bool tryStreamStart();
-    bool tryExpectedAt(std::int64_t expected, int bitLength);
+    bool tryExpectedAt(double exact, int bitLength);
     // `spacing` when characters that far apart were sent back to back; else 0.
     std::int64_t backToBack(std::int64_t spacing) const;
     bool onTime(const FrameCandidate& c, const Judgement& j) const;
-    std::int64_t nextExpected() const { return m_burst->lastStart + (m_burst->missed + 1) * m_burst->period; }
-    void accept(const FrameCandidate& c, const Judgement& j);
+    std::int64_t nextExpected() const { return std::llround(m_burst->expectedAt(m_burst->missed + 1)); }
+    // `heardAt`: where the frame's own start bit puts it, if not at c.start.
+    void accept(const FrameCandidate& c, const Judgement& j, std::int64_t heardAt = -1);
+    bool garbled(const FrameCandidate& c, const Judgement& j) const;
+    void fillMissedSlots();
     void skipPast(const FrameCandidate& c);
     Frame frame(const FrameCandidate& c, const Judgement& j, std::int64_t firstSample) const;
     void rereadBefore(std::int64_t lockStart);
