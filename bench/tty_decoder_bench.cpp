@@ -157,18 +157,31 @@ double seconds(std::function<void()> f)
 
 const std::vector<std::string>& kTexts = quillfen::test::kSampleTexts;
 
+constexpr double kNone = -std::numeric_limits<double>::infinity();
 const quillfen::test::LineImpairment kLineImpairments[] = {
     {"none"},
+    {"twist: space -6 dB", {.twistDb = -6}},
+    {"twist: space +6 dB", {.twistDb = 6}},
     {"twist: space -8.7 dB", {.twistDb = -8.7}},
     {"twist: space +8.7 dB", {.twistDb = 8.7}},
+    {"twist: space -9 dB", {.twistDb = -9}},
+    {"twist: space +9 dB", {.twistDb = 9}},
     {"twist: space -12 dB", {.twistDb = -12}},
     {"twist: space +12 dB", {.twistDb = 12}},
+    {"speech -10 dB", {}, -10.0},
+    {"speech 0 dB", {}, 0.0},
     {"speech +6 dB", {}, 6.0},
     {"tones -150 Hz", {.offsetHz = -150}},
     {"tones -120 Hz", {.offsetHz = -120}},
+    {"tones -60 Hz", {.offsetHz = -60}},
+    {"tones +60 Hz", {.offsetHz = 60}},
     {"tones +120 Hz", {.offsetHz = 120}},
     {"tones +150 Hz", {.offsetHz = 150}},
-    {"GSM 06.10 twice", {}, -std::numeric_limits<double>::infinity(), 2},
+    {"echo -10 dB, 30 ms", {}, kNone, 0, -10, 30},
+    {"GSM 06.10 once", {}, kNone, 1},
+    {"GSM 06.10 twice", {}, kNone, 2},
+    {"packets lost: 2 %", {}, kNone, 0, kNone, 0, 0.02},
+    {"packets lost: 5 %", {}, kNone, 0, kNone, 0, 0.05},
 };
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
 // What telephone lines do to TTY tones, for the decoder's tests and bench: a slope between the tones
-// (twist), tones moved in frequency, a talker over them and a speech codec twice on the way. One
+// (twist), tones moved in frequency, a talker over them, an echo, a speech codec once or twice on the
+// way and packets lost. One
 // recording per impairment and seed, the same for every decoder that hears it.
 
 #include "codecs/codec.h"
@@ -73,7 +74,31 @@ struct LineImpairment
     Sender sender{};                                            // twist and offset live here
     double speechDb = -std::numeric_limits<double>::infinity(); // a talker's power over the tones'
     int gsmPasses = 0;
+    double echoDb = -std::numeric_limits<double>::infinity(); // an echo's level against the signal
+    double echoMs = 0;
+    double lostPackets = 0; // share of 20 ms packets lost, as silence (no concealment)
 };
+
+// A copy of the signal `ms` later at `db` against it, as a hybrid or a far end returns it.
+inline void addEcho(std::vector<float>& x, double db, double ms, double rate)
+{
+    const auto delay = static_cast<std::size_t>(ms * rate / 1000);
+    const auto gain = static_cast<float>(std::pow(10, db / 20));
+    for (std::size_t i = x.size(); i-- > delay;)
+        x[i] += gain * x[i - delay];
+}
+
+// Packets of 20 ms dropped at random, each with probability `share`, and played as silence.
+inline void losePackets(std::vector<float>& x, double share, double rate, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::bernoulli_distribution lost(share);
+    const auto packet = static_cast<std::size_t>(0.02 * rate);
+    for (std::size_t i = 0; i < x.size(); i += packet)
+        if (lost(gen))
+            std::fill(x.begin() + static_cast<std::ptrdiff_t>(i),
+                      x.begin() + static_cast<std::ptrdiff_t>(std::min(i + packet, x.size())), 0.0F);
+}
 
 // 8 kHz: half a second of silence, the text (FIGS again after spaces), white noise `snrDb` under the
 // mark tone across the band, then the talker and the codec; at most kMostPeak at the loudest.
@@ -99,8 +124,12 @@ inline std::vector<float> impairedRecording(const std::string& text, const LineI
     if (peak > kMostPeak)
         for (float& v : l.samples)
             v *= kMostPeak / peak;
+    if (std::isfinite(line.echoDb))
+        addEcho(l.samples, line.echoDb, line.echoMs, l.rate);
     if (line.gsmPasses > 0)
         throughCodec(l.samples, codecs::Codec::Gsm, line.gsmPasses);
+    if (line.lostPackets > 0)
+        losePackets(l.samples, line.lostPackets, l.rate, seed + 2);
     return l.samples;
 }
 

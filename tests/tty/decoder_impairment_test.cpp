@@ -1,6 +1,6 @@
 // What telephone lines do to the tones: a slope between them, a frequency offset, a talker over them,
-// a speech codec twice. Each impairment on top of white noise 10 dB under the mark tone, at fixed
-// seeds; the bounds leave room for a few characters over what the decoder reads today.
+// a speech codec twice, an echo, lost packets. Each impairment on top of white noise 10 dB under the mark
+// tone, at fixed seeds; the bounds leave room for a few characters over what the decoder reads today.
 #include "support/tty_impairments.h"
 #include "support/tty_signal.h"
 #include "tty/decoder.h"
@@ -28,6 +28,7 @@ TEST(DecoderImpairments, eachImpairmentStaysUnderItsErrorRate)
 {
     constexpr double kSnrDb = 10.0;
     constexpr int kSeeds = 2;
+    constexpr double kNone = -std::numeric_limits<double>::infinity();
     const struct
     {
         LineImpairment line;
@@ -36,12 +37,14 @@ TEST(DecoderImpairments, eachImpairmentStaysUnderItsErrorRate)
         {{"flat"}, 0.01},
         {{"space 8.7 dB under the mark", {.twistDb = -8.7}}, 0.02},
         {{"space 8.7 dB over the mark", {.twistDb = 8.7}}, 0.02},
-        {{"space 12 dB under the mark", {.twistDb = -12}}, 0.04},
+        {{"space 12 dB under the mark", {.twistDb = -12}}, 0.03},
         {{"space 12 dB over the mark", {.twistDb = 12}}, 0.03},
-        {{"a talker 6 dB over the tones", {}, 6.0}, 0.26},
+        {{"a talker 6 dB over the tones", {}, 6.0}, 0.18},
         {{"tones 150 Hz low", {.offsetHz = -150}}, 0.02},
         {{"tones 150 Hz high", {.offsetHz = 150}}, 0.02},
-        {{"GSM 06.10 twice", {}, -std::numeric_limits<double>::infinity(), 2}, 0.28},
+        {{"GSM 06.10 twice", {}, kNone, 2}, 0.12},
+        {{"an echo 10 dB down after 30 ms", {}, kNone, 0, -10, 30}, 0.01},
+        {{"5 % of packets lost", {}, kNone, 0, kNone, 0, 0.05}, 0.02},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line.name);
