@@ -158,6 +158,7 @@ double seconds(std::function<void()> f)
 const std::vector<std::string>& kTexts = quillfen::test::kSampleTexts;
 
 constexpr double kNone = -std::numeric_limits<double>::infinity();
+using quillfen::test::Voice;
 const quillfen::test::LineImpairment kLineImpairments[] = {
     {"none"},
     {"twist: space -6 dB", {.twistDb = -6}},
@@ -168,20 +169,23 @@ const quillfen::test::LineImpairment kLineImpairments[] = {
     {"twist: space +9 dB", {.twistDb = 9}},
     {"twist: space -12 dB", {.twistDb = -12}},
     {"twist: space +12 dB", {.twistDb = 12}},
-    {"speech -10 dB", {}, -10.0},
-    {"speech 0 dB", {}, 0.0},
-    {"speech +6 dB", {}, 6.0},
+    {"speech -10 dB", {}, -10.0, 0, Voice::Everyday},
+    {"speech 0 dB", {}, 0.0, 0, Voice::Everyday},
+    {"speech +6 dB", {}, 6.0, 0, Voice::Everyday},
+    {"speech +10 dB", {}, 10.0, 0, Voice::Everyday},
+    {"speech 0 dB on the tones", {}, 0.0},
+    {"speech +6 dB on the tones", {}, 6.0},
     {"tones -150 Hz", {.offsetHz = -150}},
     {"tones -120 Hz", {.offsetHz = -120}},
     {"tones -60 Hz", {.offsetHz = -60}},
     {"tones +60 Hz", {.offsetHz = 60}},
     {"tones +120 Hz", {.offsetHz = 120}},
     {"tones +150 Hz", {.offsetHz = 150}},
-    {"echo -10 dB, 30 ms", {}, kNone, 0, -10, 30},
+    {"echo -10 dB, 30 ms", {}, kNone, 0, Voice::OnTheTones, -10, 30},
     {"GSM 06.10 once", {}, kNone, 1},
     {"GSM 06.10 twice", {}, kNone, 2},
-    {"packets lost: 2 %", {}, kNone, 0, kNone, 0, 0.02},
-    {"packets lost: 5 %", {}, kNone, 0, kNone, 0, 0.05},
+    {"packets lost: 2 %", {}, kNone, 0, Voice::OnTheTones, kNone, 0, 0.02},
+    {"packets lost: 5 %", {}, kNone, 0, Voice::OnTheTones, kNone, 0, 0.05},
 };
 
 } // namespace

@@ -19,29 +19,47 @@
 
 namespace quillfen::test {
 
+// How a talker's voice spreads over the band. Everyday: harmonics falling 6 dB an octave through a
+// first formant at 300-800 Hz and a second at 900-2300 Hz, so that most of the power lies below the
+// tones, as in speech at large. On the tones: harmonics falling 3 dB an octave and one formant
+// somewhere in 1.1-2.1 kHz lifting those nearest the tones, a talker at his worst for TTY.
+enum class Voice { Everyday, OnTheTones };
+
 // Voiced speech: syllables of 120-350 ms with pauses between, each on a gliding pitch of 90-250 Hz
-// whose harmonics sweep through the tones' band, a formant somewhere in 1.1-2.1 kHz lifting those
-// nearest the tones, over breath noise. `rms` over the whole of it.
-inline std::vector<float> talker(double seconds, double rate, double rms, unsigned seed)
+// whose harmonics sweep through the tones' band, over breath noise. `rms` over the whole of it.
+inline std::vector<float> talker(double seconds, double rate, double rms, unsigned seed,
+                                 Voice voice = Voice::OnTheTones)
 {
     std::mt19937 gen(seed);
     std::uniform_real_distribution<double> u(0, 1);
     std::vector<double> v(static_cast<std::size_t>(seconds * rate));
     std::normal_distribution<double> breath(0, 0.05);
+    const auto peak = [](double hz, double centre, double width) {
+        const double detune = (hz - centre) / width;
+        return 1 / (1 + detune * detune);
+    };
     double phase = 0;
     for (std::size_t i = 0; i < v.size();) {
         const auto length = static_cast<std::size_t>((0.12 + 0.23 * u(gen)) * rate);
         const auto pause = static_cast<std::size_t>((0.03 + 0.2 * u(gen)) * rate);
         const double from = 90 + 160 * u(gen), to = from * (0.7 + 0.6 * u(gen));
         const double formant = 1100 + 1000 * u(gen);
+        double first = 0, second = 0;
+        if (voice == Voice::Everyday) {
+            first = 300 + 500 * u(gen);
+            second = 900 + 1400 * u(gen);
+        }
         for (std::size_t k = 0; k < length && i < v.size(); ++k, ++i) {
             const double t = static_cast<double>(k) / static_cast<double>(length);
             const double pitch = from + (to - from) * t;
             phase += 2 * std::numbers::pi * pitch / rate;
             double x = 0;
             for (int h = 1; h * pitch < 3600; ++h) {
-                const double detune = (h * pitch - formant) / 150;
-                x += std::sin(h * phase) * (1 + 3 / (1 + detune * detune)) / std::sqrt(h);
+                const double hz = h * pitch;
+                x += std::sin(h * phase) *
+                     (voice == Voice::OnTheTones
+                          ? (1 + 3 * peak(hz, formant, 150)) / std::sqrt(h)
+                          : (1 + 4 * peak(hz, first, 100) + 2 * peak(hz, second, 120)) / h);
             }
             v[i] = std::sin(std::numbers::pi * t) * (x + breath(gen));
         }
@@ -74,6 +92,7 @@ struct LineImpairment
     Sender sender{};                                            // twist and offset live here
     double speechDb = -std::numeric_limits<double>::infinity(); // a talker's power over the tones'
     int gsmPasses = 0;
+    Voice voice = Voice::OnTheTones;
     double echoDb = -std::numeric_limits<double>::infinity(); // an echo's level against the signal
     double echoMs = 0;
     double lostPackets = 0; // share of 20 ms packets lost, as silence (no concealment)
@@ -111,8 +130,9 @@ inline std::vector<float> impairedRecording(const std::string& text, const LineI
     l.message(text, line.sender, ShiftHabit::AgainAfterSpace);
     const double toneRms = line.sender.amplitude / std::sqrt(2.0);
     if (std::isfinite(line.speechDb)) {
-        const std::vector<float> speech = talker(static_cast<double>(l.samples.size()) / l.rate, l.rate,
-                                                 toneRms * std::pow(10, line.speechDb / 20), seed + 1);
+        const std::vector<float> speech =
+            talker(static_cast<double>(l.samples.size()) / l.rate, l.rate,
+                   toneRms * std::pow(10, line.speechDb / 20), seed + 1, line.voice);
         for (std::size_t i = 0; i < l.samples.size(); ++i)
             l.samples[i] += speech[i];
     }

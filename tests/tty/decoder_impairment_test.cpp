@@ -43,8 +43,8 @@ TEST(DecoderImpairments, eachImpairmentStaysUnderItsErrorRate)
         {{"tones 150 Hz low", {.offsetHz = -150}}, 0.02},
         {{"tones 150 Hz high", {.offsetHz = 150}}, 0.02},
         {{"GSM 06.10 twice", {}, kNone, 2}, 0.12},
-        {{"an echo 10 dB down after 30 ms", {}, kNone, 0, -10, 30}, 0.01},
-        {{"5 % of packets lost", {}, kNone, 0, kNone, 0, 0.05}, 0.02},
+        {{"an echo 10 dB down after 30 ms", {}, kNone, 0, Voice::OnTheTones, -10, 30}, 0.01},
+        {{"5 % of packets lost", {}, kNone, 0, Voice::OnTheTones, kNone, 0, 0.05}, 0.02},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line.name);
