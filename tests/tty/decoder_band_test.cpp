@@ -54,10 +54,10 @@ TEST(DecoderBand, characterErrorRateAtMinus10DbStaysInItsBand)
         Sender sender;
         double measured;
     } senders[] = {
-        {"2 stop bits", {}, 0.0767},
-        {"1.5 stop bits", {.stopBits = 1.5}, 0.0470},
-        {"3 % slow", {.baud = 45.45 * 0.97}, 0.0393},
-        {"3 % fast, 1.5 stop bits", {.baud = 45.45 * 1.03, .stopBits = 1.5}, 0.0677},
+        {"2 stop bits", {}, 0.0569},
+        {"1.5 stop bits", {.stopBits = 1.5}, 0.0503},
+        {"3 % slow", {.baud = 45.45 * 0.97}, 0.0378},
+        {"3 % fast, 1.5 stop bits", {.baud = 45.45 * 1.03, .stopBits = 1.5}, 0.0692},
     };
     constexpr double kMargin = 0.005;
     for (const auto& s : senders) {

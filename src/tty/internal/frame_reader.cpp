@@ -309,9 +309,9 @@ void FrameReader::rereadBefore(std::int64_t lockStart)
     std::vector<Frame>& frames = m_burst->frames.frames;
     const std::int64_t firstKnown = frames.front().start + m_plan.window - 1;
     std::vector<Frame> reread;
-    for (std::int64_t slot = lockStart - m_burst->period;
+    for (std::int64_t k = 1, slot = lockStart - m_burst->period;
          slot - 2 * bitOffset(bitLength, 1) >= m_base && slot - m_plan.window >= m_closedEnd;
-         slot -= m_burst->period) {
+         slot = lockStart - std::llround(static_cast<double>(++k) * m_burst->exactPeriod)) {
         const FrameCandidate c = candidate(slot, bitLength);
         if (!c.valid)
             break;
@@ -523,8 +523,12 @@ bool FrameReader::tryExpectedAt(double exact, int bitLength)
             contrast(t, bitLength) > contrast(heard, bitLength))
             heard = t;
     fillMissedSlots();
+    const bool settling = m_burst->run.count + 1 == kRunForSlope;
     accept(c, j, heard);
     m_burst->phase = phase;
+    // The run's first characters were placed by a pair's spacing: read them again on its slope.
+    if (settling && m_burst->run.count == kRunForSlope)
+        rereadBefore(c.start);
     return true;
 }
 
