@@ -404,6 +404,15 @@ bool FrameReader::garbled(const FrameCandidate& c, const Judgement& j) const
     return j.start > -kClear && energy / 7 >= kGarbledLevelShare * m_burst->level;
 }
 
+void FrameReader::huntAgainFromLast()
+{
+    const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
+    m_pos = m_burst->lastStop + bit / 4;
+    m_minStart = m_burst->lastStop + static_cast<std::int64_t>(kNextStartBits * m_plan.bitSamples);
+    m_burst->busy = false;
+    m_burst->missedSlots.clear();
+}
+
 void FrameReader::fillMissedSlots()
 {
     // A character on time behind garbled slots: the run went on through them, so each held a
@@ -495,8 +504,12 @@ bool FrameReader::tryExpectedAt(double exact, int bitLength)
     c.bitLengthDelta = free.bitLengthDelta;
     // Once the period is the slope through a run, the run's grid outweighs any one frame off it.
     const bool settled = m_burst->run.count >= kRunForSlope;
-    if (!settled && free.valid && contrast(e, bitLength) < free.contrast - kOverrideLevels * m_burst->level)
+    if (!settled && free.valid && contrast(e, bitLength) < free.contrast - kOverrideLevels * m_burst->level) {
+        // The grid itself is off: what it took for garbled characters is hunted for afresh.
+        if (m_burst->busy)
+            huntAgainFromLast();
         return false;
+    }
     const Judgement j = judge(c.mark, c.space);
     if (!onTime(c, j)) {
         // A garbled slot still holds its character's place: the hunt resumes behind it.
@@ -505,13 +518,9 @@ bool FrameReader::tryExpectedAt(double exact, int bitLength)
             skipPast(c);
             m_burst->busy = true;
         }
-        if (m_burst->triedNext && m_burst->busy) {
-            // The run is lost after all: hunt again from its last character.
-            const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
-            m_pos = m_burst->lastStop + bit / 4;
-            m_minStart = m_burst->lastStop + static_cast<std::int64_t>(kNextStartBits * m_plan.bitSamples);
-            m_burst->busy = false;
-        }
+        // The run is lost after all: hunt again from its last character.
+        if (m_burst->triedNext && m_burst->busy)
+            huntAgainFromLast();
         return false;
     }
     const double phase = timing - static_cast<double>(e);

@@ -162,6 +162,7 @@ private:
     void accept(const FrameCandidate& c, const Judgement& j, std::int64_t heardAt = -1);
     bool garbled(const FrameCandidate& c, const Judgement& j) const;
     void fillMissedSlots();
+    void huntAgainFromLast();
     void skipPast(const FrameCandidate& c);
     Frame frame(const FrameCandidate& c, const Judgement& j, std::int64_t firstSample) const;
     void rereadBefore(std::int64_t lockStart);
