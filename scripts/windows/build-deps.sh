@@ -18,6 +18,19 @@ jobs=${JOBS:-2}
 qt_version=6.4.2
 sndfile_version=1.2.0
 mkdir -p "$cache"
+# The build folders in the cache outlive the checkout that made them: they use a copy of the
+# toolchain file kept beside them, so a moved or deleted checkout does not break a resumed build.
+cmp -s "$toolchain" "$cache/mingw-w64-x86_64.cmake" || cp "$toolchain" "$cache/mingw-w64-x86_64.cmake"
+toolchain=$cache/mingw-w64-x86_64.cmake
+# A build folder configured by an earlier version of this script names a checkout's toolchain file.
+repoint_toolchain() {
+  local build=$1 recorded
+  [ -f "$build/CMakeCache.txt" ] || return 0
+  recorded=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:FILEPATH=//p' "$build/CMakeCache.txt")
+  [ -n "$recorded" ] && [ "$recorded" != "$toolchain" ] || return 0
+  echo "pointing $build at $toolchain (was $recorded)"
+  sed -i "s|$recorded|$toolchain|g" "$build/CMakeCache.txt" "$build"/CMakeFiles/*/CMakeSystem.cmake
+}
 
 stage_start=0
 stage() {
@@ -64,6 +77,7 @@ build_qt() {
   local src=$cache/src/qt6-base build=$cache/build/qt prefix=$cache/qt
   [ -f "$prefix/.installed" ] && { echo "Qt $qt_version for Windows is in $prefix"; return 0; }
   fetch_source qt6-base "$qt_version"
+  repoint_toolchain "$build"
   if [ ! -f "$build/build.ninja" ]; then
     stage "configure Qt"
     # Host tools (moc, rcc, uic) come from Debian's own Qt of the same version. The third-party
@@ -99,6 +113,7 @@ build_sndfile() {
   local src=$cache/src/libsndfile build=$cache/build/libsndfile prefix=$cache/libsndfile
   [ -f "$prefix/.installed" ] && { echo "libsndfile $sndfile_version for Windows is in $prefix"; return 0; }
   fetch_source libsndfile "$sndfile_version"
+  repoint_toolchain "$build"
   if [ ! -f "$build/build.ninja" ]; then
     stage "configure libsndfile"
     # WAV is all Quillfen reads and writes through it; there are no Windows builds of the codec
@@ -124,6 +139,7 @@ build_gtest() {
   local src=/usr/src/googletest build=$cache/build/googletest prefix=$cache/googletest
   [ -f "$prefix/.installed" ] && { echo "GoogleTest for Windows is in $prefix"; return 0; }
   stage "build GoogleTest"
+  repoint_toolchain "$build"
   lowprio cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
   lowprio cmake --build "$build" -j"$jobs"
