@@ -47,12 +47,15 @@ constexpr float kEdgeShare = 0.3F, kWeakShare = 0.25F;
 constexpr float kOnTime = 1.0F, kOnTimeLevelShare = 0.3F;
 constexpr int kOnTimeWeakBits = 3;
 constexpr int kMissedSlots = 3;
-// Characters on the period's grid before its slope through them sets the period.
+constexpr double kPull = 0.3;
+// Characters on the period's grid before its slope through them sets the period. On the slope the
+// prediction is pulled further: the grid no longer drifts, and the peak within two samples of it is
+// where this character's bits read clearest.
 constexpr int kRunForSlope = 4;
+constexpr double kSettledPull = 0.6;
 // A slot that fails but whose energy reaches this share of the burst's level, its start bit not
 // clearly mark, is taken for a garbled character.
 constexpr float kGarbledLevelShare = 0.5F;
-constexpr double kPull = 0.3;
 // Baseband samples the period's prediction may be off by noise alone (about 1 ms each): spacings this
 // close agree, a peak this close to a nominal spacing is snapped to it, and is searched for round it.
 constexpr std::int64_t kJitterSamples = 2;
@@ -494,7 +497,8 @@ bool FrameReader::tryExpectedAt(double exact, int bitLength)
     for (std::int64_t t = expected - kJitterSamples; t <= expected + kJitterSamples; ++t)
         if (contrast(t, bitLength) > contrast(peak, bitLength))
             peak = t;
-    const double timing = exact + kPull * static_cast<double>(peak - expected);
+    const double pull = m_burst->run.count >= kRunForSlope ? kSettledPull : kPull;
+    const double timing = exact + pull * static_cast<double>(peak - expected);
     const auto e = static_cast<std::int64_t>(std::llround(timing));
     // Taken where expected unless the free search finds a frame clearly better than noise allows.
     const FrameCandidate free = search(expected);
