@@ -15,15 +15,19 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillfen::test {
 
 // How a talker's voice spreads over the band. Everyday: harmonics falling 6 dB an octave through a
 // first formant at 300-800 Hz and a second at 900-2300 Hz, so that most of the power lies below the
-// tones, as in speech at large. On the tones: harmonics falling 3 dB an octave and one formant
-// somewhere in 1.1-2.1 kHz lifting those nearest the tones, a talker at his worst for TTY.
+// tones, as in speech at large, and unvoiced syllables that hiss across the tones and above them. On the
+// tones: harmonics falling 3 dB an octave and one formant somewhere in 1.1-2.1 kHz lifting those nearest the
+// tones, a talker at his worst for TTY.
 enum class Voice { Everyday, OnTheTones };
+// An everyday voice's share of unvoiced syllables, and their hiss against the breath noise.
+inline constexpr double kFricatives = 0.3, kHiss = 150;
 
 // Voiced speech: syllables of 120-350 ms with pauses between, each on a gliding pitch of 90-250 Hz
 // whose harmonics sweep through the tones' band, over breath noise. `rms` over the whole of it.
@@ -48,6 +52,20 @@ inline std::vector<float> talker(double seconds, double rate, double rms, unsign
         if (voice == Voice::Everyday) {
             first = 300 + 500 * u(gen);
             second = 900 + 1400 * u(gen);
+            if (u(gen) < kFricatives) {
+                // Hiss through a resonance at 2-3.4 kHz, as "sh" puts it in a telephone's band.
+                const double centre = 2000 + 1400 * u(gen), r = 0.9;
+                const double a1 = 2 * r * std::cos(2 * std::numbers::pi * centre / rate), a2 = -r * r;
+                double y1 = 0, y2 = 0;
+                for (std::size_t k = 0; k < length && i < v.size(); ++k, ++i) {
+                    const double y = (1 - r) * breath(gen) * kHiss + a1 * y1 + a2 * y2;
+                    y2 = std::exchange(y1, y);
+                    v[i] =
+                        std::sin(std::numbers::pi * static_cast<double>(k) / static_cast<double>(length)) * y;
+                }
+                i += pause;
+                continue;
+            }
         }
         for (std::size_t k = 0; k < length && i < v.size(); ++k, ++i) {
             const double t = static_cast<double>(k) / static_cast<double>(length);
