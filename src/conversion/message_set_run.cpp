@@ -10,6 +10,7 @@
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -514,6 +515,8 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
     if (!staging.isValid())
         throw AppError::make(AppError::PathFileAccessError, outputDir, staging.errorString());
 
+    // Every message makes and frees buffers of a join's size, several times over.
+    keepFreedMemory();
     MessageSetOutcome outcome;
     bool cancelled = false;
     for (QList<WrittenFile>& files : makeMessages(rows, layout, staging.path(), cancelled))
