@@ -61,6 +61,11 @@ CodecList parseCodecList(std::string_view list);
 // it: the codec's delay is taken off the front and the tail is flushed out with silence.
 std::vector<std::int16_t> roundTrip(Codec codec, std::span<const std::int16_t> samples);
 
+// G.722 frames of audio at the codec's own 16 kHz, encoded without the resampling that Encoder
+// does: one byte for each two samples, an odd last one padded with silence. They decode with
+// Decoder like any other G.722.
+std::vector<std::uint8_t> encodeG722Wideband(std::span<const std::int16_t> samples16k);
+
 class UnitEncoder;
 class UnitDecoder;
 

@@ -129,6 +129,24 @@ private:
 
 } // namespace
 
+std::vector<std::uint8_t> encodeG722Wideband(std::span<const std::int16_t> samples16k)
+{
+    std::vector<std::int16_t> padded;
+    if (samples16k.size() % 2 != 0) {
+        padded.assign(samples16k.begin(), samples16k.end());
+        padded.push_back(0);
+        samples16k = padded;
+    }
+    g722_encode_state_t* state = g722_encode_init(nullptr, kG722BitRate, 0);
+    if (state == nullptr)
+        throw std::runtime_error("spandsp cannot start a G.722 encoder");
+    std::vector<std::uint8_t> out(samples16k.size() / 2);
+    const int n = g722_encode(state, out.data(), samples16k.data(), static_cast<int>(samples16k.size()));
+    g722_encode_free(state);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
 std::unique_ptr<UnitEncoder> makeG722Encoder()
 {
     return std::make_unique<G722Encoder>();

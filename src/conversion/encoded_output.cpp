@@ -21,8 +21,9 @@ using codecs::Codec;
 
 const std::array<EncodedKind, 6>& kinds()
 {
-    // The codecs take 8 kHz audio (G.722 doubles it inside), so they are joined from the standard
-    // rate's prompts; the tones lie well below any of their band edges.
+    // The speech codecs take 8 kHz audio, so they are joined from the standard rate's prompts; G.722
+    // is joined from the 16 kHz prompts, its own rate, as a message set makes it. The tones lie well
+    // below any of their band edges.
     static const std::array<EncodedKind, 6> table{{
         {QStringLiteral(".gsm"),
          QStringLiteral("GSM 06.10"),
@@ -44,8 +45,8 @@ const std::array<EncodedKind, 6>& kinds()
          true},
         {QStringLiteral(".g722"),
          QStringLiteral("G.722"),
-         {Encoding::Pcm16, 8000},
-         QStringLiteral(".sln"),
+         {Encoding::Pcm16, 16000},
+         QStringLiteral(".sln16"),
          Codec::G722,
          std::nullopt,
          16000,
@@ -160,7 +161,8 @@ void writeEncodedOutput(const EncodedKind& kind, const QString& joinedPath, cons
     std::vector<std::int16_t> samples(std::size_t(bytes.size()) / 2);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = qFromLittleEndian<std::int16_t>(bytes.constData() + 2 * i);
-    writeBytes(outputPath, encodeSamples(*kind.codec, samples));
+    writeBytes(outputPath, *kind.codec == Codec::G722 ? codecs::encodeG722Wideband(samples)
+                                                      : encodeSamples(*kind.codec, samples));
 }
 
 std::pair<std::vector<float>, double> readEncodedAudio(const EncodedKind& kind, const QString& path)

@@ -10,6 +10,7 @@
 #include "conversion/tty_decoder.h"
 #include "platform/app_error.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -59,13 +60,10 @@ std::vector<std::int16_t> bareSamples(const QString& path)
     return samples;
 }
 
-// 16-bit samples as G.722, which the prompt sets do not come in.
+// 16-bit samples at 16 kHz as G.722, which the prompt sets do not come in.
 void writeG722(std::span<const std::int16_t> samples, const QString& path)
 {
-    std::vector<std::uint8_t> encoded;
-    codecs::Encoder encoder(codecs::Codec::G722);
-    encoder.write(samples, encoded);
-    encoder.finish(encoded);
+    const std::vector<std::uint8_t> encoded = codecs::encodeG722Wideband(samples);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) ||
         out.write(reinterpret_cast<const char*>(encoded.data()), qint64(encoded.size())) !=
@@ -329,9 +327,9 @@ private:
     {
         const QString relative = file.pathFor(m_row.name);
         const QString staged = stagedPath(relative);
-        // A G.722 file with nothing to come from is joined as bare samples first.
+        // A G.722 file with nothing to come from is joined as bare 16 kHz samples first.
         const QString joined =
-            file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln");
+            file.afterJoin == AfterJoin::Nothing ? staged : staged + QStringLiteral(".sln16");
         m_conversion.setOutputFormat(file.format);
         m_conversion.setSpokenParts({m_row.voiceBefore, m_row.voiceAfter});
         m_conversion.setSpelling(m_spelling);
@@ -514,6 +512,8 @@ MessageSetOutcome MessageSetRun::run(const QString& csvPath, const QString& syst
     if (!staging.isValid())
         throw AppError::make(AppError::PathFileAccessError, outputDir, staging.errorString());
 
+    // Every message makes and frees buffers of a join's size, several times over.
+    keepFreedMemory();
     MessageSetOutcome outcome;
     bool cancelled = false;
     for (QList<WrittenFile>& files : makeMessages(rows, layout, staging.path(), cancelled))

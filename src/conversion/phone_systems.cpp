@@ -83,8 +83,8 @@ SystemLayout layoutFor(const QString& system, const FormatChoice& choice)
                         {QStringLiteral("%1.alaw"), {Encoding::Alaw, 8000, level}},
                         {QStringLiteral("%1.sln"), {Encoding::Pcm16, 8000, level}},
                         {QStringLiteral("%1.sln16"), {Encoding::Pcm16, 16000, level}},
-                        // G.722 carries wideband audio; the tones lie well inside the 8 kHz join.
-                        {QStringLiteral("%1.g722"), {Encoding::Pcm16, 8000, level}, AfterJoin::G722}};
+                        // G.722 carries wideband audio: it is encoded from the 16 kHz join as it is.
+                        {QStringLiteral("%1.g722"), {Encoding::Pcm16, 16000, level}, AfterJoin::G722}};
     } else if (system == u"freeswitch") {
         // FreeSWITCH looks in a folder per rate; a rate that was asked for is the only one.
         const QList<int> rates = choice.sampleRate ? QList<int>{*choice.sampleRate} : QList<int>{8000, 16000};

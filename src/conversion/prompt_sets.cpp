@@ -11,10 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QStandardPaths>
+
+#include <mutex>
 
 namespace quillfen {
 namespace {
@@ -84,6 +87,59 @@ QByteArray manifestFor(const QString& set, const OutputFormat& format)
     return manifest;
 }
 
+// How one entry of a set looked.
+struct EntryLook
+{
+    QString name;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+    qint64 changedMs = 0;
+
+    bool operator==(const EntryLook&) const = default;
+};
+
+QList<EntryLook> lookOf(const QDir& dir, const QStringList& names)
+{
+    QList<EntryLook> look;
+    look.reserve(names.size());
+    for (const QString& name : names) {
+        const QFileInfo info(dir.filePath(name));
+        look << EntryLook{name, info.size(), info.lastModified().toMSecsSinceEpoch(),
+                          info.metadataChangeTime().toMSecsSinceEpoch()};
+    }
+    return look;
+}
+
+// How each set's entries looked when its prompts last matched their manifest. Writing a file, or
+// putting another in its place, gives it a new change time, which nobody can set back; so a set
+// whose entries all look as they did then holds the same bytes and need not be hashed again, which
+// spares a run that joins many messages from one set the hashing of every prompt each time.
+class SoundSets
+{
+public:
+    bool lookAsWhenSound(const QString& key, const QList<EntryLook>& look)
+    {
+        const std::lock_guard guard(m_lock);
+        const auto known = m_sets.constFind(key);
+        return known != m_sets.cend() && *known == look;
+    }
+    void remember(const QString& key, const QList<EntryLook>& look)
+    {
+        const std::lock_guard guard(m_lock);
+        m_sets.insert(key, look);
+    }
+
+private:
+    std::mutex m_lock;
+    QHash<QString, QList<EntryLook>> m_sets;
+};
+
+SoundSets& soundSets()
+{
+    static SoundSets sets;
+    return sets;
+}
+
 // A set may be joined when it is the user's own, nobody else may write it or its prompts, and its
 // prompts are the ones its manifest lists, byte for byte.
 bool isSound(const QString& set, const OutputFormat& format)
@@ -91,15 +147,24 @@ bool isSound(const QString& set, const OutputFormat& format)
     if (!isOwnPrivate(set))
         return false;
     const QDir dir(set);
-    for (const QString& name :
-         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+    const QStringList names =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names)
         if (!isOwnPrivate(dir.filePath(name)))
             return false;
+    // Looked at before the hashing, so that a change while it runs shows the next time.
+    const QList<EntryLook> look = lookOf(dir, names);
+    const QString key = set + QLatin1Char('\n') + QString::fromUtf8(manifestHeader(format));
+    if (soundSets().lookAsWhenSound(key, look))
+        return true;
     QFile stored(dir.filePath(kManifest));
     if (!stored.open(QIODevice::ReadOnly) || stored.size() > qint64{64} * 1024)
         return false;
     const QByteArray manifest = stored.readAll();
-    return manifest.startsWith(manifestHeader(format)) && manifest == manifestFor(set, format);
+    if (!manifest.startsWith(manifestHeader(format)) || manifest != manifestFor(set, format))
+        return false;
+    soundSets().remember(key, look);
+    return true;
 }
 
 // Out of the way under a name the sweep below takes away, whoever's it is.

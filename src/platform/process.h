@@ -25,6 +25,11 @@ constexpr std::int32_t kInfiniteWait = -1;
 // 0 otherwise, including for a class that is not known.
 std::int16_t SetPriority(std::int32_t priorityClass);
 
+// Keeps the memory of large buffers with the process once they are freed, for the next ones of their
+// size, rather than giving it back to the system and faulting it in afresh. For work that makes
+// many such buffers one after another; it lasts as long as the process. Never throws.
+void keepFreedMemory();
+
 // Blocks until process `pid` has ended or `timeoutMs` passed (negative: no limit). -1 (true) unless
 // the wait itself failed; a pid that is gone fails at once with 0. Never throws. Does not reap.
 std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs);

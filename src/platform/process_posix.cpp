@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <malloc.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -72,6 +73,16 @@ std::int16_t SetPriority(std::int32_t priorityClass)
     errno = 0;
     const int now = ::getpriority(PRIO_PROCESS, 0);
     return (errno == 0 && now == *nice) ? -1 : 0;
+}
+
+void keepFreedMemory()
+{
+    // Past its mmap threshold the allocator maps every buffer and unmaps it when freed, and each
+    // thread's heap hands its free top back: either way the pages are faulted in again next time.
+    constexpr int kMapAbove = 8 << 20;
+    constexpr int kTrimAbove = 32 << 20;
+    ::mallopt(M_MMAP_THRESHOLD, kMapAbove);
+    ::mallopt(M_TRIM_THRESHOLD, kTrimAbove);
 }
 
 std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)

@@ -128,6 +128,11 @@ std::int16_t SetPriority(std::int32_t priorityClass)
                : 0;
 }
 
+void keepFreedMemory()
+{
+    // The process heap keeps freed blocks for reuse already.
+}
+
 std::int16_t WaitForProcess(std::int64_t pid, std::int32_t timeoutMs)
 {
     bool gone = false;

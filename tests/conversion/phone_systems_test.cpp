@@ -37,7 +37,7 @@ TEST(PhoneSystems, eachSystemGetsTheFilesAndFormatsItPlays)
         {"asterisk",
          {},
          {"greeting.ulaw ulaw 8000 -10.0", "greeting.alaw alaw 8000 -10.0", "greeting.sln pcm16 8000 -10.0",
-          "greeting.sln16 pcm16 16000 -10.0", "greeting.g722 pcm16 8000 -10.0 g722"}},
+          "greeting.sln16 pcm16 16000 -10.0", "greeting.g722 pcm16 16000 -10.0 g722"}},
         {"freeswitch", {}, {"8000/greeting.wav pcm16 8000 -10.0", "16000/greeting.wav pcm16 16000 -10.0"}},
         {"freeswitch", {std::nullopt, 48000, -150}, {"48000/greeting.wav pcm16 48000 -15.0"}},
         {"cisco", {}, {"greeting.wav ulaw 8000 -10.0"}},

@@ -313,6 +313,17 @@ TEST_F(EndToEnd, aDamagedOrForeignPromptSetIsMadeAgainAndTheOutputIsRight)
         {"a prompt of another format",
          [&] { return QFile::remove(in("h.wav")) && QFile::copy(kProgramDir + "/h.wav", in("h.wav")); }},
         {"the manifest missing", [&] { return QFile::remove(in("set.manifest")); }},
+        {"a prompt rewritten after a run found the set sound, its size and time kept",
+         [&] {
+             QFile prompt(in("h.wav"));
+             const QDateTime modified = QFileInfo(prompt).lastModified();
+             QByteArray bytes = fileBytes(prompt.fileName());
+             bytes.back() = char(bytes.back() ^ 0x55);
+             return run.cmdConstructWavFromString_Click("HI", out.filePath("out.wav")) ==
+                        RunOutcome::Completed &&
+                    prompt.open(QIODevice::ReadWrite) && prompt.write(bytes) == bytes.size() &&
+                    prompt.flush() && prompt.setFileTime(modified, QFileDevice::FileModificationTime);
+         }},
         {"a prompt others may write",
          [&] { return ::chmod(QFile::encodeName(in("h.wav")).constData(), 0666) == 0; }},
         {"a link to a copy in place of the set",

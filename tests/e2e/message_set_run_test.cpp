@@ -1,5 +1,6 @@
 // Message sets through the real run, wavcat and prompt sets: the layout each system takes, every
 // file read back and decoded, and a folder that a refused, failed or cancelled set leaves as it was.
+#include "conversion/encoded_output.h"
 #include "conversion/message_set_run.h"
 #include "platform/app_error.h"
 #include "test_support.h"
@@ -147,7 +148,7 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
     EXPECT_EQ(folderSnapshot(dir), before);
 }
 
-TEST_F(MessageSet, asterisksLawFilesHoldTheBytesOfAJoinOfTheLawPrompts)
+TEST_F(MessageSet, asterisksLawAndG722FilesHoldTheBytesOfSingleConversions)
 {
     // A hum in place of a voice, far from the tones: 440 Hz at 8 kHz, 16-bit, half a second.
     QByteArray pcm;
@@ -184,5 +185,10 @@ TEST_F(MessageSet, asterisksLawFilesHoldTheBytesOfAJoinOfTheLawPrompts)
                       RunOutcome::Completed);
             EXPECT_EQ(fileBytes(dir + "/" + name), fileBytes(work.filePath(name)));
         }
+        // G.722 too is what a conversion to that name writes.
+        const QString g722 = work.filePath(QString::fromUtf8(m.name) + ".g722");
+        ASSERT_EQ(convertEncoded(single, *encodedKindOf(g722), m.text, g722, printedText(m.text)).outcome,
+                  RunOutcome::Completed);
+        EXPECT_EQ(fileBytes(dir + "/" + m.name + ".g722"), fileBytes(g722));
     }
 }
