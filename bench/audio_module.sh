@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Prints what playing costs the window's start: whether Qt Multimedia is loaded before the window is
 # shown (it should not be: the sound-device module is loaded on the first play), and the cold start
-# with and without that module preloaded, beside an empty QMainWindow. Never fails on time.
+# with and without that module preloaded, beside an empty QMainWindow: the bench program's own, which
+# loads every library the window links, and one in a program of Qt Widgets alone, which shows what
+# those libraries cost. Never fails on time.
 # Usage: bench/audio_module.sh [PROGRAM_DIR]
 set -uo pipefail
 bin="$(cd "${1:-build/bin}" && pwd)"
@@ -31,3 +33,10 @@ echo "  cold start ${t_lazy:-failed} s; with the sound-device module loaded at s
   "empty QMainWindow ${t_empty:-failed} s"
 echo "  start/empty: $(ratio "$t_lazy" "$t_empty") (target <= 1.3)   with the module at start/empty:" \
   "$(ratio "$t_eager" "$t_empty")"
+if [ -x "$benchdir/quillfen_bench_start_qt" ]; then
+  qt_only() { env HOME="$work" XDG_RUNTIME_DIR="$work/rt" QT_QPA_PLATFORM=offscreen "$benchdir/quillfen_bench_start_qt" "$1"; }
+  t_qt=$(best qt_only empty)
+  t_qt_caption=$(best qt_only caption)
+  echo "  in a program of Qt Widgets alone: empty QMainWindow ${t_qt:-failed} s, start/that: $(ratio "$t_lazy" "$t_qt");" \
+    "with one caption (loads the fonts) ${t_qt_caption:-failed} s, that/empty: $(ratio "$t_qt_caption" "$t_qt")"
+fi

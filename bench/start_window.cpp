@@ -3,36 +3,15 @@
 // with text must. The process ends the moment its window is exposed, so nothing after that is timed.
 // Usage: quillfen_bench_start quillfen|empty|caption PROGRAM_DIR
 #include "app/window_program.h"
+#include "end_when_shown.h"
 #include "localization/mod_localize.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
-#include <QWindow>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-class EndWhenShown final : public QObject
-{
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose) {
-            const auto* window = qobject_cast<QWindow*>(watched);
-            if (window && window->isExposed()) {
-                std::fflush(nullptr);
-                std::_Exit(0);
-            }
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {

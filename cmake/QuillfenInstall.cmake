@@ -15,6 +15,9 @@ install(TARGETS ${quillfen_programs} RUNTIME DESTINATION ${QUILLFEN_INSTALL_PROG
 if(TARGET quillfen_audio_out)
   install(TARGETS quillfen_audio_out LIBRARY DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR}/modules)
 endif()
+if(TARGET quillfen_web_page)
+  install(TARGETS quillfen_web_page LIBRARY DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR}/modules)
+endif()
 
 install(DIRECTORY ${QUILLFEN_PROGRAM_DIR}/ DESTINATION ${QUILLFEN_INSTALL_PROGRAM_DIR}
   FILES_MATCHING PATTERN "*.wav" PATTERN "*.WAV" PATTERN "*.dll" PATTERN "*.htm" PATTERN "*.css")

@@ -56,8 +56,11 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
     for f in "${programs[@]}"; do
         [[ -f $dir/$f && -x $dir/$f ]] || fail "$dir/$f missing or not executable"
     done
-    # The window program's sound-device module, loaded from below it on the first play.
+    # The window program's modules, loaded from below it on first use: the sound device's, and the
+    # update check's download where the build has one.
     [[ $have_window == 1 && ! -f $dir/modules/quillfen_audio_out.so ]] && fail "$dir/modules/quillfen_audio_out.so missing"
+    [[ -f $progdir/modules/quillfen_web_page.so && ! -f $dir/modules/quillfen_web_page.so ]] &&
+        fail "$dir/modules/quillfen_web_page.so missing"
     # A sample that must be there whatever else the build makes, so an empty build cannot pass.
     for f in smallsilence.wav BlankChar.wav LTRS.wav LTRS.WAV FIGS.WAV a.wav z.wav 9.wav space.wav \
              Quillfen_ENU.dll Quillfen_DEU.dll; do
@@ -72,7 +75,7 @@ check_tree() { # ROOT: where the installed files are, DESTDIR included
         name=${f##*/}
         case $name in
             *.wav | *.WAV | *.dll | *.htm | *.css | quillfen-cli | wavcat | ttyprompts | Quillfen) ;;
-            modules) [[ $have_window == 1 && $(ls "$f") == quillfen_audio_out.so ]] ||
+            modules) [[ $have_window == 1 && $(ls "$f" | grep -vx quillfen_web_page.so) == quillfen_audio_out.so ]] ||
                 fail "unexpected $(ls "$f") in $f" ;;
             *) fail "unexpected $name in the installed program directory" ;;
         esac

@@ -58,6 +58,12 @@ QByteArray homePage(const QString& version)
            "</font></td></tr>";
 }
 
+// The download's module is below the built program directory, not beside the tests.
+[[maybe_unused]] const bool kModuleFound = [] {
+    setWebPageModuleDirectoryForTesting(QUILLFEN_TEST_PROGRAM_DIR);
+    return true;
+}();
+
 // Checks against `host`, the user answering `answer`: the messages, their titles, the pages opened.
 std::array<QStringList, 3> checkAgainst(const QString& host, MessageResult answer = MessageResult::Ok)
 {
@@ -135,6 +141,15 @@ TEST(UpdateCheck, unreachableOrSilentServersGiveUpWithinTheTimeout)
     }
     setWebPageTimeoutForTesting(0);
     EXPECT_FALSE(silent.request.isEmpty());
+}
+
+TEST(UpdateCheck, withoutItsDownloadModuleTheHomePageCountsAsUnreachable)
+{
+    FakeHomePage server(homePage(ownVersionText()));
+    setWebPageModuleDirectoryForTesting("/nonexistent");
+    EXPECT_EQ(checkAgainst(server.host())[0], QStringList{myLoadResString(IDS_HOME_PAGE_UNREACHABLE)});
+    setWebPageModuleDirectoryForTesting(QUILLFEN_TEST_PROGRAM_DIR);
+    EXPECT_TRUE(server.request.isEmpty());
 }
 
 namespace {

@@ -1,64 +1,34 @@
 #include "update/download/mod_update_check.h"
 
 #include "localization/string_table.h"
+#include "platform/files.h"
 #include "platform/messages.h"
+#include "update/download/web_page.h"
 #include "update/log.h"
 #include "update/update_check.h"
 #include "version.h"
 
-#include <QByteArray>
 #include <QDesktopServices>
-#include <QEventLoop>
-#include <QHostAddress>
-#include <QNetworkAccessManager>
-#include <QNetworkProxyFactory>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
-
-#include <algorithm>
-#include <memory>
+#include <QDir>
+#include <QLibrary>
 
 namespace quillfen {
 namespace {
 
-constexpr qint32 kDirectAccess = 1;
-constexpr qsizetype kReadLength = 1000;
-// A home page is a few kilobytes; anything past this is not worth the wait or the memory.
-constexpr qint64 kBodyCap = qint64{1024} * 1024;
 constexpr int kDefaultTimeoutMs = 30000;
-constexpr qint64 kReadBufferBytes = qint64{64} * 1024;
 
 struct Hooks
 {
     std::function<bool(const QUrl&)> opener;
     int timeoutMs = kDefaultTimeoutMs;
     QString host;
+    QString moduleDir;
 };
 
 Hooks& hooks()
 {
     static Hooks instance;
     return instance;
-}
-
-// The system's proxy configuration, except that loopback never goes through a proxy (as Qt's
-// application-wide default behaves, which a per-manager factory would otherwise lose).
-class SystemProxies final : public QNetworkProxyFactory
-{
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
-    {
-        const QString host = query.peerHostName();
-        if (host == QLatin1String("localhost") || QHostAddress(host).isLoopback())
-            return {QNetworkProxy(QNetworkProxy::NoProxy)};
-        return systemProxyForQuery(query);
-    }
-};
-
-bool isBlank(QByteArrayView chunk)
-{
-    return std::all_of(chunk.begin(), chunk.end(), [](char c) { return c == ' '; });
 }
 
 } // namespace
@@ -77,68 +47,16 @@ QString ownVersionText()
 
 QString GetWebPage(const QString& url, qint32 accessType)
 {
-    QNetworkAccessManager manager;
-    if (accessType == kDirectAccess)
-        manager.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-    else
-        manager.setProxyFactory(new SystemProxies);
-    QNetworkRequest request{QUrl(url)};
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("HTTP Generic"));
-    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
-    // Without a bound the network thread buffers all it can get while the reads below take their
-    // 1000 bytes at a time: an endless reply grew to gigabytes before the cap was reached.
-    reply->setReadBufferSize(kReadBufferBytes);
-
+    const QString dir = hooks().moduleDir.isEmpty() ? programDirectory() : hooks().moduleDir;
+    // Never unloaded: a later check finds it in place.
+    QLibrary module(QDir(dir).filePath(QString::fromLatin1(kWebPageModule)));
+    const auto download = reinterpret_cast<GetWebPageFunction>(module.resolve(kGetWebPage));
+    if (!download) {
+        qCInfo(lcUpdate) << "no download:" << module.errorString();
+        return {}; // as a server that cannot be reached
+    }
     QString page;
-    QByteArray pending;
-    qint64 taken = 0;
-    bool done = false;
-    QEventLoop loop;
-
-    // 1000-byte reads; a read that brings nothing or only spaces is the last one, so a page that
-    // starts blank ends there.
-    const auto take = [&](QByteArrayView chunk) {
-        page += QString::fromLatin1(chunk);
-        taken += chunk.size();
-        done = isBlank(chunk) || taken >= kBodyCap;
-    };
-    const auto drain = [&](bool atEnd) {
-        if (done)
-            return;
-        pending += reply->read(kBodyCap - taken - pending.size());
-        for (qsizetype want = std::min<qint64>(kReadLength, kBodyCap - taken);
-             !done && pending.size() >= want; want = std::min<qint64>(kReadLength, kBodyCap - taken)) {
-            take(QByteArrayView(pending).first(want));
-            pending.remove(0, want);
-        }
-        if (!done && atEnd) {
-            // A short read, then the empty one that ends the loop.
-            take(pending);
-            done = true;
-        }
-        if (done)
-            loop.quit();
-    };
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] { drain(false); });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, [&] { drain(true); });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    // Whatever arrived by the deadline is the page; a trickling server cannot hold the window.
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { drain(true); });
-    deadline.start(hooks().timeoutMs);
-
-    if (reply->isFinished())
-        drain(true);
-    else
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
-    if (reply->error() != QNetworkReply::NoError)
-        qCInfo(lcUpdate) << "download of" << url << "failed:" << reply->errorString();
-    else if (reply->isRunning())
-        qCInfo(lcUpdate) << "download of" << url << "stopped after" << taken << "bytes";
-    if (reply->isRunning())
-        reply->abort();
+    download(url, accessType, hooks().timeoutMs, &page);
     return page;
 }
 
@@ -186,6 +104,11 @@ void setWebPageTimeoutForTesting(int milliseconds)
 void setHomeHostForTesting(const QString& host)
 {
     hooks().host = host;
+}
+
+void setWebPageModuleDirectoryForTesting(const QString& directory)
+{
+    hooks().moduleDir = directory;
 }
 
 } // namespace quillfen

@@ -31,5 +31,8 @@ void setUrlOpener(std::function<bool(const QUrl&)> opener);
 // empty host restore the defaults.
 void setWebPageTimeoutForTesting(int milliseconds);
 void setHomeHostForTesting(const QString& host);
+// Tests find the download's module below the built program directory; empty restores the default,
+// below the program's own.
+void setWebPageModuleDirectoryForTesting(const QString& directory);
 
 } // namespace quillfen
