@@ -77,8 +77,13 @@ have_mm=0
 command -v minimodem >/dev/null && have_mm=1
 have_v18=0
 [ -n "$benchbin" ] && [ -x "$benchbin/v18_peer" ] && have_v18=1
+peer_messages=${PEER_MESSAGES:-20}
 echo
 echo "peers on every system's files"
+if [ "$peer_messages" -le 0 ]; then
+  echo "  PEER_MESSAGES=$peer_messages: skipped"
+  exit 0
+fi
 if [ $have_mm = 0 ] && [ $have_v18 = 0 ]; then
   echo "  neither minimodem nor spandsp (bench/v18_peer) is here: skipped"
   exit 0
@@ -89,7 +94,6 @@ if [ -z "$benchbin" ] || [ ! -x "$benchbin/peer_wav" ]; then
 fi
 [ $have_mm = 1 ] || echo "  minimodem: not installed"
 [ $have_v18 = 1 ] || echo "  spandsp: bench/v18_peer not built (libspandsp-dev missing)"
-peer_messages=${PEER_MESSAGES:-20}
 head -n $((peer_messages + 1)) "$work/set.csv" > "$work/peer.csv"
 # A receiver's text on one line, its ends trimmed.
 flat() { tr '\r\n' '  ' | sed 's/^ *//; s/ *$//'; }
