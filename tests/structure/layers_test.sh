@@ -21,6 +21,7 @@ declare -A allowed=(
     [codecs]=""
     [platform]="version.h"
     [platform/widgets]="platform"
+    [platform/win32]=""
     [localization]="platform pe"
     [localization/widgets]="localization platform"
     [layout]=""
@@ -40,7 +41,7 @@ declare -A allowed=(
 target_of() {
     local inc=$1
     case $inc in
-    */widgets/* | update/download/*) echo "${inc%/*}" ;;
+    */widgets/* | */win32/* | update/download/*) echo "${inc%/*}" ;;
     */*) echo "${inc%%/*}" ;;
     *) echo "$inc" ;;
     esac
