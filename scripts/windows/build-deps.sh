@@ -5,7 +5,7 @@
 # the source tree, so the long Qt build happens once per machine, and an interrupted one resumes
 # where it stopped.
 #
-# Usage: build-deps.sh [qt|sndfile|gtest|all]   (default all)
+# Usage: build-deps.sh [qt|sndfile|gtest|codecs|all]   (default all)
 # Environment: QUILLFEN_WINDOWS_CACHE (default ~/.cache/quillfen-windows), JOBS (default 2).
 # Compiles and links at the lowest priority, so the machine's other work goes first.
 set -euo pipefail
@@ -66,7 +66,12 @@ fetch_source() {
       (cd "$cache/src/download" && apt_private source --download-only "$name"))
   fi
   rm -rf "$dest"
-  dpkg-source --no-check -x "$(ls "$cache/src/download/${name}_${version}"*.dsc | tail -1)" "$dest"
+  if ! dpkg-source --no-check -x "$(ls "$cache/src/download/${name}_${version}"*.dsc | tail -1)" "$dest"; then
+    # A mirror may lack Debian's part of the package: the upstream source then builds as it is.
+    echo "$name: building the upstream source without Debian's changes"
+    mkdir -p "$dest"
+    tar -xf "$(ls "$cache/src/download/${name}_${version}"*.orig.tar.* | head -1)" -C "$dest" --strip-components=1
+  fi
   touch "$dest/.unpacked"
   stage_done
 }
@@ -134,24 +139,68 @@ build_sndfile() {
   stage_done
 }
 
-# GoogleTest from the source Debian installs with it, for the unit tests under wine.
-build_gtest() {
-  local src=/usr/src/googletest build=$cache/build/googletest prefix=$cache/googletest
-  [ -f "$prefix/.installed" ] && { echo "GoogleTest for Windows is in $prefix"; return 0; }
-  stage "build GoogleTest"
+# Configures SRC with CMake for Windows in $cache/build/NAME and installs it into $cache/NAME.
+cmake_install() {
+  local name=$1 src=$2 build=$cache/build/$1 prefix=$cache/$1
+  shift 2
   repoint_toolchain "$build"
+  stage "build $name"
   lowprio cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@"
   lowprio cmake --build "$build" -j"$jobs"
   cmake --install "$build"
   touch "$prefix/.installed"
   stage_done
 }
 
+# A small C library from Debian's source, built with CMake or with its configure script into
+# $cache/NAME. The telephony codecs and the resampler have no Windows builds here either.
+build_cmake_lib() {
+  local name=$1 version=$2
+  shift 2
+  [ -f "$cache/$name/.installed" ] && { echo "$name $version for Windows is in $cache/$name"; return 0; }
+  fetch_source "$name" "$version"
+  cmake_install "$name" "$cache/src/$name" -DBUILD_SHARED_LIBS=ON -DBUILD_TESTING=OFF "$@"
+}
+
+build_configure_lib() {
+  local name=$1 version=$2 src=$cache/src/$1 build=$cache/build/$1 prefix=$cache/$1
+  shift 2
+  [ -f "$prefix/.installed" ] && { echo "$name $version for Windows is in $prefix"; return 0; }
+  fetch_source "$name" "$version"
+  stage "build $name"
+  [ -x "$src/configure" ] || (cd "$src" && autoreconf -fi)
+  mkdir -p "$build"
+  (cd "$build" && lowprio "$src/configure" --host=x86_64-w64-mingw32 --prefix="$prefix" \
+    --enable-shared --disable-static CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix "$@" &&
+    lowprio make -j"$jobs" && make install)
+  touch "$prefix/.installed"
+  stage_done
+}
+
+build_codecs() {
+  # Its configure adds fortify whatever it is told, whose checks mingw keeps in libssp: linked in.
+  build_configure_lib opus 1.3.1 --disable-doc --disable-extra-programs LIBS=-l:libssp.a
+  build_cmake_lib libsoxr 0.1.3 -DWITH_OPENMP=OFF -DBUILD_EXAMPLES=OFF -DWITH_LSR_BINDINGS=OFF
+  build_cmake_lib bcg729 1.1.1 -DENABLE_STATIC=OFF -DENABLE_TESTS=OFF
+  build_configure_lib opencore-amr 0.1.6 --disable-examples
+  build_cmake_lib tiff 4.5.0 -Djpeg=OFF -Dzlib=OFF -Dlzma=OFF -Dwebp=OFF -Dzstd=OFF -Djbig=OFF \
+    -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dold-jpeg=OFF -Dcxx=OFF -Dtiff-tools=OFF \
+    -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF
+  build_configure_lib spandsp 0.0.6 CPPFLAGS="-I$cache/tiff/include" LDFLAGS="-L$cache/tiff/lib"
+}
+
+# GoogleTest from the source Debian installs with it, for the unit tests under wine.
+build_gtest() {
+  [ -f "$cache/googletest/.installed" ] && { echo "GoogleTest for Windows is in $cache/googletest"; return 0; }
+  cmake_install googletest /usr/src/googletest -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF
+}
+
 case $what in
   qt) build_qt ;;
   sndfile) build_sndfile ;;
   gtest) build_gtest ;;
-  all) build_sndfile && build_gtest && build_qt ;;
-  *) echo "usage: $0 [qt|sndfile|gtest|all]" >&2; exit 2 ;;
+  codecs) build_codecs ;;
+  all) build_sndfile && build_gtest && build_codecs && build_qt ;;
+  *) echo "usage: $0 [qt|sndfile|gtest|codecs|all]" >&2; exit 2 ;;
 esac
