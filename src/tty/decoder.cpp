@@ -14,9 +14,11 @@
 //    before, start bit, five data bits and stop bit. A burst keeps the bit length its frames chose
 //    (drift across a character) and, once characters come back to back, reads the next one where the
 //    period puts it, pulled only part way towards the local peak: timing then comes from the whole run
-//    rather than from one noisy start bit. Data bits: the louder tone (non-coherent FSK). A lone frame
-//    must be clear in every bit; two in a row, or one inside a burst, may be weaker. That keeps noise,
-//    speech and dialling silent while weak bursts still decode.
+//    (the slope through its start bits) rather than from one noisy start bit. A slot that speech or a
+//    codec garbled keeps its place, and is read as best it can be when the run goes on behind it.
+//    Data bits: the louder tone (non-coherent FSK). A lone frame must be clear in every bit; two in a
+//    row, or one inside a burst, may be weaker. That keeps noise, speech and dialling silent while
+//    weak bursts still decode.
 // 4. Choice: 45.45 and 50 baud are read in parallel and, like the channels of a file, compete burst
 //    by burst on summed frame quality.
 // 5. Printing (shift_choice): shifts hold until LTRS or FIGS (optionally until a space). Which shift
