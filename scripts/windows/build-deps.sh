@@ -62,12 +62,13 @@ fetch_source() {
   mkdir -p "$cache/src/download"
   if ! ls "$cache/src/download/${name}_${version}"*.dsc >/dev/null 2>&1; then
     apt_private update
+    # A mirror may lack Debian's part of a package; the upstream part alone still builds (below).
     (cd "$cache/src/download" && apt_private source --download-only "$name=$version"* ||
-      (cd "$cache/src/download" && apt_private source --download-only "$name"))
+      (cd "$cache/src/download" && apt_private source --download-only "$name")) ||
+      echo "$name: not every part of the source package could be fetched"
   fi
   rm -rf "$dest"
   if ! dpkg-source --no-check -x "$(ls "$cache/src/download/${name}_${version}"*.dsc | tail -1)" "$dest"; then
-    # A mirror may lack Debian's part of the package: the upstream source then builds as it is.
     echo "$name: building the upstream source without Debian's changes"
     mkdir -p "$dest"
     tar -xf "$(ls "$cache/src/download/${name}_${version}"*.orig.tar.* | head -1)" -C "$dest" --strip-components=1
