@@ -188,7 +188,11 @@ build_codecs() {
   build_cmake_lib tiff 4.5.0 -Djpeg=OFF -Dzlib=OFF -Dlzma=OFF -Dwebp=OFF -Dzstd=OFF -Djbig=OFF \
     -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dold-jpeg=OFF -Dcxx=OFF -Dtiff-tools=OFF \
     -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF
-  build_configure_lib spandsp 0.0.6 CPPFLAGS="-I$cache/tiff/include" LDFLAGS="-L$cache/tiff/lib"
+  # Its configure cannot run a test program when cross-compiling and so takes malloc for broken; its
+  # table generators, built for this machine, then miss the replacement. Building the DLL, its
+  # headers must export rather than import.
+  build_configure_lib spandsp 0.0.6 CPPFLAGS="-I$cache/tiff/include -DLIBSPANDSP_EXPORTS" LDFLAGS="-L$cache/tiff/lib" \
+    ac_cv_func_malloc_0_nonnull=yes ac_cv_func_realloc_0_nonnull=yes
 }
 
 # GoogleTest from the source Debian installs with it, for the unit tests under wine.
