@@ -531,10 +531,15 @@ bool FrameReader::tryExpectedAt(double exact, int bitLength)
     // Where this character's own start bit puts it, for the period's slope.
     const auto bit = static_cast<std::int64_t>(m_plan.bitSamples);
     std::int64_t heard = e;
-    for (std::int64_t t = e - bit / 4; t <= e + bit / 4; ++t)
-        if (t >= m_base && t + bitOffset(bitLength, 6) < m_total &&
-            contrast(t, bitLength) > contrast(heard, bitLength))
+    double loudest = contrast(e, bitLength);
+    for (std::int64_t t = e - bit / 4; t <= e + bit / 4; ++t) {
+        if (t < m_base || t + bitOffset(bitLength, 6) >= m_total)
+            continue;
+        if (const double f = contrast(t, bitLength); f > loudest) {
+            loudest = f;
             heard = t;
+        }
+    }
     fillMissedSlots();
     const bool settling = m_burst->run.count + 1 == kRunForSlope;
     accept(c, j, heard);
