@@ -40,10 +40,9 @@ QString absoluteOutputPath(const QString& name, const QString& baseDir, const QS
 
 QString findProgram(const QString& name, const QString& programDir)
 {
-    const QFileInfo local(QDir(programDir).filePath(name));
-    if (local.isFile() && local.isExecutable())
-        return local.absoluteFilePath();
-    return QStandardPaths::findExecutable(name);
+    // Qt's search adds the system's program suffixes (.exe on Windows) and checks executability.
+    const QString local = QStandardPaths::findExecutable(name, {programDir});
+    return local.isEmpty() ? QStandardPaths::findExecutable(name) : local;
 }
 
 QByteArray readWholeFile(const QString& path, const std::function<void()>& opened)
