@@ -183,6 +183,7 @@ int decodeStandardInput(const CliOptions& options)
     const std::string name = "standard input";
     std::optional<QString> failure;
     try {
+        useBinaryStandardInput();
         tty::decodeStream(stdin, name, options.stream, options.decode, print);
     } catch (const AppError& e) {
         // What was heard before a read failed has been printed.

@@ -50,6 +50,9 @@ QByteArray readWholeFile(const QString& path, const std::function<void()>& opene
 int openRegularFileForReading(const std::string& path);
 // Closes a descriptor from openRegularFileForReading that nothing else took over.
 void closeDescriptor(int fd);
+// Makes standard input give its bytes as they come: Windows' text mode would end a recording at its
+// first 0x1A byte and drop the CR of every CR LF pair. Nothing to do on POSIX systems.
+void useBinaryStandardInput();
 
 // True for a file whose type (by name and content) is text of any kind.
 bool isTextFile(const QString& path);

@@ -184,6 +184,8 @@ void closeDescriptor(int fd)
     ::close(fd);
 }
 
+void useBinaryStandardInput() {}
+
 void clearReadOnly(const QString& path)
 {
     changeOwnerWrite(path, true);

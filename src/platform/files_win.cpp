@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <aclapi.h>
+#include <fcntl.h>
 #include <io.h>
 #include <sddl.h>
 #include <vector>
@@ -327,6 +328,11 @@ int openRegularFileForReading(const std::string& path)
 void closeDescriptor(int fd)
 {
     ::_close(fd);
+}
+
+void useBinaryStandardInput()
+{
+    ::_setmode(::_fileno(stdin), _O_BINARY);
 }
 
 } // namespace quillfen
