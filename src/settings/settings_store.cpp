@@ -7,6 +7,7 @@
 #include "platform/messages.h"
 #include "platform/settings_format.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -199,7 +200,7 @@ void SaveSettings(const SettingsWindow& window)
                 onError))
             ++written;
     }
-    if (reportAndContinue([&] { store.set(QStringLiteral("EXEPath"), programDirectory()); }, onError))
+    if (reportAndContinue([&] { store.set(QStringLiteral("EXEPath"), QDir::toNativeSeparators(programDirectory())); }, onError))
         ++written;
     try {
         store.commit();
