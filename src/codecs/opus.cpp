@@ -3,7 +3,7 @@
 
 #include "codecs/backend.h"
 
-#include <opus/opus.h>
+#include <opus.h>
 
 #include <array>
 #include <stdexcept>
