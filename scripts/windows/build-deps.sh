@@ -115,20 +115,32 @@ build_qt() {
   stage_done
 }
 
+# The codecs libsndfile reads FLAC and Ogg (Vorbis, Opus) with: spoken parts come in those too.
+xiph_prefixes() { echo "$cache/libogg;$cache/libvorbis;$cache/flac;$cache/opus"; }
+# Static, inside libsndfile's DLL: libvorbis's export lists do not link with GNU ld.
+build_xiph() {
+  build_opus
+  build_cmake_lib libogg 1.3.5 -DBUILD_SHARED_LIBS=OFF -DINSTALL_DOCS=OFF
+  build_cmake_lib libvorbis 1.3.7 -DBUILD_SHARED_LIBS=OFF -DQUILLFEN_WINDOWS_PREFIXES="$cache/libogg"
+  build_cmake_lib flac 1.4.2 -DBUILD_SHARED_LIBS=OFF -DQUILLFEN_WINDOWS_PREFIXES="$cache/libogg" -DBUILD_CXXLIBS=OFF \
+    -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF -DWITH_STACK_PROTECTOR=OFF
+}
+
 build_sndfile() {
   local src=$cache/src/libsndfile build=$cache/build/libsndfile prefix=$cache/libsndfile
   [ -f "$prefix/.installed" ] && { echo "libsndfile $sndfile_version for Windows is in $prefix"; return 0; }
+  build_xiph
   fetch_source libsndfile "$sndfile_version"
   repoint_toolchain "$build"
   if [ ! -f "$build/build.ninja" ]; then
     stage "configure libsndfile"
-    # WAV is all Quillfen reads and writes through it; there are no Windows builds of the codec
-    # libraries (FLAC, Ogg, Opus, MPEG) here.
+    # MPEG stays out: nothing Quillfen reads or writes needs it.
     lowprio cmake -S "$src" -B "$build" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
       -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_INSTALL_PREFIX="$prefix" \
-      -DBUILD_SHARED_LIBS=ON -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF \
+      -DQUILLFEN_WINDOWS_PREFIXES="$(xiph_prefixes)" -DCMAKE_C_FLAGS=-DFLAC__NO_DLL \
+      -DBUILD_SHARED_LIBS=ON -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF \
       -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DENABLE_CPACK=OFF \
       -DBUILD_REGTEST=OFF -DINSTALL_MANPAGES=OFF -DENABLE_PACKAGE_CONFIG=ON
     stage_done
@@ -179,10 +191,24 @@ build_configure_lib() {
   stage_done
 }
 
+build_opus() {
+  # Its configure adds fortify unless some level is set already, and mingw keeps fortify's checks
+  # in libssp, which libtool will not link into a DLL: level 0, set first, keeps it out.
+  build_configure_lib opus 1.3.1 --disable-doc --disable-extra-programs --disable-stack-protector \
+    CPPFLAGS="-D_FORTIFY_SOURCE=0"
+}
+
 build_codecs() {
-  # Its configure adds fortify whatever it is told, whose checks mingw keeps in libssp: linked in.
-  build_configure_lib opus 1.3.1 --disable-doc --disable-extra-programs LIBS=-l:libssp.a
+  build_opus
   build_cmake_lib libsoxr 0.1.3 -DWITH_OPENMP=OFF -DBUILD_EXAMPLES=OFF -DWITH_LSR_BINDINGS=OFF
+  # It writes its pkg-config file only when built for a Unix.
+  if [ ! -f "$cache/libsoxr/lib/pkgconfig/soxr.pc" ]; then
+    mkdir -p "$cache/libsoxr/lib/pkgconfig"
+    printf '%s\n' "prefix=$cache/libsoxr" 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
+      'Name: soxr' 'Description: High quality, one-dimensional sample-rate conversion library' \
+      'Version: 0.1.3' 'Libs: -L${libdir} -lsoxr' 'Cflags: -I${includedir}' \
+      >"$cache/libsoxr/lib/pkgconfig/soxr.pc"
+  fi
   build_cmake_lib bcg729 1.1.1 -DENABLE_STATIC=OFF -DENABLE_TESTS=OFF
   build_configure_lib opencore-amr 0.1.6 --disable-examples
   build_cmake_lib tiff 4.5.0 -Djpeg=OFF -Dzlib=OFF -Dlzma=OFF -Dwebp=OFF -Dzstd=OFF -Djbig=OFF \
