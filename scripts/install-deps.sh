@@ -21,12 +21,13 @@ packages+=(qt6-translations-l10n)
 # "screen-reader" for the bench's screen-reader run (a virtual display, a session bus, the
 # accessibility bus, the screen reader with its speech server, and keystrokes sent from outside);
 # "windows" for make windows and make test-windows (the mingw cross compiler, Qt's host tools of the
-# same version, the source-package tools, wine and Xvfb to run the result, NSIS for the installer).
+# same version, the source-package tools, wine and Xvfb to run the result, NSIS for the installer,
+# minimodem to print what the Windows build writes).
 for arg in "$@"; do
   case $arg in
     fuzzing) packages+=(clang libclang-rt-14-dev) ;;
     packaging) packages+=(dpkg-dev file scdoc) ;;
-    windows) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools qt6-base-dev-tools dpkg-dev wine wine64 nsis xvfb xauth) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 mingw-w64-tools qt6-base-dev-tools dpkg-dev pkg-config wine wine64 nsis xvfb xauth minimodem) ;;
     package-test) packages+=(dpkg-dev file scdoc man-db desktop-file-utils appstream) ;;
     screen-reader) packages+=(xvfb xauth dbus-x11 at-spi2-core orca speech-dispatcher python3-pyatspi xdotool) ;;
     *) packages+=("$arg") ;;

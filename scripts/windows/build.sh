@@ -31,11 +31,12 @@ took "tools for this machine" "$start"
 if [ "$parts" = qt-free ]; then
   bash "$root/scripts/windows/build-deps.sh" sndfile
   bash "$root/scripts/windows/build-deps.sh" gtest
-  prefixes="$cache/libsndfile;$cache/googletest"
+  prefixes="$cache/libsndfile;$cache/opus;$cache/googletest"
   qt_free=ON
 else
   bash "$root/scripts/windows/build-deps.sh" all
-  prefixes="$cache/libsndfile;$cache/googletest;$cache/qt"
+  prefixes="$cache/libsndfile;$cache/googletest;$cache/opus;$cache/libsoxr;$cache/bcg729"
+  prefixes+=";$cache/opencore-amr;$cache/tiff;$cache/spandsp;$cache/qt"
   qt_free=OFF
 fi
 
@@ -60,12 +61,25 @@ cmake -S "$root" -B "$build" -G Ninja \
 cmake --build "$build" -j"$jobs"
 took "Quillfen for Windows" "$start"
 
-# The DLLs the programs load, beside them: libsndfile and the posix mingw runtime.
+# The DLLs the programs load, beside them: the libraries built for Windows and the posix mingw
+# runtime; with Qt, its platform plugin in the folder Qt looks in.
 mingw_gcc=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-for dll in "$cache"/libsndfile/bin/libsndfile*.dll "$mingw_gcc/libstdc++-6.dll" \
-  "$mingw_gcc/libgcc_s_seh-1.dll" /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll; do
+IFS=';' read -r -a prefix_list <<<"$prefixes"
+for prefix in "${prefix_list[@]}"; do
+  [ "$prefix" = "$cache/googletest" ] || [ "$prefix" = "$cache/qt" ] && continue
+  for dll in "$prefix"/bin/*.dll; do [ -f "$dll" ] && cp -u "$dll" "$build/bin/"; done
+done
+for dll in "$mingw_gcc/libstdc++-6.dll" "$mingw_gcc/libgcc_s_seh-1.dll" \
+  /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll; do
   cp -u "$dll" "$build/bin/"
 done
+if [ "$qt_free" = OFF ]; then
+  for lib in Core Gui Widgets Network; do cp -u "$cache/qt/bin/Qt6$lib.dll" "$build/bin/"; done
+  mkdir -p "$build/bin/platforms" "$build/bin/styles"
+  cp -u "$cache/qt/plugins/platforms/qwindows.dll" "$build/bin/platforms/"
+  # The look of the system's own controls.
+  cp -u "$cache/qt/plugins/styles/qwindowsvistastyle.dll" "$build/bin/styles/"
+fi
 ls "$build/bin"/*.exe
 
 start=$(date +%s)
