@@ -110,8 +110,14 @@ inline Ran runProgram(const QString& program, const QStringList& args, const QBy
     if (!p.waitForFinished(120000))
         p.kill();
     p.waitForFinished();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QString err = QString::fromUtf8(p.readAllStandardError());
+#ifdef Q_OS_WIN
+    // The C runtime there ends text lines with CR LF; the words are what the tests compare.
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, out, err};
 }
 
 } // namespace quillfen::testing

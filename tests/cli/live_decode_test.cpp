@@ -138,7 +138,7 @@ public:
         QElapsedTimer waited;
         waited.start();
         for (;;) {
-            m_out += m_process.readAllStandardOutput();
+            readOutput();
             if (m_out.contains(expected.c_str()))
                 return true;
             if (m_process.state() != QProcess::Running || waited.elapsed() > kPatienceMs)
@@ -153,7 +153,7 @@ public:
         // (False at once when it has already ended.)
         m_process.waitForFinished(kPatienceMs);
         EXPECT_EQ(m_process.state(), QProcess::NotRunning);
-        m_out += m_process.readAllStandardOutput();
+        readOutput();
         m_err += m_process.readAllStandardError();
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
@@ -161,6 +161,15 @@ public:
     std::string err() const { return m_err.toStdString(); }
 
 private:
+    void readOutput()
+    {
+        m_out += m_process.readAllStandardOutput();
+#ifdef Q_OS_WIN
+        // The C runtime there ends text lines with CR LF; the words are what is compared.
+        m_out.replace("\r\n", "\n");
+#endif
+    }
+
     QProcess m_process;
     QByteArray m_out, m_err;
 };
@@ -225,7 +234,11 @@ TEST(LiveDecode, timestampsEachBurstAsAFileDecodeDoesAndEndsItsLineWhileTheInput
     file.start(QStringLiteral(QUILLFEN_TEST_PROGRAM_DIR "/quillfen-cli"),
                {QStringLiteral("--decode"), QStringLiteral("--timestamps"), path});
     ASSERT_TRUE(file.waitForFinished(kPatienceMs));
-    const std::string fromFile = file.readAllStandardOutput().toStdString();
+    QByteArray printed = file.readAllStandardOutput();
+#ifdef Q_OS_WIN
+    printed.replace("\r\n", "\n");
+#endif
+    const std::string fromFile = printed.toStdString();
     ASSERT_EQ(std::count(fromFile.begin(), fromFile.end(), '\n'), 2) << fromFile;
 
     QFile wav(path);

@@ -127,7 +127,9 @@ TEST_F(Localize, discoveryMatchesPrefixAndSuffixWithoutRegardToCase)
     InitalizeLanguages();
     QStringList sorted = LoadedLanguages();
     sorted.sort();
-    EXPECT_EQ(sorted, (QStringList{"DEU", "b c", "deu"}));
+    // Where names differ only in case they are one file (Windows), which keeps its first name.
+    const bool oneFile = QDir(dir.path()).entryList({"quillfen_deu.dll"}, QDir::Files).size() == 1;
+    EXPECT_EQ(sorted, (oneFile ? QStringList{"b c", "deu"} : QStringList{"DEU", "b c", "deu"}));
     // The user's library is junk: listed, but it cannot be loaded, and that is no error.
     EXPECT_EQ(LanguageLibrary(), 0);
     EXPECT_TRUE(boxes.texts.isEmpty());
