@@ -16,7 +16,7 @@ files=$(cd "$build/bin" && find . -type f ! -name '*.a' ! -name '*.map' | sed 's
     sub=${dir#.}
     echo "SetOutPath \"\$INSTDIR${sub:+\\${sub//\//\\}}\""
     printf '%s\n' "$files" | while read -r f; do
-      [ "$(dirname "$f")" = "$dir" ] && echo "File \"$build/bin/$f\""
+      if [ "$(dirname "$f")" = "$dir" ]; then echo "File \"$build/bin/$f\""; fi
     done
   done
   echo 'SetOutPath "$INSTDIR"'
