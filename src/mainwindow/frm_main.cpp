@@ -24,9 +24,9 @@
 #include "platform/widgets/focus_ring.h"
 #include "platform/widgets/outer_size.h"
 #include "platform/widgets/program_icon.h"
+#include "platform/widgets/sound_clipboard.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -465,23 +465,14 @@ void frmMain::myCopyWavToClipboard(const QString& fileName)
     // own earlier copy, as large as this one may be, goes once this file is open, so that only
     // one copy is held at a time.
     QByteArray bytes;
-    const auto dropEarlierCopy = [this] {
-        if (m_clipboardCopy)
-            QApplication::clipboard()->clear();
-    };
     if (!reportAndContinue(
-            [&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName, dropEarlierCopy)); },
+            [&] { bytes = clipboardWavImage(fileName, readWholeFile(fileName, dropOurSoundCopy)); },
             [this](const AppError& e) { reportLoadError(e, "myCopyWavToClipboard"); }))
         return;
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("audio/wav"), bytes);
-    data->setData(QStringLiteral("audio/x-wav"), bytes);
-    // The file itself, for file managers and mail programs.
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath());
-    data->setUrls({url});
-    data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
-    m_clipboardCopy = data;
-    QApplication::clipboard()->setMimeData(data);
+    const QString failed = copySoundToClipboard(this, bytes, fileName);
+    if (!failed.isEmpty())
+        reportLoadError(AppError::make(AppError::PathFileAccessError, fileName, failed),
+                        "myCopyWavToClipboard");
 }
 
 namespace {

@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -174,7 +173,6 @@ private:
     QAction* m_mnuCheckForUpdatedVersion = nullptr;
 
     ConversionRun m_run;
-    QPointer<QMimeData> m_clipboardCopy; // what we last put on the clipboard, while it is there
     MainLayout m_layout;
     std::function<void()> m_terminate;
     std::function<std::optional<OutputChoice>(const OutputChoice&)> m_askOutputFormat;
