@@ -20,7 +20,7 @@ declare -A allowed=(
     [tty/internal]="tty"
     [codecs]=""
     [platform]="version.h"
-    [platform/widgets]="platform"
+    [platform/widgets]="platform platform/win32"
     [platform/win32]=""
     [localization]="platform pe"
     [localization/widgets]="localization platform"
@@ -66,11 +66,12 @@ while IFS= read -r hit; do
 done < <(grep -rnE '^#\s*if.*(Q_OS_|_WIN32|__linux__|__APPLE__)' . --include='*.h' --include='*.cpp' |
     grep -vE '_(posix|win)\.cpp:')
 
-# System headers of one platform belong to that platform's files too.
+# System headers of one platform belong to that platform's files too (fcntl.h is also the Windows C
+# runtime's).
 while IFS= read -r hit; do
     fail "POSIX header outside a *_posix file: $hit"
 done < <(grep -rnE '^#\s*include\s*<(unistd|fcntl)\.h>|^#\s*include\s*<sys/' . --include='*.h' --include='*.cpp' |
-    grep -vE '_posix\.cpp:')
+    grep -vE '_posix\.cpp:' | grep -vE '_win\.cpp:[0-9]+:#\s*include\s*<fcntl\.h>')
 
 # And Windows headers belong to the Windows files, in the build tools as well as the program.
 while IFS= read -r hit; do
