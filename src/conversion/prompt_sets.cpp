@@ -183,8 +183,12 @@ void moveAside(const QString& set, const QString& cacheRoot, const QString& key)
 void sweepAbandoned(const QString& cacheRoot)
 {
     const QDir root(cacheRoot);
-    const QStringList hidden =
-        root.entryList({QStringLiteral(".*")}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Picked out here rather than with a name filter: filters are regular expressions, and their
+    // per-thread state crashes the Windows build as a message set's worker thread ends.
+    QStringList hidden;
+    for (const QString& name : root.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        if (name.startsWith(u'.'))
+            hidden << name;
     for (const QString& name : hidden) {
         const QString path = root.filePath(name);
         if (name.endsWith(kLockSuffix)) {
