@@ -157,14 +157,15 @@ if [ -f "$bin/Quillfen.exe" ]; then
   # Xvfb stands in for the screen; wine draws its windows there as on a desktop. Wine keeps one
   # desktop process per prefix, made by the first program: one started without a display (the unit
   # tests) would leave every later window without a driver, so the session starts afresh here, on
-  # a display of its own without access control (xvfb-run's authority file lost wine's desktop
-  # process its driver now and then).
+  # a display of its own without access control.
+  # (winepath is wine too: asked first.)
+  program_dir=$(winepath -w "$bin")
   wineserver -k 2>/dev/null || true
   wineserver -w
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  if DISPLAY=":$(cat "$work/display")" XAUTHORITY="" wine "$build/tests/window_start.exe" "$(winepath -w "$bin")" \
+  if env -u XAUTHORITY DISPLAY=":$(cat "$work/display")" wine "$build/tests/window_start.exe" "$program_dir" \
     >"$work/window.out" 2>&1; then
     pass "the window: $(tr -d '\r' <"$work/window.out" | grep -c '^\(frame\|button\)') captions drawn, menus $(tr -d '\r' <"$work/window.out" | sed -n 's/^menus //p')"
   else
