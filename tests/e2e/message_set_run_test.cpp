@@ -133,6 +133,7 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
     EXPECT_TRUE(cancelled.run(set, "wav", {}, dir).cancelled);
     EXPECT_EQ(folderSnapshot(dir), before);
 
+#ifndef Q_OS_WIN // the wavcat that fails is a shell script
     QTemporaryDir programDir;
     for (const QString& name : QDir(kProgramDir).entryList({"*.wav", "*.WAV"}, QDir::Files))
         ASSERT_TRUE(QFile::copy(QDir(kProgramDir).filePath(name), programDir.filePath(name)));
@@ -146,6 +147,7 @@ TEST_F(MessageSet, aRefusedFailedOrCancelledSetLeavesTheFolderAsItWas)
     EXPECT_EQ(error([&] { MessageSetRun(programDir.path()).run(set, "wav", {}, dir); }),
               "message \"closed\" (closed.wav): wavcat: disk full");
     EXPECT_EQ(folderSnapshot(dir), before);
+#endif
 }
 
 TEST_F(MessageSet, asterisksLawAndG722FilesHoldTheBytesOfSingleConversions)
