@@ -200,7 +200,9 @@ void SaveSettings(const SettingsWindow& window)
                 onError))
             ++written;
     }
-    if (reportAndContinue([&] { store.set(QStringLiteral("EXEPath"), QDir::toNativeSeparators(programDirectory())); }, onError))
+    if (reportAndContinue(
+            [&] { store.set(QStringLiteral("EXEPath"), QDir::toNativeSeparators(programDirectory())); },
+            onError))
         ++written;
     try {
         store.commit();

@@ -57,9 +57,9 @@ TEST(SetPriority, belowNormalTakesEffectAndUnknownClassesAreRefused)
 TEST(StartProcessHidden, argumentsArriveExactlyAsTheyWereGiven)
 {
     QTemporaryDir dir;
-    const QStringList args{"plain",       "with space",  "\"quoted\"",    "trailing\\", "two\\\\",
-                           "a\\\"b",      "",            "%PATH%",        "a&b|c<d>e^f", "-leading",
-                           "new\nline",   "tab\there",   "caf\u00e9 \u65e5", "end \\"};
+    const QStringList args{"plain",     "with space", "\"quoted\"",       "trailing\\",  "two\\\\",
+                           "a\\\"b",    "",           "%PATH%",           "a&b|c<d>e^f", "-leading",
+                           "new\nline", "tab\there",  "caf\u00e9 \u65e5", "end \\"};
     const QString file = dir.filePath("args.bin");
     EXPECT_EQ(runChild(QStringList{"args", file} + args), 7);
     QStringList received;
@@ -79,7 +79,7 @@ TEST(WaitForProcess, aRunningChildOutlastsAShortWaitEndsWhenAskedAndIsThenGone)
     const auto end = reapChild(pid);
     ASSERT_TRUE(end.has_value());
     EXPECT_TRUE(end->exited);
-    EXPECT_EQ(end->code, 1); // what the request ends it with
+    EXPECT_EQ(end->code, 1);                  // what the request ends it with
     EXPECT_FALSE(reapChild(pid).has_value()); // collected once only
 }
 
@@ -118,7 +118,7 @@ TEST(PreviousInstance, aSecondProcessSeesTheFirstCopyAndAsksItForward)
     QCoreApplication app(argc, argv);
     const QString program = QStringLiteral("QuillfenInstanceTest");
 
-    EXPECT_EQ(runChild({"instance", program}), 0); // nobody holds it yet
+    EXPECT_EQ(runChild({"instance", program}), 0);  // nobody holds it yet
     ASSERT_FALSE(previousInstanceRunning(program)); // now this process does
     int asked = 0;
     setActivationHandler([&] { ++asked; });
