@@ -79,6 +79,10 @@ if [ "$qt_free" = OFF ]; then
   cp -u "$cache/qt/plugins/platforms/qwindows.dll" "$build/bin/platforms/"
   # The look of the system's own controls.
   cp -u "$cache/qt/plugins/styles/qwindowsvistastyle.dll" "$build/bin/styles/"
+  # Qt's own texts (file dialogs, message-box buttons) in the language chosen in the About box;
+  # they are the same files on every system.
+  mkdir -p "$build/bin/translations"
+  cp -u /usr/share/qt6/translations/qtbase_*.qm "$build/bin/translations/"
 fi
 ls "$build/bin"/*.exe
 
