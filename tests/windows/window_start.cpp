@@ -47,6 +47,26 @@ void checkDrawn(QWidget* widget, const QString& caption, const std::function<voi
         fail(QStringLiteral("\"%1\" is not drawn").arg(caption));
 }
 
+// Each caption is on a visible widget of type W, and drawn.
+template <typename W>
+void checkCaptions(QMainWindow* window, const char* kind, const QStringList& captions,
+                   QString (W::*get)() const, void (W::*set)(const QString&))
+{
+    const auto widgets = window->findChildren<W*>();
+    for (const QString& caption : captions) {
+        W* found = nullptr;
+        for (W* w : widgets)
+            if ((w->*get)() == caption)
+                found = w;
+        if (!found || !found->isVisible()) {
+            fail(QStringLiteral("no %1 \"%2\"").arg(QLatin1String(kind), caption));
+            continue;
+        }
+        std::printf("%s \"%s\"\n", kind, qPrintable(caption));
+        checkDrawn(found, caption, [found, set](const QString& t) { (found->*set)(t); });
+    }
+}
+
 void checkWindow(QMainWindow* window)
 {
     checked = true;
@@ -55,38 +75,15 @@ void checkWindow(QMainWindow* window)
     if (window->windowTitle() != QLatin1String("Quillfen"))
         fail(QStringLiteral("title \"%1\"").arg(window->windowTitle()));
 
-    const QStringList frames = {QStringLiteral("Output file name"),
-                                QStringLiteral("Text to convert into TTY/TDD WAV file"),
-                                QStringLiteral("Diagnostic Output")};
-    const auto boxes = window->findChildren<QGroupBox*>();
-    for (const QString& title : frames) {
-        QGroupBox* box = nullptr;
-        for (QGroupBox* b : boxes)
-            if (b->title() == title)
-                box = b;
-        if (!box || !box->isVisible()) {
-            fail(QStringLiteral("no frame \"%1\"").arg(title));
-            continue;
-        }
-        std::printf("frame \"%s\"\n", qPrintable(title));
-        checkDrawn(box, title, [box](const QString& t) { box->setTitle(t); });
-    }
-
-    const QStringList buttons = {QStringLiteral("&Browse..."), QStringLiteral("&Create WAV File"),
-                                 QStringLiteral("E&xit")};
-    const auto all = window->findChildren<QAbstractButton*>();
-    for (const QString& text : buttons) {
-        QAbstractButton* button = nullptr;
-        for (QAbstractButton* b : all)
-            if (b->text() == text)
-                button = b;
-        if (!button || !button->isVisible()) {
-            fail(QStringLiteral("no button \"%1\"").arg(text));
-            continue;
-        }
-        std::printf("button \"%s\"\n", qPrintable(text));
-        checkDrawn(button, text, [button](const QString& t) { button->setText(t); });
-    }
+    checkCaptions<QGroupBox>(window, "frame",
+                             {QStringLiteral("Output file name"),
+                              QStringLiteral("Text to convert into TTY/TDD WAV file"),
+                              QStringLiteral("Diagnostic Output")},
+                             &QGroupBox::title, &QGroupBox::setTitle);
+    checkCaptions<QAbstractButton>(
+        window, "button",
+        {QStringLiteral("&Browse..."), QStringLiteral("&Create WAV File"), QStringLiteral("E&xit")},
+        &QAbstractButton::text, &QAbstractButton::setText);
 
     QStringList menus;
     for (const QAction* a : window->menuBar()->actions())
